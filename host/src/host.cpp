@@ -65,15 +65,13 @@ struct Host::Impl {
   }
 
   const NodeDefinition& node() const {
-    if (definition.nodes.empty())
-      throw UsageError("plug-in '" + path + "' registered no node");
+    if (definition.nodes.empty()) throw UsageError("plug-in '" + path + "' registered no node");
     return definition.nodes.front();
   }
 
   const InputPortDef& input(std::uint32_t port) const {
     const InputPortDef* p = node().findInput(port);
-    if (!p)
-      throw UsageError("node " + node().name + " has no input port " + std::to_string(port));
+    if (!p) throw UsageError("node " + node().name + " has no input port " + std::to_string(port));
     return *p;
   }
 
@@ -84,9 +82,9 @@ struct Host::Impl {
   void* callback(CallbackIndex which) const {
     requireLoaded("callback");
     if (!callbacks[which])
-      throw UsageError("plug-in '" + path + "' exports no " +
-                       (definition.nodes.empty() ? std::string("node callbacks")
-                                                 : callbackNames[which]));
+      throw UsageError(
+          "plug-in '" + path + "' exports no " +
+          (definition.nodes.empty() ? std::string("node callbacks") : callbackNames[which]));
     return callbacks[which];
   }
 
@@ -190,15 +188,22 @@ Host& Host::operator=(Host&& other) noexcept {
   return *this;
 }
 
-const std::string& Host::path() const { return impl_->path; }
-XSI::CStatus Host::loadStatus() const { return impl_->loadStatus; }
-const PluginDefinition& Host::plugin() const { return impl_->definition; }
-const NodeDefinition& Host::node() const { return impl_->node(); }
+const std::string& Host::path() const {
+  return impl_->path;
+}
+XSI::CStatus Host::loadStatus() const {
+  return impl_->loadStatus;
+}
+const PluginDefinition& Host::plugin() const {
+  return impl_->definition;
+}
+const NodeDefinition& Host::node() const {
+  return impl_->node();
+}
 
 CallbackSet Host::callbacks() const {
   const auto& c = impl_->callbacks;
-  return {c[kInit] != nullptr, c[kTerm] != nullptr, c[kBegin] != nullptr,
-          c[kEvaluate] != nullptr};
+  return {c[kInit] != nullptr, c[kTerm] != nullptr, c[kBegin] != nullptr, c[kEvaluate] != nullptr};
 }
 
 void Host::connect(std::uint32_t port, InputValue value) {
@@ -211,15 +216,15 @@ void Host::connect(std::uint32_t port, InputValue value) {
   if (size == 0)
     throw UsageError(where + ": the stand-in cannot deliver data type " +
                      std::to_string(value.dataType));
-  if (value.subArrays.empty())
-    throw UsageError(where + ": a value needs at least one sub-array");
+  if (value.subArrays.empty()) throw UsageError(where + ": a value needs at least one sub-array");
   if (!value.isArray &&
       (value.subArrays.size() != 1 || value.subArrays[0].count > 1 || value.subArrays[0].constant))
     throw UsageError(where + ": a single value is one sub-array of at most one element");
   for (const auto& sub : value.subArrays) {
     // A constant sub-array stores its one element (none only when it has no elements at all).
     const std::size_t expected = sub.constant ? size : std::size_t(sub.count) * size;
-    const bool ok = sub.bytes.size() == expected || (sub.constant && sub.count == 0 && sub.bytes.empty());
+    const bool ok =
+        sub.bytes.size() == expected || (sub.constant && sub.count == 0 && sub.bytes.empty());
     if (!ok)
       throw UsageError(where + ": " + std::to_string(sub.bytes.size()) + " bytes for " +
                        std::to_string(sub.count) + (sub.constant ? " constant" : "") +
@@ -277,15 +282,23 @@ void Host::disconnect(std::uint32_t port) {
   impl_->input(port);
   impl_->connections.erase(port);
 }
-void Host::disconnectAll() { impl_->connections.clear(); }
+void Host::disconnectAll() {
+  impl_->connections.clear();
+}
 
-XSI::CStatus Host::init() { return impl_->runRef(kInit); }
-XSI::CStatus Host::term() { return impl_->runRef(kTerm); }
+XSI::CStatus Host::init() {
+  return impl_->runRef(kInit);
+}
+XSI::CStatus Host::term() {
+  return impl_->runRef(kTerm);
+}
 XSI::CStatus Host::beginEvaluate() {
   // No output port is evaluated in begin-evaluate; reading inputs is allowed.
   return impl_->runContext(kBegin, 0xFFFFFFFFu, false);
 }
-XSI::CStatus Host::evaluate(std::uint32_t port) { return impl_->runContext(kEvaluate, port, true); }
+XSI::CStatus Host::evaluate(std::uint32_t port) {
+  return impl_->runContext(kEvaluate, port, true);
+}
 
 const CustomOutput& Host::customOutput(std::uint32_t port) const {
   static const CustomOutput unwritten;
@@ -307,17 +320,33 @@ std::string Host::stringOutputText(std::uint32_t port) const {
   return text;
 }
 
-const std::vector<LogLine>& Host::log() const { return impl_->session.log; }
-void Host::clearLog() { impl_->session.log.clear(); }
+const std::vector<LogLine>& Host::log() const {
+  return impl_->session.log;
+}
+void Host::clearLog() {
+  impl_->session.log.clear();
+}
 const std::vector<FailedAssert>& Host::failedAsserts() const {
   return impl_->session.failedAsserts;
 }
-const std::vector<std::string>& Host::sdkErrors() const { return impl_->session.sdkErrors; }
-const std::vector<std::string>& Host::escapedExceptions() const { return impl_->escaped; }
-std::size_t Host::unreleasedArrays() const { return impl_->unreleased; }
-std::size_t Host::unreleasedArraysTotal() const { return impl_->unreleasedTotal; }
+const std::vector<std::string>& Host::sdkErrors() const {
+  return impl_->session.sdkErrors;
+}
+const std::vector<std::string>& Host::escapedExceptions() const {
+  return impl_->escaped;
+}
+std::size_t Host::unreleasedArrays() const {
+  return impl_->unreleased;
+}
+std::size_t Host::unreleasedArraysTotal() const {
+  return impl_->unreleasedTotal;
+}
 
-XSI::CStatus Host::unload() { return impl_->unload(); }
-bool Host::loaded() const { return impl_->handle != nullptr; }
+XSI::CStatus Host::unload() {
+  return impl_->unload();
+}
+bool Host::loaded() const {
+  return impl_->handle != nullptr;
+}
 
 }  // namespace host

@@ -17,7 +17,9 @@ Session* exchangeSession(Session* session) {
   return previous;
 }
 
-Session* currentSession() { return g_session; }
+Session* currentSession() {
+  return g_session;
+}
 
 void reportSdkError(const std::string& message) {
   if (g_session) {

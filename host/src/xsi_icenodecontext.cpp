@@ -13,11 +13,16 @@ namespace host::detail {
 
 std::size_t elementSize(std::uint32_t dataType) {
   switch (dataType) {
-    case XSI::siICENodeDataBool: return 1;
-    case XSI::siICENodeDataLong: return 4;
-    case XSI::siICENodeDataFloat: return 4;
-    case XSI::siICENodeDataVector3: return 12;
-    default: return 0;
+    case XSI::siICENodeDataBool:
+      return 1;
+    case XSI::siICENodeDataLong:
+      return 4;
+    case XSI::siICENodeDataFloat:
+      return 4;
+    case XSI::siICENodeDataVector3:
+      return 12;
+    default:
+      return 0;
   }
 }
 
@@ -25,18 +30,27 @@ namespace {
 
 bool numeric(const XSI::CValue& v, double& out) {
   switch (v.GetType()) {
-    case XSI::CValue::siInt4: out = v.GetInt(); return true;
+    case XSI::CValue::siInt4:
+      out = v.GetInt();
+      return true;
     case XSI::CValue::siFloat:
-    case XSI::CValue::siDouble: out = v.GetDouble(); return true;
-    case XSI::CValue::siBool: out = v.GetBool() ? 1.0 : 0.0; return true;
-    default: return false;
+    case XSI::CValue::siDouble:
+      out = v.GetDouble();
+      return true;
+    case XSI::CValue::siBool:
+      out = v.GetBool() ? 1.0 : 0.0;
+      return true;
+    default:
+      return false;
   }
 }
 
 std::int32_t toInt32(double d) {
   if (std::isnan(d)) return 0;
-  if (d <= std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-  if (d >= std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (d <= std::numeric_limits<std::int32_t>::min())
+    return std::numeric_limits<std::int32_t>::min();
+  if (d >= std::numeric_limits<std::int32_t>::max())
+    return std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(d);
 }
 
@@ -96,22 +110,33 @@ constexpr ULONG kMaxStrings = 1u << 24;
 
 std::string typeName(std::uint32_t t) {
   switch (t) {
-    case siICENodeDataBool: return "bool (1)";
-    case siICENodeDataLong: return "long (2)";
-    case siICENodeDataFloat: return "float (4)";
-    case siICENodeDataVector3: return "3-vector (16)";
-    case siICENodeDataCustomType: return "custom type (65536)";
-    case siICENodeDataString: return "string (131072)";
-    default: return "type " + std::to_string(t);
+    case siICENodeDataBool:
+      return "bool (1)";
+    case siICENodeDataLong:
+      return "long (2)";
+    case siICENodeDataFloat:
+      return "float (4)";
+    case siICENodeDataVector3:
+      return "3-vector (16)";
+    case siICENodeDataCustomType:
+      return "custom type (65536)";
+    case siICENodeDataString:
+      return "string (131072)";
+    default:
+      return "type " + std::to_string(t);
   }
 }
 
 const char* kindName(ArrayRecord::Kind k) {
   switch (k) {
-    case ArrayRecord::Kind::InputFlat: return "an input array from AcquireInputDataArray";
-    case ArrayRecord::Kind::Input2D: return "an input array from AcquireInputDataArray2D";
-    case ArrayRecord::Kind::OutputFlat: return "an output array from AcquireOutputDataArray";
-    case ArrayRecord::Kind::Output2D: return "an output array from AcquireOutputDataArray2D";
+    case ArrayRecord::Kind::InputFlat:
+      return "an input array from AcquireInputDataArray";
+    case ArrayRecord::Kind::Input2D:
+      return "an input array from AcquireInputDataArray2D";
+    case ArrayRecord::Kind::OutputFlat:
+      return "an output array from AcquireOutputDataArray";
+    case ArrayRecord::Kind::Output2D:
+      return "an output array from AcquireOutputDataArray2D";
   }
   return "an array";
 }
@@ -131,7 +156,8 @@ R guarded(const char* call, R onFailure, F&& body) {
   return onFailure;
 }
 
-CStatus fail(const char* call, const std::string& why, CStatus::Code code = CStatus::InvalidArgument) {
+CStatus fail(const char* call, const std::string& why,
+             CStatus::Code code = CStatus::InvalidArgument) {
   reportSdkError(std::string("ICENodeContext::") + call + ": " + why);
   return code;
 }
@@ -157,8 +183,7 @@ ArrayRecord* lookup(EvalState* state, const CDataArrayRef& array, ArrayRecord::K
 
 std::shared_ptr<const host::detail::InputData> inputFor(EvalState* state,
                                                         const host::InputPortDef& port) {
-  if (auto it = state->connections.find(port.id); it != state->connections.end())
-    return it->second;
+  if (auto it = state->connections.find(port.id); it != state->connections.end()) return it->second;
   auto& cached = state->defaults[port.id];
   if (!cached) cached = host::detail::defaultInput(port);
   return cached;
@@ -171,8 +196,8 @@ CStatus acquireInput(EvalState* state, CDataArrayRef& array, siICENodeDataType d
   const host::InputPortDef* port = state->node->findInput(portId);
   if (!port) return fail(call, "no input port " + std::to_string(portId));
   if (instance != 0)
-    return fail(call, "port " + std::to_string(portId) + " has no instance " +
-                          std::to_string(instance));
+    return fail(call,
+                "port " + std::to_string(portId) + " has no instance " + std::to_string(instance));
   if (dataType != port->dataType)
     return fail(call, "port " + std::to_string(portId) + " is " + typeName(port->dataType) +
                           ", requested " + typeName(dataType));
@@ -267,8 +292,7 @@ CStatus ICENodeContext::AcquireInputDataArray2D(CDataArrayRef& array, siICENodeD
   });
 }
 
-CStatus ICENodeContext::GetData(const CDataArrayRef& array, const void*& data,
-                                ULONG& count) const {
+CStatus ICENodeContext::GetData(const CDataArrayRef& array, const void*& data, ULONG& count) const {
   data = nullptr;
   count = 0;
   return guarded("GetData", CStatus(CStatus::Fail), [&]() -> CStatus {
@@ -317,8 +341,8 @@ CStatus ICENodeContext::GetSubArray(const CDataArrayRef& array, ULONG subArray, 
     if (!rec) return CStatus::InvalidArgument;
     const auto& subs = rec->input->subArrays;
     if (subArray >= subs.size())
-      return fail("GetSubArray", "sub-array " + std::to_string(subArray) + " of " +
-                                     std::to_string(subs.size()));
+      return fail("GetSubArray",
+                  "sub-array " + std::to_string(subArray) + " of " + std::to_string(subs.size()));
     const auto& sub = subs[subArray];
     data = sub.bytes.empty() ? nullptr : sub.bytes.data();
     count = sub.count;
@@ -335,23 +359,21 @@ CStatus ICENodeContext::AcquireOutputDataArray(CDataArrayRef& array, siICENodeDa
   });
 }
 
-CStatus ICENodeContext::AcquireOutputDataArray2D(CDataArrayRef& array,
-                                                 siICENodeDataType dataType) {
+CStatus ICENodeContext::AcquireOutputDataArray2D(CDataArrayRef& array, siICENodeDataType dataType) {
   array.handle = nullptr;
   return guarded("AcquireOutputDataArray2D", CStatus(CStatus::Fail), [&] {
-    return acquireOutput(state_, array, dataType, ArrayRecord::Kind::Output2D,
-                         siICENodeDataString, "AcquireOutputDataArray2D");
+    return acquireOutput(state_, array, dataType, ArrayRecord::Kind::Output2D, siICENodeDataString,
+                         "AcquireOutputDataArray2D");
   });
 }
 
 void* ICENodeContext::ResizeCustomTypeData(CDataArrayRef& array, ULONG index, ULONG size) {
   return guarded("ResizeCustomTypeData", static_cast<void*>(nullptr), [&]() -> void* {
-    ArrayRecord* rec =
-        lookup(state_, array, ArrayRecord::Kind::OutputFlat, "ResizeCustomTypeData");
+    ArrayRecord* rec = lookup(state_, array, ArrayRecord::Kind::OutputFlat, "ResizeCustomTypeData");
     if (!rec) return nullptr;
     if (index != 0) {
-      fail("ResizeCustomTypeData", "a singleton output has only element 0, not " +
-                                       std::to_string(index));
+      fail("ResizeCustomTypeData",
+           "a singleton output has only element 0, not " + std::to_string(index));
       return nullptr;
     }
     if (size > kMaxCustomBytes) {
@@ -376,7 +398,8 @@ CStatus ICENodeContext::SetCustomTypeData(CDataArrayRef& array, ULONG index, con
     if (!data && size != 0)
       return fail("SetCustomTypeData", "null data with size " + std::to_string(size));
     if (size > kMaxCustomBytes)
-      return fail("SetCustomTypeData", std::to_string(size) + " bytes is over the stand-in's limit");
+      return fail("SetCustomTypeData",
+                  std::to_string(size) + " bytes is over the stand-in's limit");
     // Copy first: data may point into the element's current storage.
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::vector<std::uint8_t> copy(bytes, bytes + size);
@@ -393,10 +416,11 @@ CStatus ICENodeContext::ResizeSubArray(CDataArrayRef& array, ULONG subArray, ULO
     if (!rec) return CStatus::InvalidArgument;
     auto& subs = rec->output->strings.subArrays;
     if (subArray >= subs.size())
-      return fail("ResizeSubArray", "sub-array " + std::to_string(subArray) + " of " +
-                                        std::to_string(subs.size()));
+      return fail("ResizeSubArray",
+                  "sub-array " + std::to_string(subArray) + " of " + std::to_string(subs.size()));
     if (size > kMaxStrings)
-      return fail("ResizeSubArray", std::to_string(size) + " elements is over the stand-in's limit");
+      return fail("ResizeSubArray",
+                  std::to_string(size) + " elements is over the stand-in's limit");
     subs[subArray].resize(size);
     return CStatus::OK;
   });
@@ -409,8 +433,8 @@ CStatus ICENodeContext::SetStringData2D(CDataArrayRef& array, ULONG subArray, UL
     if (!rec) return CStatus::InvalidArgument;
     auto& subs = rec->output->strings.subArrays;
     if (subArray >= subs.size())
-      return fail("SetStringData2D", "sub-array " + std::to_string(subArray) + " of " +
-                                         std::to_string(subs.size()));
+      return fail("SetStringData2D",
+                  "sub-array " + std::to_string(subArray) + " of " + std::to_string(subs.size()));
     if (index >= subs[subArray].size())
       return fail("SetStringData2D", "element " + std::to_string(index) + " of " +
                                          std::to_string(subs[subArray].size()) +

@@ -10,7 +10,9 @@ namespace {
 
 using host::detail::NodeDefRecord;
 
-std::string ascii(const CString& s) { return s.GetAsciiString(); }
+std::string ascii(const CString& s) {
+  return s.GetAsciiString();
+}
 
 bool portIdTaken(const host::NodeDefinition& def, ULONG id) {
   return def.findInput(id) != nullptr || def.findOutput(id) != nullptr;
@@ -83,11 +85,10 @@ CStatus ICENodeDef::AddPortGroup(ULONG groupId, ULONG minInstances, ULONG maxIns
 }
 
 CStatus ICENodeDef::AddInputPort(ULONG portId, ULONG groupId, ULONG dataType, ULONG structureType,
-                                 ULONG contextType, const CString& name,
-                                 const CString& scriptName, const CValue& defaultValue,
-                                 const CValue& minValue, const CValue& maxValue,
-                                 ULONG typeConstraintId, ULONG structureConstraintId,
-                                 ULONG contextConstraintId) {
+                                 ULONG contextType, const CString& name, const CString& scriptName,
+                                 const CValue& defaultValue, const CValue& minValue,
+                                 const CValue& maxValue, ULONG typeConstraintId,
+                                 ULONG structureConstraintId, ULONG contextConstraintId) {
   return record(record_, "AddInputPort", [&](host::NodeDefinition& def) -> CStatus {
     const bool duplicate = portIdTaken(def, portId);
     const bool knownGroup = groupDeclared(def, groupId);
@@ -120,13 +121,20 @@ CStatus ICENodeDef::AddOutputPort(ULONG portId, const CStringArray& customTypes,
 }
 
 CStatus ICENodeDef::AddOutputPort(ULONG portId, ULONG dataType, ULONG structureType,
-                                  ULONG contextType, const CString& name,
-                                  const CString& scriptName, ULONG typeConstraintId,
-                                  ULONG structureConstraintId, ULONG contextConstraintId) {
+                                  ULONG contextType, const CString& name, const CString& scriptName,
+                                  ULONG typeConstraintId, ULONG structureConstraintId,
+                                  ULONG contextConstraintId) {
   return record(record_, "AddOutputPort", [&](host::NodeDefinition& def) -> CStatus {
     const bool duplicate = portIdTaken(def, portId);
-    def.outputs.push_back({portId, dataType, {}, structureType, contextType, ascii(name),
-                           ascii(scriptName), typeConstraintId, structureConstraintId,
+    def.outputs.push_back({portId,
+                           dataType,
+                           {},
+                           structureType,
+                           contextType,
+                           ascii(name),
+                           ascii(scriptName),
+                           typeConstraintId,
+                           structureConstraintId,
                            contextConstraintId});
     return duplicate ? CStatus::InvalidArgument : CStatus::OK;
   });

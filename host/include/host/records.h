@@ -57,8 +57,8 @@ struct NodeDefinition {
   std::vector<PortGroupDef> portGroups;
   std::vector<InputPortDef> inputs;
   std::vector<OutputPortDef> outputs;
-  bool registered = false;               // passed to PluginRegistrar::RegisterICENode
-  std::vector<std::string> categories;   // each PluginItem::PutCategories call
+  bool registered = false;              // passed to PluginRegistrar::RegisterICENode
+  std::vector<std::string> categories;  // each PluginItem::PutCategories call
 
   const InputPortDef* findInput(std::uint32_t id) const {
     for (const auto& p : inputs)

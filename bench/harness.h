@@ -1,0 +1,63 @@
+// A small benchmark harness: every case runs in its own forked process so that its peak memory
+// can be read from the kernel's high-water mark without the other cases' allocations.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Measurement {
+  double seconds = 0.0;   // median over the repetitions
+  double extraMiB = 0.0;  // peak resident memory above what the set-up left
+};
+
+// Runs setup once, then body reps times, in a child process. Returns the median time and the
+// peak memory the bodies added.
+inline Measurement measure(const std::function<void()>& setup, const std::function<void()>& body,
+                           int reps) {
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    setup();
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    std::vector<double> times;
+    for (int i = 0; i < reps; ++i) {
+      const auto t0 = std::chrono::steady_clock::now();
+      body();
+      times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    std::sort(times.begin(), times.end());
+    Measurement m{times[times.size() / 2], (after.ru_maxrss - before.ru_maxrss) / 1024.0};
+    if (write(fds[1], &m, sizeof m) != sizeof m) _exit(1);
+    _exit(0);
+  }
+  close(fds[1]);
+  Measurement m;
+  if (read(fds[0], &m, sizeof m) != sizeof m) m = {};
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return m;
+}
+
+inline void printRow(const std::string& name, const Measurement& ours, const Measurement& base) {
+  std::printf("%-40s ours %9.4f s %8.1f MiB | baseline %9.4f s %8.1f MiB | time ratio %.3f\n",
+              name.c_str(), ours.seconds, ours.extraMiB, base.seconds, base.extraMiB,
+              base.seconds > 0 ? ours.seconds / base.seconds : 0.0);
+}
+
+}  // namespace bench

@@ -1,0 +1,147 @@
+#include "geom/triangulator.h"
+
+#include <cmath>
+
+#include "geom/predicates.h"
+
+namespace geom {
+
+PolygonProjection PolygonProjection::of(std::span<const Vec3> corners) {
+  Vec3 n;
+  const std::size_t count = corners.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const Vec3& p = corners[i];
+    const Vec3& q = corners[(i + 1) % count];
+    n.x += (p.y - q.y) * (p.z + q.z);
+    n.y += (p.z - q.z) * (p.x + q.x);
+    n.z += (p.x - q.x) * (p.y + q.y);
+  }
+  PolygonProjection proj;
+  const double ax = std::fabs(n.x), ay = std::fabs(n.y), az = std::fabs(n.z);
+  int drop = 2;
+  if (ax >= ay && ax >= az) {
+    drop = 0;
+  } else if (ay >= az) {
+    drop = 1;
+  }
+  const double dominant = n[drop];
+  proj.valid = dominant != 0.0 && std::isfinite(dominant);
+  // (drop+1, drop+2) is a right-handed pair, so the polygon runs counter-clockwise in it exactly
+  // when the normal points along +drop.
+  proj.u = (drop + 1) % 3;
+  proj.v = (drop + 2) % 3;
+  if (dominant < 0) std::swap(proj.u, proj.v);
+  return proj;
+}
+
+namespace {
+
+struct EarClipper {
+  std::span<const Vec3> pts;
+  PolygonProjection proj;
+  std::vector<std::uint32_t> prev, next;
+  std::vector<char> reflex;
+
+  double x(std::uint32_t i) const { return pts[i][proj.u]; }
+  double y(std::uint32_t i) const { return pts[i][proj.v]; }
+  int orient(std::uint32_t a, std::uint32_t b, std::uint32_t c) const {
+    return orient2d(x(a), y(a), x(b), y(b), x(c), y(c));
+  }
+  void updateReflex(std::uint32_t i) { reflex[i] = orient(prev[i], i, next[i]) <= 0; }
+
+  // An ear tip: strictly convex, and no other remaining corner in the closed triangle. Only
+  // non-convex corners can lie inside, so only those are tested.
+  bool isEar(std::uint32_t i, std::uint32_t remaining) const {
+    const std::uint32_t a = prev[i], c = next[i];
+    if (reflex[i]) return false;
+    std::uint32_t j = next[c];
+    for (std::uint32_t k = 0; k + 3 < remaining; ++k, j = next[j]) {
+      if (!reflex[j]) continue;
+      if (orient(a, i, j) >= 0 && orient(i, c, j) >= 0 && orient(c, a, j) >= 0) return false;
+    }
+    return true;
+  }
+
+  // Clips ears until three corners remain or no ear is found. Returns the corner left to
+  // continue from and the number of corners remaining.
+  std::uint32_t run(std::vector<Triangulator::Triangle>& out, std::uint32_t& remaining) {
+    const std::uint32_t n = static_cast<std::uint32_t>(pts.size());
+    prev.resize(n);
+    next.resize(n);
+    reflex.assign(n, 0);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      prev[i] = (i + n - 1) % n;
+      next[i] = (i + 1) % n;
+    }
+    for (std::uint32_t i = 0; i < n; ++i) updateReflex(i);
+    remaining = n;
+    std::uint32_t cur = 0;
+    std::uint32_t misses = 0;
+    while (remaining > 3) {
+      if (isEar(cur, remaining)) {
+        const std::uint32_t a = prev[cur], c = next[cur];
+        out.push_back({a, cur, c});
+        next[a] = c;
+        prev[c] = a;
+        --remaining;
+        updateReflex(a);
+        updateReflex(c);
+        cur = c;
+        misses = 0;
+      } else {
+        cur = next[cur];
+        if (++misses > remaining) break;
+      }
+    }
+    return cur;
+  }
+};
+
+}  // namespace
+
+bool Triangulator::triangulate(std::span<const Vec3> corners, std::vector<Triangle>& out) {
+  const std::size_t n = corners.size();
+  if (n < 3) return false;
+  if (n == 3) {
+    if (collinear(corners[0], corners[1], corners[2])) return false;
+    out.push_back({0, 1, 2});
+    return true;
+  }
+  EarClipper clip{corners, PolygonProjection::of(corners), {}, {}, {}};
+  if (!clip.proj.valid) return false;
+  const std::size_t mark = out.size();
+  std::uint32_t remaining = 0;
+  const std::uint32_t cur = clip.run(out, remaining);
+  if (remaining == 3 && clip.orient(clip.prev[cur], cur, clip.next[cur]) > 0) {
+    out.push_back({clip.prev[cur], cur, clip.next[cur]});
+    return true;
+  }
+  out.resize(mark);
+  return false;
+}
+
+void Triangulator::triangulateAlways(std::span<const Vec3> corners, std::vector<Triangle>& out) {
+  const std::size_t n = corners.size();
+  if (n < 3) return;
+  if (n == 3) {
+    out.push_back({0, 1, 2});
+    return;
+  }
+  EarClipper clip{corners, PolygonProjection::of(corners), {}, {}, {}};
+  if (!clip.proj.valid) {
+    for (std::uint32_t i = 1; i + 1 < n; ++i) out.push_back({0, i, i + 1});
+    return;
+  }
+  std::uint32_t remaining = 0;
+  std::uint32_t cur = clip.run(out, remaining);
+  // Whatever ear clipping left (three corners, or a polygon it found no ear in) becomes a fan
+  // around the corner it stopped at.
+  std::uint32_t a = cur, b = clip.next[cur];
+  for (std::uint32_t k = 0; k + 2 < remaining; ++k) {
+    const std::uint32_t c = clip.next[b];
+    out.push_back({a, b, c});
+    b = c;
+  }
+}
+
+}  // namespace geom

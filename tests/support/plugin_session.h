@@ -1,0 +1,67 @@
+// End-to-end helpers: the real plug-ins driven through host::Host, and the published record
+// read back through its five references as a consumer node would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/topo_store.h"
+#include "host/host.h"
+#include "support/mesh_builders.h"
+
+namespace tsl::test {
+
+inline std::string pluginPath(const std::string& node) {
+  return std::string(TSL_PLUGIN_DIR) + "/" + node + ".so";
+}
+
+inline std::vector<host::Vec3f> toVec3f(const std::vector<Float3>& v) {
+  std::vector<host::Vec3f> out;
+  out.reserve(v.size());
+  for (const Float3& p : v) out.push_back({p.x, p.y, p.z});
+  return out;
+}
+
+inline void connectMesh(host::Host& h, std::uint32_t pointsPort, std::uint32_t descriptionPort,
+                        const HostMesh& m) {
+  h.connectVector3Array(pointsPort, toVec3f(m.points));
+  h.connectLongArray(descriptionPort, m.description);
+}
+
+// A copy of what a record refers to, taken while the plug-in is loaded.
+struct RecordCopy {
+  std::vector<Float3> points;
+  std::vector<std::int32_t> polygons;
+  std::vector<Float3> uvw;
+  std::vector<FaceInfo> faceInfo;
+  std::vector<Float3> bounds;
+};
+
+// The record's references as published. Requires a 40-byte output.
+inline VastaTopoRecord recordRefs(const host::CustomOutput& out) {
+  VastaTopoRecord r{};
+  EXPECT_EQ(out.state, host::OutputState::Data);
+  EXPECT_EQ(out.bytes.size(), sizeof r);
+  if (out.bytes.size() == sizeof r) std::memcpy(&r, out.bytes.data(), sizeof r);
+  return r;
+}
+
+inline RecordCopy readRecord(const host::CustomOutput& out) {
+  const VastaTopoRecord r = recordRefs(out);
+  if (r.points == nullptr) return {};
+  return {*r.points, *r.polygons, *r.uvw, *r.faceInfo, *r.bounds};
+}
+
+// Checks what must hold after every callback: nothing escaped, nothing left acquired, no
+// failed assertion.
+inline void expectCleanCalls(const host::Host& h) {
+  EXPECT_TRUE(h.escapedExceptions().empty());
+  EXPECT_EQ(h.unreleasedArraysTotal(), 0u);
+  EXPECT_TRUE(h.failedAsserts().empty());
+  EXPECT_TRUE(h.sdkErrors().empty()) << (h.sdkErrors().empty() ? "" : h.sdkErrors().front());
+}
+
+}  // namespace tsl::test
