@@ -1,9 +1,9 @@
 // The Combiner's evaluate (ports read, description decoded, mesh built, islands found, record
 // published) on a grid of one million quads, against CGAL building a Surface_mesh from the
 // same arrays and labelling its connected components.
+#include <CGAL/Polygon_mesh_processing/connected_components.h>
 #include <CGAL/Simple_cartesian.h>
 #include <CGAL/Surface_mesh.h>
-#include <CGAL/Polygon_mesh_processing/connected_components.h>
 
 #include <cstdlib>
 #include <memory>
@@ -18,7 +18,9 @@ namespace {
 using Kernel = CGAL::Simple_cartesian<double>;
 using Mesh = CGAL::Surface_mesh<Kernel::Point_3>;
 
-int gridSize(int argc, char** argv) { return argc > 1 ? std::atoi(argv[1]) : 1000; }
+int gridSize(int argc, char** argv) {
+  return argc > 1 ? std::atoi(argv[1]) : 1000;
+}
 
 }  // namespace
 

@@ -10,11 +10,13 @@ Args::Args(const std::string& verb, const std::vector<std::string>& argv, const 
     : verb_(verb) {
   for (std::size_t i = 0; i < argv.size(); ++i) {
     const std::string& a = argv[i];
-    if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && (std::isdigit(static_cast<unsigned char>(a[1])) || a[1] == '.'))) {
+    if (a.size() > 1 && a[0] == '-' &&
+        !(a.size() > 1 && (std::isdigit(static_cast<unsigned char>(a[1])) || a[1] == '.'))) {
       if (spec.flags.count(a)) {
         flags_.insert(a);
       } else if (spec.withValue.count(a)) {
-        if (i + 1 >= argv.size()) throw UsageError("tessellon " + verb + ": option " + a + " needs a value");
+        if (i + 1 >= argv.size())
+          throw UsageError("tessellon " + verb + ": option " + a + " needs a value");
         values_[a] = argv[++i];
       } else {
         throw UsageError("tessellon " + verb + ": unknown option '" + a + "'");
@@ -44,7 +46,8 @@ std::optional<double> Args::number(const std::string& name) const {
   errno = 0;
   const double d = std::strtod(v->c_str(), &end);
   if (v->empty() || *end != '\0' || errno != 0 || !std::isfinite(d)) {
-    throw UsageError("tessellon " + verb_ + ": option " + name + " expects a number, not '" + *v + "'");
+    throw UsageError("tessellon " + verb_ + ": option " + name + " expects a number, not '" + *v +
+                     "'");
   }
   return d;
 }
@@ -56,7 +59,8 @@ std::optional<long long> Args::integer(const std::string& name) const {
   errno = 0;
   const long long n = std::strtoll(v->c_str(), &end, 10);
   if (v->empty() || *end != '\0' || errno != 0) {
-    throw UsageError("tessellon " + verb_ + ": option " + name + " expects an integer, not '" + *v + "'");
+    throw UsageError("tessellon " + verb_ + ": option " + name + " expects an integer, not '" + *v +
+                     "'");
   }
   return n;
 }

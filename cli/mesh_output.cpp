@@ -37,14 +37,17 @@ void writeObj(const TopoMesh& m, std::ostream& out) {
   const auto islands = faceIslands(m);
   const bool uv = !m.uvw.empty() && m.uvw.size() == m.cornerCount();
   out << "# tessellon result: " << m.points.size() << " points, " << faces.size() << " faces\n";
-  for (const auto& p : m.points) out << "v " << fmt(p[0]) << ' ' << fmt(p[1]) << ' ' << fmt(p[2]) << '\n';
+  for (const auto& p : m.points)
+    out << "v " << fmt(p[0]) << ' ' << fmt(p[1]) << ' ' << fmt(p[2]) << '\n';
   if (uv) {
-    for (const auto& t : m.uvw) out << "vt " << fmt(t[0]) << ' ' << fmt(t[1]) << ' ' << fmt(t[2]) << '\n';
+    for (const auto& t : m.uvw)
+      out << "vt " << fmt(t[0]) << ' ' << fmt(t[1]) << ' ' << fmt(t[2]) << '\n';
   }
   std::map<int, std::vector<std::size_t>> byIsland;
   for (std::size_t f = 0; f < faces.size(); ++f) byIsland[islands[f]].push_back(f);
   std::vector<std::size_t> firstCorner(faces.size() + 1, 0);
-  for (std::size_t f = 0; f < faces.size(); ++f) firstCorner[f + 1] = firstCorner[f] + faces[f].size();
+  for (std::size_t f = 0; f < faces.size(); ++f)
+    firstCorner[f + 1] = firstCorner[f] + faces[f].size();
   for (const auto& [island, list] : byIsland) {
     out << "o island_" << island << '\n';
     for (std::size_t f : list) {
@@ -64,7 +67,8 @@ void writePly(const TopoMesh& m, std::ostream& out) {
   const bool uv = !m.uvw.empty() && m.uvw.size() == m.cornerCount();
   const bool ids = m.faceInfo.size() == faces.size();
   out << "ply\nformat ascii 1.0\ncomment tessellon result\n";
-  out << "element vertex " << m.points.size() << "\nproperty float x\nproperty float y\nproperty float z\n";
+  out << "element vertex " << m.points.size()
+      << "\nproperty float x\nproperty float y\nproperty float z\n";
   out << "element face " << faces.size() << "\nproperty list uchar int vertex_indices\n";
   out << "property int island\nproperty int face_id\n";
   if (uv) out << "property list uchar float uvw\n";
@@ -114,9 +118,11 @@ std::vector<int> faceIslands(const TopoMesh& m) {
 
 void writeMesh(const TopoMesh& mesh, const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   if (ext != ".obj" && ext != ".ply") {
-    throw std::runtime_error(path + ": unknown output format '" + ext + "' (expected .obj or .ply)");
+    throw std::runtime_error(path + ": unknown output format '" + ext +
+                             "' (expected .obj or .ply)");
   }
   std::ofstream out(path);
   if (!out) throw std::runtime_error(path + ": cannot open the file for writing");

@@ -98,7 +98,8 @@ int report(host::Host& h, std::uint32_t port, const Args& args) {
   for (const auto& line : h.log()) {
     std::cerr << '[' << severityName(line.severity) << "] " << line.text << '\n';
   }
-  for (const auto& e : h.escapedExceptions()) std::cerr << "[host] exception escaped: " << e << '\n';
+  for (const auto& e : h.escapedExceptions())
+    std::cerr << "[host] exception escaped: " << e << '\n';
   const host::CustomOutput& out = h.customOutput(port);
   TopoMesh mesh;
   const bool published = out.state == host::OutputState::Data;

@@ -68,14 +68,18 @@ void printTable(const host::Host& h) {
     std::cout << "custom type " << t.name << " / " << t.scriptName << ": \"" << t.description
               << "\" colour " << t.color.red << ' ' << t.color.green << ' ' << t.color.blue << '\n';
   }
-  if (n.color) std::cout << "colour      " << n.color->red << ' ' << n.color->green << ' ' << n.color->blue << '\n';
+  if (n.color)
+    std::cout << "colour      " << n.color->red << ' ' << n.color->green << ' ' << n.color->blue
+              << '\n';
   if (n.threadingModel) std::cout << "threading   " << *n.threadingModel << '\n';
   for (const auto& g : n.portGroups) {
-    std::cout << "port group  " << g.id << " (" << g.minInstances << ".." << g.maxInstances << ")\n";
+    std::cout << "port group  " << g.id << " (" << g.minInstances << ".." << g.maxInstances
+              << ")\n";
   }
   std::cout << "categories ";
   for (const auto& c : n.categories) std::cout << ' ' << c;
-  std::cout << "\n\ninputs\n  id  group type struct ctx  name / script name  default  min  max  constraints\n";
+  std::cout << "\n\ninputs\n  id  group type struct ctx  name / script name  default  min  max  "
+               "constraints\n";
   for (const auto& i : n.inputs) {
     std::cout << "  " << i.id << "  " << i.groupId << "  " << i.dataType << "  " << i.structureType
               << "  " << i.contextType << "  \"" << i.name << "\" / " << i.scriptName << "  ["
@@ -97,14 +101,16 @@ void printTable(const host::Host& h) {
   }
   const host::CallbackSet cb = h.callbacks();
   std::cout << "\ncallbacks  " << (cb.init ? " Init" : "") << (cb.term ? " Term" : "")
-            << (cb.beginEvaluate ? " BeginEvaluate" : "") << (cb.evaluate ? " Evaluate" : "") << '\n';
+            << (cb.beginEvaluate ? " BeginEvaluate" : "") << (cb.evaluate ? " Evaluate" : "")
+            << '\n';
 }
 
 void printJson(const host::Host& h) {
   const host::PluginDefinition& p = h.plugin();
   const host::NodeDefinition& n = h.node();
   std::ostringstream s;
-  s << std::boolalpha << "{\n  \"plugin\": " << q(p.name) << ",\n  \"author\": " << q(p.author) << ",\n  \"version\": ";
+  s << std::boolalpha << "{\n  \"plugin\": " << q(p.name) << ",\n  \"author\": " << q(p.author)
+    << ",\n  \"version\": ";
   if (p.version) {
     s << '[' << p.version->first << ", " << p.version->second << ']';
   } else {
@@ -124,7 +130,8 @@ void printJson(const host::Host& h) {
   } else {
     s << "null";
   }
-  s << ",\n  \"threadingModel\": " << (n.threadingModel ? std::to_string(*n.threadingModel) : "null");
+  s << ",\n  \"threadingModel\": "
+    << (n.threadingModel ? std::to_string(*n.threadingModel) : "null");
   s << ",\n  \"portGroups\": [";
   for (std::size_t i = 0; i < n.portGroups.size(); ++i) {
     const auto& g = n.portGroups[i];
@@ -149,7 +156,8 @@ void printJson(const host::Host& h) {
     const auto& o = n.outputs[k];
     s << (k ? "," : "") << "\n    {\"id\": " << o.id << ", \"dataType\": " << o.dataType
       << ", \"customTypes\": [";
-    for (std::size_t t = 0; t < o.customTypes.size(); ++t) s << (t ? ", " : "") << q(o.customTypes[t]);
+    for (std::size_t t = 0; t < o.customTypes.size(); ++t)
+      s << (t ? ", " : "") << q(o.customTypes[t]);
     s << "], \"structure\": " << o.structureType << ", \"context\": " << o.contextType
       << ", \"name\": " << q(o.name) << ", \"scriptName\": " << q(o.scriptName)
       << ", \"constraints\": [" << o.typeConstraintId << ", " << o.structureConstraintId << ", "

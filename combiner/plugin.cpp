@@ -23,19 +23,19 @@ constexpr const char* kPrefix = "TSL COMBINER: ";
 
 NodeSpec nodeSpec() {
   const CVector3f ones(1.0f, 1.0f, 1.0f);
-  return {"TSL Combiner Plugin",
-          "TSL_Combiner",
-          "TSL Combiner",
-          {
-              {kPoints, XSI::siICENodeDataVector3, "Point Position", "Point_Position", CValue(ones)},
-              {kDescription, XSI::siICENodeDataLong, "Polygonal Description",
-               "Polygonal_Description", CValue(XSI::LONG(0))},
-              {kUvw, XSI::siICENodeDataVector3, "UVW", "UVW", CValue(ones)},
-              {kFaceId, XSI::siICENodeDataLong, "Face ID", "Face_ID", CValue(XSI::LONG(0))},
-              {kFilter, XSI::siICENodeDataLong, "Filter By ID", "Filter_By_ID",
-               CValue(XSI::LONG(-1))},
-          },
-          {{kOutput}}};
+  return {
+      "TSL Combiner Plugin",
+      "TSL_Combiner",
+      "TSL Combiner",
+      {
+          {kPoints, XSI::siICENodeDataVector3, "Point Position", "Point_Position", CValue(ones)},
+          {kDescription, XSI::siICENodeDataLong, "Polygonal Description", "Polygonal_Description",
+           CValue(XSI::LONG(0))},
+          {kUvw, XSI::siICENodeDataVector3, "UVW", "UVW", CValue(ones)},
+          {kFaceId, XSI::siICENodeDataLong, "Face ID", "Face_ID", CValue(XSI::LONG(0))},
+          {kFilter, XSI::siICENodeDataLong, "Filter By ID", "Filter_By_ID", CValue(XSI::LONG(-1))},
+      },
+      {{kOutput}}};
 }
 
 void evaluate(XSI::ICENodeContext& ctx, XSI::CDataArrayRef& output) {

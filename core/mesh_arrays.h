@@ -18,8 +18,7 @@ inline constexpr std::int32_t kPolygonEnd = -2;
 
 inline constexpr const char* kFaceIdMismatch =
     "Faces ID Array size doesn't much faces count , bypassed";
-inline constexpr const char* kUvMismatch =
-    "UV samples count doesn't much faces count, UV bypassed";
+inline constexpr const char* kUvMismatch = "UV samples count doesn't much faces count, UV bypassed";
 
 // Face-index list (n, i0 .. i(n-1) per face) and face count of a description in which -2
 // closes every polygon. Indices still pending at the end (no closing -2) form no face; other
@@ -63,6 +62,8 @@ bool acceptUvw(bool isArray, std::size_t count, std::size_t descriptionLength,
                std::size_t faceCount, const Logger& log);
 
 // Copy policy: an array of at least 3 entries is used whole, anything else is not used.
-inline bool copyPolicyUvw(bool isArray, std::size_t count) { return isArray && count >= 3; }
+inline bool copyPolicyUvw(bool isArray, std::size_t count) {
+  return isArray && count >= 3;
+}
 
 }  // namespace tsl

@@ -12,7 +12,9 @@
 namespace tsl {
 namespace {
 
-void assertOk(const XSI::CStatus& st) { st.AssertSucceeded(XSI::CString()); }
+void assertOk(const XSI::CStatus& st) {
+  st.AssertSucceeded(XSI::CString());
+}
 
 // One line for whatever escaped; never throws itself.
 void logEscaped(const char* prefix, std::exception_ptr e) noexcept {
@@ -47,8 +49,8 @@ XSI::CStatus loadPlugin(XSI::PluginRegistrar& reg, const NodeSpec& spec) {
   reg.PutName(spec.pluginName);
   reg.PutVersion(1, 0);
 
-  XSI::ICENodeDef def = XSI::Application().GetFactory().CreateICENodeDef(spec.nodeName,
-                                                                         spec.displayName);
+  XSI::ICENodeDef def =
+      XSI::Application().GetFactory().CreateICENodeDef(spec.nodeName, spec.displayName);
   assertOk(def.DefineCustomType(kCustomType, kCustomType, "VastaTopo data for one-pass calculation",
                                 128, 255, 5));
   assertOk(def.PutColor(140, 109, 195));

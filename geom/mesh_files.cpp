@@ -1,9 +1,9 @@
 #include "geom/mesh_files.h"
 
-#include <CGAL/Simple_cartesian.h>
 #include <CGAL/IO/OFF.h>
 #include <CGAL/IO/PLY.h>
 #include <CGAL/IO/STL.h>
+#include <CGAL/Simple_cartesian.h>
 #include <tiny_obj_loader.h>
 
 #include <algorithm>
@@ -48,8 +48,9 @@ MeshFile readSoup(const std::string& path, const std::string& ext) {
     std::vector<int> face;
     face.reserve(poly.size());
     for (std::size_t i : poly) {
-      if (i >= pts.size()) fail(path, "a polygon refers to point " + std::to_string(i) + " of " +
-                                          std::to_string(pts.size()));
+      if (i >= pts.size())
+        fail(path, "a polygon refers to point " + std::to_string(i) + " of " +
+                       std::to_string(pts.size()));
       face.push_back(static_cast<int>(i));
     }
     out.polygons.push_back(std::move(face));
@@ -77,8 +78,8 @@ MeshFile readObj(const std::string& path) {
   const std::size_t np = attrib.vertices.size() / 3;
   out.points.reserve(np);
   for (std::size_t i = 0; i < np; ++i) {
-    out.points.push_back({attrib.vertices[3 * i], attrib.vertices[3 * i + 1],
-                          attrib.vertices[3 * i + 2]});
+    out.points.push_back(
+        {attrib.vertices[3 * i], attrib.vertices[3 * i + 1], attrib.vertices[3 * i + 2]});
   }
   bool allUv = true, anyMaterial = false;
   std::vector<int> shapeOf, materialOf;

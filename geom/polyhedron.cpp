@@ -161,7 +161,8 @@ Polyhedron::Polyhedron(std::vector<Vec3> points, std::vector<std::uint32_t> offs
     throw Error("face offsets do not cover the corner list");
   }
   for (std::size_t f = 0; f + 1 < offsets_.size(); ++f) {
-    if (offsets_[f + 1] <= offsets_[f]) throw Error("face " + std::to_string(f) + " has no vertices");
+    if (offsets_[f + 1] <= offsets_[f])
+      throw Error("face " + std::to_string(f) + " has no vertices");
     for (std::uint32_t c = offsets_[f]; c < offsets_[f + 1]; ++c) {
       const int idx = corners_[c];
       if (idx < 0 || static_cast<std::size_t>(idx) >= vertices_.size()) {
@@ -383,15 +384,17 @@ void Polyhedron::canonicalize() {
   std::vector<int> rotated(corners_.size());
   for (std::size_t f = 0; f < nf; ++f) {
     const std::uint32_t b = offsets_[f], e = offsets_[f + 1];
-    for (std::uint32_t c = b; c < e; ++c) rotated[c] = newIndex[static_cast<std::size_t>(corners_[c])];
+    for (std::uint32_t c = b; c < e; ++c)
+      rotated[c] = newIndex[static_cast<std::size_t>(corners_[c])];
     std::rotate(rotated.begin() + b, std::min_element(rotated.begin() + b, rotated.begin() + e),
                 rotated.begin() + e);
   }
   std::vector<std::uint32_t> faceOrder(nf);
   std::iota(faceOrder.begin(), faceOrder.end(), 0u);
   std::stable_sort(faceOrder.begin(), faceOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return std::lexicographical_compare(rotated.begin() + offsets_[a], rotated.begin() + offsets_[a + 1],
-                                        rotated.begin() + offsets_[b], rotated.begin() + offsets_[b + 1]);
+    return std::lexicographical_compare(
+        rotated.begin() + offsets_[a], rotated.begin() + offsets_[a + 1],
+        rotated.begin() + offsets_[b], rotated.begin() + offsets_[b + 1]);
   });
   std::vector<std::uint32_t> offsets{0};
   offsets.reserve(nf + 1);

@@ -15,9 +15,9 @@ double offsetFor(double lo, double hi) {
 
 Rescale::Rescale(double minx, double miny, double minz, double maxx, double maxy, double maxz)
     : d_{offsetFor(minx, maxx), offsetFor(miny, maxy), offsetFor(minz, maxz)} {
-  const double m = std::max({std::fabs(minx - d_.x), std::fabs(maxx - d_.x),
-                             std::fabs(miny - d_.y), std::fabs(maxy - d_.y),
-                             std::fabs(minz - d_.z), std::fabs(maxz - d_.z)});
+  const double m =
+      std::max({std::fabs(minx - d_.x), std::fabs(maxx - d_.x), std::fabs(miny - d_.y),
+                std::fabs(maxy - d_.y), std::fabs(minz - d_.z), std::fabs(maxz - d_.z)});
   if (!(m > 0.0) || !std::isfinite(m)) {
     s_ = 1.0;
     return;

@@ -13,7 +13,9 @@ class Rescale {
   // Requires min <= max per axis for a meaningful box; any finite values are accepted.
   Rescale(double minx, double miny, double minz, double maxx, double maxy, double maxz);
 
-  Vec3 fwd(const Vec3& v) const { return {(v.x - d_.x) / s_, (v.y - d_.y) / s_, (v.z - d_.z) / s_}; }
+  Vec3 fwd(const Vec3& v) const {
+    return {(v.x - d_.x) / s_, (v.y - d_.y) / s_, (v.z - d_.z) / s_};
+  }
   Vec3 rev(const Vec3& v) const { return {v.x * s_ + d_.x, v.y * s_ + d_.y, v.z * s_ + d_.z}; }
 
   const Vec3& offset() const { return d_; }

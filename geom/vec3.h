@@ -22,11 +22,15 @@ struct Vec3 {
   constexpr double operator[](int axis) const { return axis == 0 ? x : (axis == 1 ? y : z); }
 };
 
-constexpr double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+constexpr double dot(const Vec3& a, const Vec3& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 constexpr Vec3 cross(const Vec3& a, const Vec3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline double length(const Vec3& a) { return std::sqrt(dot(a, a)); }
+inline double length(const Vec3& a) {
+  return std::sqrt(dot(a, a));
+}
 inline bool isFinite(const Vec3& a) {
   return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z);
 }

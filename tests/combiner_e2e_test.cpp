@@ -15,8 +15,8 @@ namespace {
 
 using host::LogLine;
 using host::OutputState;
-using tsl::Float3;
 using tsl::FaceInfo;
+using tsl::Float3;
 using namespace tsl::test;
 
 constexpr std::uint32_t kOut = 202;
@@ -155,14 +155,17 @@ TEST_F(CombinerE2E, TwoTrianglesFilteredWithUvw) {
   ASSERT_EQ(r.points.size(), 3u);
   ASSERT_EQ(r.polygons.size(), 4u);
   std::set<Float3, bool (*)(const Float3&, const Float3&)> used(
-      [](const Float3& a, const Float3& b) { return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z); });
+      [](const Float3& a, const Float3& b) {
+        return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
+      });
   for (int i = 0; i < 3; ++i) {
     ASSERT_GE(r.polygons[i], 0);
     ASSERT_LT(r.polygons[i], 3);
     used.insert(r.points[static_cast<std::size_t>(r.polygons[i])]);
   }
   EXPECT_EQ(used.size(), 3u);
-  EXPECT_TRUE(used.count(Float3{5, 0, 0}) && used.count(Float3{6, 0, 0}) && used.count(Float3{5, 1, 0}));
+  EXPECT_TRUE(used.count(Float3{5, 0, 0}) && used.count(Float3{6, 0, 0}) &&
+              used.count(Float3{5, 1, 0}));
   EXPECT_EQ(r.faceInfo, (std::vector<FaceInfo>{{0, 2}}));
   EXPECT_EQ(r.uvw, (std::vector<Float3>{{3, 0.5f, 0}, {4, 0.5f, 0}, {5, 0.5f, 0}}));
   EXPECT_EQ(r.bounds.front(), (Float3{5, 0, 0}));
@@ -288,7 +291,8 @@ TEST_F(CombinerE2E, BadInputAlwaysGetsADefinedOutput) {
 }
 
 TEST_F(CombinerE2E, KnotHasTwoClosedIslands) {
-  const geom::MeshFile file = geom::readMeshFile(std::string(TSL_TEST_MESH_DIR) + "/data/meshes/knot2.off");
+  const geom::MeshFile file =
+      geom::readMeshFile(std::string(TSL_TEST_MESH_DIR) + "/data/meshes/knot2.off");
   HostMesh m;
   for (const auto& p : file.points) m.points.push_back({float(p.x), float(p.y), float(p.z)});
   for (const auto& poly : file.polygons) {

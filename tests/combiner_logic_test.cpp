@@ -22,7 +22,7 @@ struct Result {
 };
 
 Result run(const tsl::test::HostMesh& m, std::vector<std::int32_t> ids, std::int32_t filter,
-        const std::vector<Float3>* uvw = nullptr) {
+           const std::vector<Float3>* uvw = nullptr) {
   CombinerInput in;
   in.points = m.points;
   in.description = m.description;

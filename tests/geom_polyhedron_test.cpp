@@ -107,7 +107,8 @@ TEST(PolyhedronIslands, OpenAndDegenerateFaces) {
   EXPECT_FALSE(open.manifold_is_closed()[0]);
   EXPECT_FALSE(open.manifold_is_negative()[0]);
 
-  const Polyhedron quad = polyFrom({{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 1, 2, 3, -2}});
+  const Polyhedron quad =
+      polyFrom({{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 1, 2, 3, -2}});
   ASSERT_EQ(quad.manifoldCount(), 1u);
   EXPECT_FALSE(quad.manifold_is_closed()[0]);
 
@@ -123,7 +124,8 @@ TEST(PolyhedronIslands, OpenAndDegenerateFaces) {
   EXPECT_FALSE(r.manifold_is_closed()[0]);
 
   // An edge used twice in the same direction is a boundary for both faces: no connection.
-  const Polyhedron same = polyFrom({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}}, {0, 1, 2, -2, 0, 1, 3, -2}});
+  const Polyhedron same =
+      polyFrom({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}}, {0, 1, 2, -2, 0, 1, 3, -2}});
   EXPECT_EQ(same.manifoldCount(), 2u);
 
   // A duplicated face makes three faces meet at its edges: the cube is no longer closed.
@@ -161,7 +163,9 @@ TEST(PolyhedronIslands, NegativeWhenWoundInwards) {
 
   Polyhedron out = polyFrom(tsl::test::cube({10, 10, 10}));
   EXPECT_FALSE(out.manifold_is_negative()[0]);
-  out.transform([](const Vec3& v) { return Vec3{-v.x, v.y, v.z}; });  // a mirror turns it inside out
+  out.transform([](const Vec3& v) {
+    return Vec3{-v.x, v.y, v.z};
+  });  // a mirror turns it inside out
   EXPECT_TRUE(out.manifold_is_negative()[0]);
 }
 

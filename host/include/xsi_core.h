@@ -50,8 +50,14 @@ class CString;
 
 class XSI_API CStatus {
  public:
-  enum Code : LONG { OK = 0, False = 1, Fail = -2147467259, InvalidArgument = -2147024809,
-                     MemoryOverflow = -2147024882, Unexpected = -2147418113 };
+  enum Code : LONG {
+    OK = 0,
+    False = 1,
+    Fail = -2147467259,
+    InvalidArgument = -2147024809,
+    MemoryOverflow = -2147024882,
+    Unexpected = -2147418113
+  };
   CStatus(Code code = OK) : code_(code) {}
   Code GetCode() const { return code_; }
   bool Succeeded() const { return code_ == OK || code_ == False; }
@@ -113,8 +119,15 @@ class XSI_API CVector3f {
 // A tagged value as used for port defaults and limits.
 class XSI_API CValue {
  public:
-  enum DataType : ULONG { siEmpty = 0, siInt4 = 3, siFloat = 4, siDouble = 5, siBool = 11,
-                          siString = 8, siVector3f = 100 };
+  enum DataType : ULONG {
+    siEmpty = 0,
+    siInt4 = 3,
+    siFloat = 4,
+    siDouble = 5,
+    siBool = 11,
+    siString = 8,
+    siVector3f = 100
+  };
   CValue() = default;
   CValue(LONG v) : type_(siInt4), i_(v) {}
   CValue(float v) : type_(siFloat), d_(v) {}

@@ -29,15 +29,15 @@ class XSI_API ICENodeContext {
   CStatus AcquireInputDataArray(CDataArrayRef& array, siICENodeDataType dataType, ULONG portId,
                                 ULONG instance);
   // 2D access to an input: sub-arrays of elements of the requested type.
-  CStatus AcquireInputDataArray2D(CDataArrayRef& array, siICENodeDataType dataType,
-                                  ULONG portId, ULONG instance);
+  CStatus AcquireInputDataArray2D(CDataArrayRef& array, siICENodeDataType dataType, ULONG portId,
+                                  ULONG instance);
   // Elements of a value acquired with AcquireInputDataArray.
   CStatus GetData(const CDataArrayRef& array, const void*& data, ULONG& count) const;
   ULONG GetSubArrayCount(const CDataArrayRef& array) const;
   // Elements of one sub-array. When isConstant is set, only element 0 is stored and it stands
   // for every one of the count elements.
-  CStatus GetSubArray(const CDataArrayRef& array, ULONG subArray, const void*& data,
-                      ULONG& count, bool& isConstant) const;
+  CStatus GetSubArray(const CDataArrayRef& array, ULONG subArray, const void*& data, ULONG& count,
+                      bool& isConstant) const;
 
   CStatus AcquireOutputDataArray(CDataArrayRef& array, siICENodeDataType dataType);
   CStatus AcquireOutputDataArray2D(CDataArrayRef& array, siICENodeDataType dataType);
@@ -46,8 +46,8 @@ class XSI_API ICENodeContext {
   // Replaces the data of element index of a custom-type output (data may be null with size 0).
   CStatus SetCustomTypeData(CDataArrayRef& array, ULONG index, const void* data, ULONG size);
   CStatus ResizeSubArray(CDataArrayRef& array, ULONG subArray, ULONG size);
-  CStatus SetStringData2D(CDataArrayRef& array, ULONG subArray, ULONG index,
-                          const wchar_t* text, ULONG length);
+  CStatus SetStringData2D(CDataArrayRef& array, ULONG subArray, ULONG index, const wchar_t* text,
+                          ULONG length);
   CStatus ReleaseDataArray(CDataArrayRef& array);
 
  private:

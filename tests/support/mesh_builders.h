@@ -32,8 +32,8 @@ inline HostMesh box(Float3 lo, Float3 hi) {
   for (int k = 0; k < 8; ++k) {
     m.points.push_back({(k & 1) ? hi.x : lo.x, (k & 2) ? hi.y : lo.y, (k & 4) ? hi.z : lo.z});
   }
-  m.description = {0, 2, 3, 1, -2,  4, 5, 7, 6, -2,  0, 1, 5, 4, -2,
-                   2, 6, 7, 3, -2,  0, 4, 6, 2, -2,  1, 3, 7, 5, -2};
+  m.description = {0, 2, 3, 1, -2, 4, 5, 7, 6, -2, 0, 1, 5, 4, -2,
+                   2, 6, 7, 3, -2, 0, 4, 6, 2, -2, 1, 3, 7, 5, -2};
   return m;
 }
 
