@@ -15,6 +15,13 @@ constexpr const char* kUsage =
     "usage: tessellon <verb> [arguments]\n"
     "  info PLUGIN [--json]                      the node a plug-in registers\n"
     "  combine MESH [--filter-id N] [-o OUT] [--json]\n"
+    "  boolean A B --op union|intersection|a-minus-b|b-minus-a|symmetric-difference\n"
+    "          [--classify edge|normal] [--triangulate] [--canonicalize] [-o OUT] [--json]\n"
+    "  about PLUGIN                              the text of a node's About port\n"
+    "  voronoi MESH (--centers FILE | --count N [--seed S]) [--thickness T]\n"
+    "          [--uv-scale S] [--explode F] [-o OUT] [--json]\n"
+    "  continuous MESH --knife KNIFE (--instances FILE | --knife-points FILE)\n"
+    "          [-o OUT] [--json]\n"
     "MESH: .obj, .off, .ply or .stl; OUT: .obj or .ply. PLUGIN: a .so path or a node name.\n";
 
 }  // namespace
@@ -29,6 +36,10 @@ int main(int argc, char** argv) {
   try {
     if (verb == "info") return cli::runInfo(rest);
     if (verb == "combine") return cli::runCombine(rest);
+    if (verb == "boolean") return cli::runBoolean(rest);
+    if (verb == "about") return cli::runAbout(rest);
+    if (verb == "continuous") return cli::runContinuous(rest);
+    if (verb == "voronoi") return cli::runVoronoi(rest);
     std::cerr << "tessellon: unknown verb '" << verb << "'\n" << kUsage;
     return cli::kExitUsage;
   } catch (const cli::UsageError& e) {

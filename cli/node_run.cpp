@@ -94,7 +94,8 @@ HostArrays toHostArrays(const geom::MeshFile& mesh) {
   return a;
 }
 
-int report(host::Host& h, std::uint32_t port, const Args& args) {
+int report(host::Host& h, std::uint32_t port, const Args& args,
+           const std::function<void(TopoMesh&)>& adjust) {
   for (const auto& line : h.log()) {
     std::cerr << '[' << severityName(line.severity) << "] " << line.text << '\n';
   }
@@ -129,7 +130,10 @@ int report(host::Host& h, std::uint32_t port, const Args& args) {
     std::cout << js.str();
   }
   if (!published) return kExitNoRecord;
-  if (const auto path = args.value("-o")) writeMesh(mesh, *path);
+  if (const auto path = args.value("-o")) {
+    if (adjust) adjust(mesh);
+    writeMesh(mesh, *path);
+  }
   return 0;
 }
 

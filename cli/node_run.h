@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cli/args.h"
@@ -30,9 +31,13 @@ struct HostArrays {
 };
 HostArrays toHostArrays(const geom::MeshFile& mesh);
 
+struct TopoMesh;
+
 // After an evaluate of port: prints the log as "[severity] text" lines on stderr, the JSON
-// summary on stdout when --json was given, writes -o OUT when a record was published. Returns
-// the exit status (0 published, kExitNoRecord otherwise).
-int report(host::Host& h, std::uint32_t port, const Args& args);
+// summary on stdout when --json was given, writes -o OUT when a record was published (after
+// adjust, when given, has changed the copy to be written). Returns the exit status (0
+// published, kExitNoRecord otherwise).
+int report(host::Host& h, std::uint32_t port, const Args& args,
+           const std::function<void(TopoMesh&)>& adjust = {});
 
 }  // namespace cli

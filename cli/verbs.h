@@ -9,5 +9,9 @@ namespace cli {
 
 int runInfo(const std::vector<std::string>& argv);
 int runCombine(const std::vector<std::string>& argv);
+int runBoolean(const std::vector<std::string>& argv);
+int runAbout(const std::vector<std::string>& argv);
+int runContinuous(const std::vector<std::string>& argv);
+int runVoronoi(const std::vector<std::string>& argv);
 
 }  // namespace cli

@@ -113,8 +113,13 @@ std::optional<bool> readBoolSingle(ICENodeContext& ctx, ULONG port) {
   return (*v & 1u) != 0;
 }
 
-OutputArray::OutputArray(ICENodeContext& ctx, ULONG dataType) : ctx_(ctx) {
-  ctx.AcquireOutputDataArray(ref_, static_cast<siICENodeDataType>(dataType));
+OutputArray::OutputArray(ICENodeContext& ctx, ULONG dataType, bool twoD) : ctx_(ctx) {
+  const auto type = static_cast<siICENodeDataType>(dataType);
+  if (twoD) {
+    ctx.AcquireOutputDataArray2D(ref_, type);
+  } else {
+    ctx.AcquireOutputDataArray(ref_, type);
+  }
   acquired_ = ref_.handle != nullptr;
 }
 

@@ -26,10 +26,11 @@ std::optional<std::int32_t> readLongSingle(XSI::ICENodeContext& ctx, XSI::ULONG 
 std::optional<float> readFloatSingle(XSI::ICENodeContext& ctx, XSI::ULONG port);
 std::optional<bool> readBoolSingle(XSI::ICENodeContext& ctx, XSI::ULONG port);
 
-// The custom-type output of an evaluation, acquired on construction, released on destruction.
+// An output of an evaluation (by default the custom-type one), acquired on construction and
+// released on destruction; twoD acquires it as sub-arrays (the string output).
 class OutputArray {
  public:
-  explicit OutputArray(XSI::ICENodeContext& ctx, XSI::ULONG dataType = 65536);
+  explicit OutputArray(XSI::ICENodeContext& ctx, XSI::ULONG dataType = 65536, bool twoD = false);
   OutputArray(const OutputArray&) = delete;
   OutputArray& operator=(const OutputArray&) = delete;
   ~OutputArray();

@@ -94,4 +94,32 @@ inline HostMesh quadGrid(int n) {
   return m;
 }
 
+// A closed triangle knife: its topology as (a, b, c, -2) per triangle and its points.
+struct Knife {
+  std::vector<std::int32_t> descriptor;
+  std::vector<Float3> points;
+
+  // The points moved by d, appended after the existing instances' points.
+  void addInstance(const std::vector<Float3>& shape, Float3 d) {
+    for (const Float3& p : shape) points.push_back({p.x + d.x, p.y + d.y, p.z + d.z});
+  }
+};
+
+// Octahedron of radius r centred at the origin: 6 points, 8 outward triangles.
+inline Knife octahedron(float r) {
+  Knife k;
+  k.points = {{r, 0, 0}, {-r, 0, 0}, {0, r, 0}, {0, -r, 0}, {0, 0, r}, {0, 0, -r}};
+  k.descriptor = {0, 2, 4, -2, 2, 1, 4, -2, 1, 3, 4, -2, 3, 0, 4, -2,
+                  2, 0, 5, -2, 1, 2, 5, -2, 3, 1, 5, -2, 0, 3, 5, -2};
+  return k;
+}
+
+// Tetrahedron with outward triangles: 4 points.
+inline Knife tetrahedron(float r) {
+  Knife k;
+  k.points = {{r, r, r}, {r, -r, -r}, {-r, r, -r}, {-r, -r, r}};
+  k.descriptor = {0, 1, 2, -2, 0, 3, 1, -2, 0, 2, 3, -2, 1, 3, 2, -2};
+  return k;
+}
+
 }  // namespace tsl::test

@@ -5,12 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/topo_store.h"
 #include "host/host.h"
 #include "support/mesh_builders.h"
+
+namespace host {
+// Readable failure messages for log comparisons.
+inline void PrintTo(const LogLine& line, std::ostream* os) {
+  *os << '[' << line.severity << "] " << line.text;
+}
+}  // namespace host
 
 namespace tsl::test {
 

@@ -1,0 +1,4 @@
+# geom::Csg against CGAL's own Boolean functions (prints a table; not run by the tests).
+add_executable(csg_bench csg_bench.cpp)
+target_include_directories(csg_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR})
+target_link_libraries(csg_bench PRIVATE tsl_geom CGAL::CGAL)

@@ -1,0 +1,230 @@
+#include "continuous/continuous.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "core/island_analysis.h"
+#include "core/mesh_arrays.h"
+#include "core/uvw_attr.h"
+#include "geom/csg.h"
+#include "geom/csg_attributes.h"
+#include "geom/error.h"
+
+namespace tsl::continuous {
+namespace {
+
+using geom::Csg;
+using geom::Polyhedron;
+using geom::Vec3;
+
+constexpr const char* kGeometry0 = "Invalid Knife Geometry , TRACE POINT 0";
+constexpr const char* kGeometry1 = "Invalid Knife Geometry , TRACE POINT 1";
+constexpr const char* kOpenInput =
+    "TSL Continuous: Input Geo has one or more open Polyislands , bypassed";
+constexpr const char* kIslandGate = "TSL Continuous: Invalid knife TRACE POINT 0, bypassed";
+constexpr const char* kSolidGate = "TSL Continuous: Invalid Knife TRACE POINT 1, bypassed";
+constexpr const char* kKnifeUv = "Knife UV samples count doesn't much faces count, UV bypassed";
+constexpr const char* kCoreFailed = "TSL CONT: cCore is corrupted , bypassed";
+
+// One corner of the margin box: the box corner moved 0.05 outward along the half-diagonal,
+// in float as the host's data are.
+Vec3 marginCorner(const Vec3& c, const Vec3& corner) {
+  const Vec3 d = corner - c;
+  float u[3] = {static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z)};
+  const float len = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+  if (len > 1e-6f) {
+    const float s = 0.05f / len;
+    for (float& x : u) x *= s;
+  }
+  return {u[0] + static_cast<float>(corner.x), u[1] + static_cast<float>(corner.y),
+          u[2] + static_cast<float>(corner.z)};
+}
+
+std::unique_ptr<Polyhedron> marginBox(const geom::AABB& box) {
+  const Vec3 M = marginCorner(box.pos, box.pos + box.extent);
+  const Vec3 m = marginCorner(box.pos, box.pos - box.extent);
+  std::vector<Vec3> pts{{M.x, M.y, M.z}, {m.x, M.y, M.z}, {m.x, m.y, M.z}, {M.x, m.y, M.z},
+                        {M.x, M.y, m.z}, {m.x, M.y, m.z}, {m.x, m.y, m.z}, {M.x, m.y, m.z}};
+  const std::vector<int> faces{4, 0, 1, 2, 3, 4, 7, 6, 5, 4, 4, 0, 4, 5, 1,
+                               4, 1, 5, 6, 2, 4, 2, 6, 7, 3, 4, 3, 7, 4, 0};
+  return std::make_unique<Polyhedron>(std::move(pts), 6, faces);
+}
+
+// Knife instance i: points i*P .. i*P+P-1 under the shared topology. Returns nothing when a
+// point is not finite (the instance is then skipped like one whose subtraction fails).
+std::unique_ptr<Polyhedron> knifeInstance(const ContinuousInput& in, const KnifeShape& k,
+                                          std::size_t i) {
+  std::vector<Vec3> pts;
+  pts.reserve(k.pointsPerInstance);
+  for (std::size_t p = 0; p < k.pointsPerInstance; ++p) {
+    const Float3& f = in.knifePoints[i * k.pointsPerInstance + p];
+    if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.z)) return nullptr;
+    pts.push_back({f.x, f.y, f.z});
+  }
+  std::vector<int> faces;
+  faces.reserve(4 * std::size_t{k.triangles});
+  for (std::size_t j = 0; j < k.triangles; ++j) {
+    faces.insert(faces.end(), {3, in.knifeDescriptor[4 * j], in.knifeDescriptor[4 * j + 1],
+                               in.knifeDescriptor[4 * j + 2]});
+  }
+  return std::make_unique<Polyhedron>(std::move(pts), k.triangles, faces);
+}
+
+// The corner entries must address a point of an instance; the descriptor is user data and an
+// index outside the instance would otherwise reach into the next instance's points.
+bool cornersInRange(std::span<const std::int32_t> d, const KnifeShape& k) {
+  for (std::size_t j = 0; j < k.triangles; ++j) {
+    for (std::size_t c = 0; c < 3; ++c) {
+      const std::int32_t v = d[4 * j + c];
+      if (v < 0 || static_cast<std::uint32_t>(v) >= k.pointsPerInstance) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+KnifeShape knifeShape(std::size_t descriptorLength) {
+  const auto t = static_cast<std::uint32_t>(descriptorLength / 4);
+  return {t, t / 2 + 2};
+}
+
+Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
+  clearTopoStore(store);
+  const std::size_t d = in.knifeDescriptor.size();
+  if (d % 4 != 0) {
+    log(Severity::Warning, kGeometry0);
+    return Outcome::Unwritten;
+  }
+  const auto ends = static_cast<std::size_t>(
+      std::count(in.knifeDescriptor.begin(), in.knifeDescriptor.end(), kPolygonEnd));
+  if (ends != d / 4) {
+    log(Severity::Warning, kGeometry1);
+    return Outcome::Unwritten;
+  }
+  const KnifeShape knife = knifeShape(d);
+  if (!cornersInRange(in.knifeDescriptor, knife)) {
+    log(Severity::Warning, kGeometry0);
+    return Outcome::Empty;
+  }
+
+  std::unique_ptr<Polyhedron> a;
+  try {
+    a = buildWorkingMesh(in.points, in.description);
+  } catch (const geom::Error& e) {
+    log(Severity::Error, std::string("TSL CONT: Invalid input mesh, ") + e.what());
+    return Outcome::Empty;
+  }
+  if (!allIslandsClosed(*a)) {
+    log(Severity::Warning, kOpenInput);
+    return Outcome::Empty;
+  }
+  std::unique_ptr<Polyhedron> work = marginBox(a->aabb());
+
+  geom::FaceAttr<std::int32_t> ids;
+  geom::FaceVertexAttr<UvwAttr> uvw;
+  bool idsOn = false;
+  if (in.idsIsArray && acceptFaceIds(true, in.ids.size(), a->faceCount(), log)) {
+    for (std::size_t f = 0; f < a->faceCount(); ++f) ids.setAttribute(*a, f, in.ids[f]);
+    idsOn = true;
+  }
+  const bool aUvwUsable =
+      in.uvwIsArray && acceptUvw(true, in.uvw.size(), in.description.size(), a->faceCount(), log);
+  bool uvOn = aUvwUsable && in.knifeUvwIsArray;
+
+  const std::size_t instances = in.knifePoints.size() / knife.pointsPerInstance;
+  std::uint32_t skipped = 0;
+  for (std::size_t i = 0; i < instances; ++i) {
+    std::unique_ptr<Polyhedron> k;
+    try {
+      k = knifeInstance(in, knife, i);
+    } catch (const geom::Error&) {
+      k = nullptr;  // cannot happen after the range check; treated as a failed subtraction
+    }
+    if (!k) {
+      ++skipped;
+      continue;
+    }
+    if (islandCount(*k) != 1) {
+      log(Severity::Warning, kIslandGate + std::to_string(islandCount(*k)));
+      return Outcome::Empty;
+    }
+    if (!k->manifold_is_closed()[0] || k->manifold_is_negative()[0]) {
+      log(Severity::Warning, kSolidGate);
+      return Outcome::Empty;
+    }
+    if (uvOn) {
+      if (in.knifeUvw.size() != 3 * std::size_t{knife.triangles}) {
+        log(Severity::Warning, kKnifeUv);
+        uvOn = false;
+      } else {
+        for (std::size_t j = 0; j < knife.triangles; ++j) {
+          for (std::size_t c = 0; c < 3; ++c) {
+            uvw.setAttribute(*k, j, c, UvwAttr::of(in.knifeUvw[3 * j + c]));
+          }
+        }
+      }
+    }
+    Csg csg;
+    // The work body is always an engine result, so its geometric validity is known.
+    csg.skipSelfIntersectionCheck(Csg::OPERAND_A);
+    if (uvOn) csg.attach(uvw);
+    try {
+      std::unique_ptr<Polyhedron> next = csg.compute(*work, *k, Csg::A_MINUS_B, Csg::CLASSIFY_EDGE);
+      uvw.forget(*work);
+      work = std::move(next);
+    } catch (const geom::Error&) {
+      ++skipped;
+    }
+    uvw.forget(*k);
+  }
+  if (skipped != 0) {
+    log(Severity::Error,
+        "TSL CONT: Invalid interations: " + std::to_string(skipped) + " , skipped");
+  }
+
+  if (uvOn) {
+    std::size_t r = 0;
+    for (std::size_t f = 0; f < a->faceCount(); ++f) {
+      for (std::size_t c = 0; c < a->face(f).size(); ++c) {
+        uvw.setAttribute(*a, f, c, UvwAttr::of(in.uvw[r++]));
+      }
+    }
+  }
+
+  Csg csg;
+  csg.skipSelfIntersectionCheck(Csg::OPERAND_B);
+  if (idsOn) csg.attach(ids);
+  if (uvOn) csg.attach(uvw);
+  std::unique_ptr<Polyhedron> result;
+  try {
+    result = csg.compute(*a, *work, Csg::INTERSECTION, Csg::CLASSIFY_EDGE);
+  } catch (const geom::Error&) {
+    log(Severity::Error, kCoreFailed);
+    return Outcome::Empty;
+  }
+
+  logMeshCounts(*result, log);
+  writeMesh(store, *result);
+  if (uvOn) {
+    store.uvw.resize(result->cornerCount());
+    std::size_t k = 0;
+    for (std::size_t f = 0; f < result->faceCount(); ++f) {
+      for (std::size_t c = 0; c < result->face(f).size(); ++c) {
+        store.uvw[k++] = uvw.getAttribute(*result, f, c, UvwAttr{}).toFloat3();
+      }
+    }
+  }
+  if (idsOn) {
+    store.faceInfo.resize(result->faceCount());
+    for (std::size_t f = 0; f < result->faceCount(); ++f) {
+      store.faceInfo[f] = {islandOf(*result, f), ids.getAttribute(*result, f, kPolygonEnd)};
+    }
+  }
+  writeBounds(store, result->aabb());
+  return Outcome::Published;
+}
+
+}  // namespace tsl::continuous

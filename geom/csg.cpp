@@ -1,0 +1,174 @@
+#include "geom/csg.h"
+
+#include <chrono>
+#include <new>
+#include <string>
+
+#include "geom/csg_assemble.h"
+#include "geom/csg_attributes.h"
+#include "geom/csg_classify.h"
+#include "geom/csg_corefine.h"
+#include "geom/csg_operand.h"
+#include "geom/error.h"
+#include "geom/triangulator.h"
+
+namespace geom {
+
+namespace csg {
+
+Corefinement uncut(const TriangulatedOperand& a, const TriangulatedOperand& b) {
+  Corefinement cf;
+  const TriangulatedOperand* ops[2] = {&a, &b};
+  for (int m = 0; m < 2; ++m) {
+    const TriangulatedOperand& op = *ops[m];
+    CorefinedMesh& out = cf.mesh[m];
+    if (op.empty()) continue;
+    const std::size_t nv = op.mesh->vertexCount();
+    out.points = op.mesh->vertices();
+    out.node.assign(nv, -1);
+    out.original.resize(nv);
+    for (std::size_t v = 0; v < nv; ++v) out.original[v] = static_cast<int>(v);
+    out.faces = op.tris;
+    out.faceTri.resize(op.tris.size());
+    for (std::size_t t = 0; t < op.tris.size(); ++t) out.faceTri[t] = static_cast<int>(t);
+    out.opposite = op.opposite;
+    out.constrained.assign(op.opposite.size(), 0);
+    out.split.assign(op.tris.size(), 0);
+  }
+  return cf;
+}
+
+namespace {
+
+bool boxesMeet(const TriangulatedOperand& a, const TriangulatedOperand& b) {
+  if (a.empty() || b.empty()) return false;
+  return a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y &&
+         a.lo.z <= b.hi.z && b.lo.z <= a.hi.z;
+}
+
+// Splits the faces of more than three corners; the triangles keep their polygon's provenance
+// and corner derivations.
+void triangulateResult(ResultBuild& rb) {
+  ResultBuild out;
+  out.points = std::move(rb.points);
+  const bool corners = !rb.cornerSources.empty();
+  out.weights = std::move(rb.weights);
+  std::vector<Vec3> polygon;
+  std::vector<Triangulator::Triangle> tris;
+  for (std::size_t f = 0; f < rb.faceCount(); ++f) {
+    const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
+    tris.clear();
+    if (n <= 3) {
+      tris.push_back({0, 1, 2});
+    } else {
+      polygon.clear();
+      for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(out.points[rb.corners[b + i]]);
+      Triangulator::triangulateAlways(polygon, tris);
+    }
+    for (const auto& t : tris) {
+      for (std::uint32_t s : t) {
+        out.corners.push_back(rb.corners[b + s]);
+        if (corners) out.cornerSources.push_back(rb.cornerSources[b + s]);
+      }
+      out.offsets.push_back(static_cast<std::uint32_t>(out.corners.size()));
+      out.origins.push_back(rb.origins[f]);
+    }
+  }
+  rb = std::move(out);
+}
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point& t) {
+  const Clock::time_point now = Clock::now();
+  const double s = std::chrono::duration<double>(now - t).count();
+  t = now;
+  return s;
+}
+
+}  // namespace
+}  // namespace csg
+
+Csg::Csg() = default;
+Csg::~Csg() = default;
+
+void Csg::attach(const Triangulator& triangulator) { triangulator_ = &triangulator; }
+void Csg::attach(CsgAttribute& attribute) { attributes_.push_back(&attribute); }
+void Csg::detachAll() {
+  triangulator_ = nullptr;
+  attributes_.clear();
+}
+void Csg::skipSelfIntersectionCheck(Operand which, bool skip) { skipSelfCheck_[which] = skip; }
+
+std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& b, OP op,
+                                         CLASSIFY_TYPE type) {
+  using namespace csg;
+  if (op < UNION || op > SYMMETRIC_DIFFERENCE) throw Error("Boolean: unknown operation");
+  if (type != CLASSIFY_NORMAL && type != CLASSIFY_EDGE) {
+    throw Error("Boolean: unknown classification type");
+  }
+  timings_ = {};
+  origins_.clear();
+  const Clock::time_point start = Clock::now();
+  Clock::time_point t = start;
+  try {
+    TriangulatedOperand ta = prepareOperand(a, "operand A");
+    TriangulatedOperand tb = prepareOperand(b, "operand B");
+    timings_.validate = since(t);
+    if (!skipSelfCheck_[0]) checkSolid(ta);
+    if (!skipSelfCheck_[1]) checkSolid(tb);
+    timings_.selfIntersection = since(t);
+
+    ResultBuild rb;
+    {
+      std::string unchecked;
+      if (skipSelfCheck_[0]) unchecked = ta.name;
+      if (skipSelfCheck_[1]) unchecked += (unchecked.empty() ? "" : " or ") + tb.name;
+      const Corefinement cf = boxesMeet(ta, tb) ? corefine(ta, tb, unchecked) : uncut(ta, tb);
+      timings_.corefine = since(t);
+      // Point tests run against the corefined surfaces: the same solids, and the operands'
+      // own triangles are released by then.
+      const TriangulatedOperand* ops[2] = {&ta, &tb};
+      std::unique_ptr<SolidQuery> queries[2];
+      const WindingQuery winding = [&](int which, const Vec3& p) {
+        if (!queries[which]) {
+          queries[which] = std::make_unique<SolidQuery>(cf.mesh[which].points, cf.mesh[which].faces,
+                                                        nullptr, ops[which]->name);
+        }
+        return queries[which]->winding(p);
+      };
+      const Classification cls = classify(cf, ta, tb, op, type, winding);
+      timings_.classify = since(t);
+      bool wantCorners = false;
+      for (const CsgAttribute* attr : attributes_) wantCorners = wantCorners || attr->needsCorners();
+      assemble(cf, ta, tb, cls, wantCorners, rb);
+      timings_.assemble = since(t);
+    }
+    if (triangulator_ != nullptr) triangulateResult(rb);
+    auto result = std::make_unique<Polyhedron>(std::move(rb.points), std::move(rb.offsets),
+                                               std::move(rb.corners));
+    CsgResultView view;
+    view.operands[0] = &a;
+    view.operands[1] = &b;
+    view.result = result.get();
+    view.origins = rb.origins;
+    view.corners = rb.cornerSources;
+    view.weights = rb.weights;
+    for (CsgAttribute* attr : attributes_) attr->interpolate(view);
+    origins_ = std::move(rb.origins);
+    timings_.hooks = since(t);
+    timings_.total = std::chrono::duration<double>(Clock::now() - start).count();
+    return result;
+  } catch (const Error&) {
+    origins_.clear();
+    throw;
+  } catch (const std::bad_alloc&) {
+    origins_.clear();
+    throw Error("Boolean: out of memory");
+  } catch (const std::exception& e) {
+    origins_.clear();
+    throw Error(std::string("Boolean failed: ") + e.what());
+  }
+}
+
+}  // namespace geom

@@ -1,0 +1,97 @@
+// Boolean operations on closed polygon meshes.
+//
+// The exact intersection work is CGAL's corefinement; classification of the cut pieces,
+// assembly of the result as polygons, provenance and attribute interpolation are ours.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "geom/polyhedron.h"
+
+namespace geom {
+
+class Triangulator;
+class CsgAttribute;
+
+// Where a result face comes from.
+struct FaceOrigin {
+  std::uint8_t operand = 0;  // 0: operand a, 1: operand b
+  bool reversed = false;     // wound opposite to its source face
+  std::uint32_t face = 0;    // index of the source face in that operand
+};
+
+// Wall-clock seconds of the stages of the last compute.
+struct CsgTimings {
+  double validate = 0;          // finite, faces, closed, manifold, orientation; triangulation
+  double selfIntersection = 0;  // self-intersection and island nesting tests
+  double corefine = 0;          // CGAL corefinement and reading its result back
+  double classify = 0;          // patches, coplanar detection, inside / outside
+  double assemble = 0;          // polygon merge, vertex clean-up, provenance, corner sources
+  double hooks = 0;             // triangulator, attribute interpolation, result mesh
+  double total = 0;
+};
+
+// A Boolean engine. One engine may run any number of computations; the hooks and options
+// attached to it apply to each.
+class Csg {
+ public:
+  enum OP { UNION, INTERSECTION, A_MINUS_B, B_MINUS_A, SYMMETRIC_DIFFERENCE };
+  enum CLASSIFY_TYPE { CLASSIFY_NORMAL, CLASSIFY_EDGE };
+  enum Operand { OPERAND_A = 0, OPERAND_B = 1 };
+
+  Csg();
+  ~Csg();
+  Csg(const Csg&) = delete;
+  Csg& operator=(const Csg&) = delete;
+
+  // Triangulates every result face of more than three vertices. Triangulation always happens
+  // before attribute values are assigned, whatever the order of attachment. The triangulator
+  // must outlive the engine's computations.
+  void attach(const Triangulator& triangulator);
+  // Fills attribute values for the faces of every result from the values set on the operands'
+  // faces. Several attributes may be attached; each must outlive the engine's computations.
+  void attach(CsgAttribute& attribute);
+  void detachAll();
+
+  // Skips the geometric validity tests of an operand the caller knows to be a valid solid:
+  // the self-intersection test and the test that its islands nest with alternating
+  // orientation. The combinatorial tests (finite coordinates, faces, closed, manifold,
+  // consistently oriented) still run.
+  void skipSelfIntersectionCheck(Operand which, bool skip = true);
+
+  // Computes op over the solids bounded by a and b and returns the result as a new mesh.
+  //
+  // Requires of each operand: finite coordinates; faces of at least three distinct vertices
+  // that are simple polygons of non-zero area in their projection; closed (every edge used
+  // once in each direction), manifold (no edge of more than two faces, no vertex where
+  // separate fans of faces meet), without self-intersection, and islands that bound a solid
+  // (outward islands not inside another outward island, inward islands inside exactly one).
+  // An operand without faces is valid and stands for the empty solid.
+  //
+  // Returns: faces cut from the operands' faces, each with its source face's winding or, where
+  // the operation keeps the inside of the other operand, reversed. A face nothing cuts comes
+  // out whole in its input vertex order; pieces of a cut face are merged back into simple
+  // polygons. Faces follow the order of their source faces, a's first. Vertices are numbered
+  // in order of first use. origins() gives every result face's source.
+  //
+  // Throws geom::Error naming the operand ("operand A" / "operand B") and the fault for an
+  // invalid operand, and geom::Error for any failure inside the computation (CGAL exceptions,
+  // memory exhaustion). Nothing is left half-done: on a throw no hook has been touched.
+  std::unique_ptr<Polyhedron> compute(const Polyhedron& a, const Polyhedron& b, OP op,
+                                      CLASSIFY_TYPE classify);
+
+  // Provenance of the faces of the last result, one entry per face.
+  const std::vector<FaceOrigin>& origins() const { return origins_; }
+  const CsgTimings& timings() const { return timings_; }
+
+ private:
+  const Triangulator* triangulator_ = nullptr;
+  std::vector<CsgAttribute*> attributes_;
+  bool skipSelfCheck_[2] = {false, false};
+  std::vector<FaceOrigin> origins_;
+  CsgTimings timings_;
+};
+
+}  // namespace geom

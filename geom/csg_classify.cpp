@@ -1,0 +1,255 @@
+#include "geom/csg_classify.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <unordered_map>
+
+#include "geom/predicates.h"
+
+namespace geom::csg {
+
+namespace {
+
+struct MeshPatches {
+  std::vector<int> patchOf;  // per face
+  std::size_t count = 0;
+};
+
+MeshPatches findPatches(const CorefinedMesh& m) {
+  MeshPatches p;
+  const std::size_t nf = m.faceCount();
+  p.patchOf.assign(nf, -1);
+  std::vector<int> stack;
+  for (std::size_t seed = 0; seed < nf; ++seed) {
+    if (p.patchOf[seed] >= 0) continue;
+    const int id = static_cast<int>(p.count++);
+    p.patchOf[seed] = id;
+    stack.push_back(static_cast<int>(seed));
+    while (!stack.empty()) {
+      const int f = stack.back();
+      stack.pop_back();
+      for (int k = 0; k < 3; ++k) {
+        const int h = 3 * f + k;
+        if (m.constrained[h]) continue;
+        const int g = m.opposite[h] / 3;
+        if (p.patchOf[g] < 0) {
+          p.patchOf[g] = id;
+          stack.push_back(g);
+        }
+      }
+    }
+  }
+  return p;
+}
+
+std::uint64_t directedKey(int u, int v) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(u)) << 32) |
+         static_cast<std::uint32_t>(v);
+}
+
+// Half-edges on the intersection, keyed by their (node, node) pair.
+std::unordered_map<std::uint64_t, int> intersectionEdges(const CorefinedMesh& m) {
+  std::unordered_map<std::uint64_t, int> map;
+  for (std::size_t h = 0; h < m.constrained.size(); ++h) {
+    if (!m.constrained[h]) continue;
+    const auto& f = m.faces[h / 3];
+    const int u = m.node[f[h % 3]], v = m.node[f[(h % 3 + 1) % 3]];
+    if (u >= 0 && v >= 0) map.emplace(directedKey(u, v), static_cast<int>(h));
+  }
+  return map;
+}
+
+// Marks the faces of both meshes that coincide with a face of the other (same three nodes).
+void findCoplanar(const Corefinement& cf, std::vector<Side> side[2]) {
+  using Key = std::array<int, 3>;
+  std::vector<std::pair<Key, int>> inB;
+  const CorefinedMesh& a = cf.mesh[0];
+  const CorefinedMesh& b = cf.mesh[1];
+  auto nodes = [](const CorefinedMesh& m, std::size_t f, Key& k) {
+    for (int i = 0; i < 3; ++i) {
+      k[i] = m.node[m.faces[f][i]];
+      if (k[i] < 0) return false;
+    }
+    return true;
+  };
+  Key k;
+  for (std::size_t f = 0; f < b.faceCount(); ++f) {
+    if (!nodes(b, f, k)) continue;
+    std::sort(k.begin(), k.end());
+    inB.emplace_back(k, static_cast<int>(f));
+  }
+  if (inB.empty()) return;
+  std::sort(inB.begin(), inB.end());
+  for (std::size_t f = 0; f < a.faceCount(); ++f) {
+    Key ka;
+    if (!nodes(a, f, ka)) continue;
+    k = ka;
+    std::sort(k.begin(), k.end());
+    auto it = std::lower_bound(inB.begin(), inB.end(), std::pair<Key, int>(k, -1));
+    if (it == inB.end() || it->first != k) continue;
+    const int g = it->second;
+    // Same cyclic order of the nodes means the same winding.
+    Key kb;
+    nodes(b, static_cast<std::size_t>(g), kb);
+    int shift = 0;
+    while (kb[shift] != ka[0]) ++shift;
+    const bool same = kb[(shift + 1) % 3] == ka[1];
+    side[0][f] = side[1][g] = same ? Side::ON_SAME : Side::ON_OPPOSITE;
+  }
+}
+
+// Whether the corner of face f opposite half-edge h lies inside the other mesh's solid near
+// the intersection edge h, from the two faces of `other` around that edge. UNKNOWN when the
+// exact orientations do not decide it.
+Side sideAtEdge(const CorefinedMesh& self, int h, const CorefinedMesh& other, int g1) {
+  const int f = h / 3, k = h % 3;
+  const Vec3& p = self.points[self.faces[f][(k + 2) % 3]];
+  const int g2 = other.opposite[g1];
+  const auto& f1 = other.faces[g1 / 3];
+  const auto& f2 = other.faces[g2 / 3];
+  const Vec3& u = other.points[f1[g1 % 3]];
+  const Vec3& v = other.points[f1[(g1 % 3 + 1) % 3]];
+  const Vec3& q1 = other.points[f1[(g1 % 3 + 2) % 3]];
+  const Vec3& q2 = other.points[f2[(g2 % 3 + 2) % 3]];
+  // Face 1 is (u, v, q1), face 2 is (v, u, q2); the solid is on their negative sides.
+  const int s1 = orient3d(u, v, q1, p);
+  const int s2 = orient3d(v, u, q2, p);
+  const int convex = orient3d(u, v, q1, q2);
+  if (convex < 0) {
+    if (s1 == 0 && s2 == 0) return Side::UNKNOWN;
+    return s1 < 0 && s2 < 0 ? Side::IN : Side::OUT;
+  }
+  if (convex > 0) {
+    if (s1 == 0 && s2 == 0) return Side::UNKNOWN;
+    return s1 < 0 || s2 < 0 ? Side::IN : Side::OUT;
+  }
+  // The two faces are coplanar, so the surface is flat at the edge.
+  if (s1 == 0) return Side::UNKNOWN;
+  return s1 < 0 ? Side::IN : Side::OUT;
+}
+
+double area2(const CorefinedMesh& m, std::size_t f) {
+  const auto& t = m.faces[f];
+  return length(cross(m.points[t[1]] - m.points[t[0]], m.points[t[2]] - m.points[t[0]]));
+}
+
+bool inBox(const TriangulatedOperand& op, const Vec3& p) {
+  return !op.empty() && p.x >= op.lo.x && p.y >= op.lo.y && p.z >= op.lo.z && p.x <= op.hi.x &&
+         p.y <= op.hi.y && p.z <= op.hi.z;
+}
+
+// Decides a patch by the winding number at the centroid of one of its faces, largest first;
+// a centroid that falls on the other surface (only in degenerate cases) moves on to the next.
+Side sideByPoint(const CorefinedMesh& m, const std::vector<int>& faces,
+                 const TriangulatedOperand& other, int otherIndex, const WindingQuery& winding) {
+  std::vector<std::pair<double, int>> order;
+  order.reserve(faces.size());
+  for (int f : faces) order.emplace_back(-area2(m, static_cast<std::size_t>(f)), f);
+  const std::size_t tries = std::min<std::size_t>(order.size(), 8);
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(tries), order.end());
+  for (std::size_t i = 0; i < tries; ++i) {
+    const auto& t = m.faces[order[i].second];
+    const Vec3 c = (m.points[t[0]] + m.points[t[1]] + m.points[t[2]]) * (1.0 / 3.0);
+    if (!inBox(other, c)) return Side::OUT;
+    const int w = winding(otherIndex, c);
+    if (w == SolidQuery::kOnSurface) continue;
+    return w > 0 ? Side::IN : Side::OUT;
+  }
+  return Side::OUT;
+}
+
+struct Keep {
+  bool keep;
+  bool reversed;
+};
+
+Keep keepRule(Csg::OP op, int operand, Side side) {
+  const bool a = operand == 0;
+  switch (op) {
+    case Csg::UNION:
+      return {side == Side::OUT || (a && side == Side::ON_SAME), false};
+    case Csg::INTERSECTION:
+      return {side == Side::IN || (a && side == Side::ON_SAME), false};
+    case Csg::A_MINUS_B:
+      if (a) return {side == Side::OUT || side == Side::ON_OPPOSITE, false};
+      return {side == Side::IN, true};
+    case Csg::B_MINUS_A:
+      if (!a) return {side == Side::OUT || side == Side::ON_OPPOSITE, false};
+      return {side == Side::IN, true};
+    case Csg::SYMMETRIC_DIFFERENCE:
+      return {side == Side::OUT || side == Side::IN, side == Side::IN};
+  }
+  return {false, false};
+}
+
+}  // namespace
+
+Classification classify(const Corefinement& cf, const TriangulatedOperand& a,
+                        const TriangulatedOperand& b, Csg::OP op, Csg::CLASSIFY_TYPE type,
+                        const WindingQuery& winding) {
+  Classification out;
+  const TriangulatedOperand* ops[2] = {&a, &b};
+  for (int m = 0; m < 2; ++m) out.side[m].assign(cf.mesh[m].faceCount(), Side::UNKNOWN);
+  findCoplanar(cf, out.side);
+
+  std::unordered_map<std::uint64_t, int> edges[2];
+  if (type == Csg::CLASSIFY_EDGE && cf.nodeCount > 0) {
+    edges[0] = intersectionEdges(cf.mesh[0]);
+    edges[1] = intersectionEdges(cf.mesh[1]);
+  }
+  for (int m = 0; m < 2; ++m) {
+    const CorefinedMesh& self = cf.mesh[m];
+    const CorefinedMesh& other = cf.mesh[1 - m];
+    const MeshPatches patches = findPatches(self);
+    std::vector<Side> patchSide(patches.count, Side::UNKNOWN);
+    for (std::size_t f = 0; f < self.faceCount(); ++f) {
+      if (out.side[m][f] != Side::UNKNOWN) patchSide[patches.patchOf[f]] = out.side[m][f];
+    }
+    if (!edges[1 - m].empty()) {
+      for (std::size_t h = 0; h < self.constrained.size(); ++h) {
+        if (!self.constrained[h]) continue;
+        const int p = patches.patchOf[h / 3];
+        if (patchSide[p] != Side::UNKNOWN) continue;
+        const auto& f = self.faces[h / 3];
+        const int u = self.node[f[h % 3]], v = self.node[f[(h % 3 + 1) % 3]];
+        if (u < 0 || v < 0) continue;
+        auto it = edges[1 - m].find(directedKey(u, v));
+        if (it == edges[1 - m].end()) {
+          auto back = edges[1 - m].find(directedKey(v, u));
+          if (back == edges[1 - m].end()) continue;
+          patchSide[p] = sideAtEdge(self, static_cast<int>(h), other, other.opposite[back->second]);
+        } else {
+          patchSide[p] = sideAtEdge(self, static_cast<int>(h), other, it->second);
+        }
+      }
+    }
+    // Whatever is still open is decided by a point test, one per patch.
+    std::vector<std::vector<int>> open(patches.count);
+    bool anyOpen = false;
+    for (std::size_t f = 0; f < self.faceCount(); ++f) {
+      const int p = patches.patchOf[f];
+      if (patchSide[p] == Side::UNKNOWN) {
+        open[p].push_back(static_cast<int>(f));
+        anyOpen = true;
+      }
+    }
+    if (anyOpen) {
+      for (std::size_t p = 0; p < patches.count; ++p) {
+        if (!open[p].empty()) patchSide[p] = sideByPoint(self, open[p], *ops[1 - m], 1 - m, winding);
+      }
+    }
+    out.keep[m].resize(self.faceCount());
+    out.reversed[m].resize(self.faceCount());
+    for (std::size_t f = 0; f < self.faceCount(); ++f) {
+      const Side s = patchSide[patches.patchOf[f]];
+      out.side[m][f] = s;
+      const Keep k = keepRule(op, m, s);
+      out.keep[m][f] = k.keep;
+      out.reversed[m][f] = k.keep && k.reversed;
+    }
+  }
+  return out;
+}
+
+}  // namespace geom::csg

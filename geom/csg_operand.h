@@ -1,0 +1,45 @@
+// An operand of the Boolean engine, checked and triangulated.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geom/polyhedron.h"
+
+namespace geom::csg {
+
+// Triangle t has corners tris[t] (vertex indices of the mesh) in the face's winding; its
+// half-edge k runs from corner k to corner k+1 and has the index 3t + k.
+struct TriangulatedOperand {
+  const Polyhedron* mesh = nullptr;
+  std::string name;  // "operand A" / "operand B", for messages
+  std::vector<std::array<int, 3>> tris;
+  std::vector<std::uint32_t> triFace;                // source face of each triangle
+  std::vector<std::uint32_t> faceFirstTri;           // triangles of face f: [first[f], first[f+1])
+  std::vector<int> opposite;                         // half-edge paired with each half-edge
+                                                     // (released once CGAL has its mesh)
+  std::vector<int> triIsland;                        // island of each triangle
+  std::vector<double> islandVolume;                  // signed volume of each island
+  Vec3 lo, hi;                                       // bounds of the used vertices
+
+  std::size_t triCount = 0;                          // stays when tris is released
+
+  std::size_t islandCount() const { return islandVolume.size(); }
+  bool empty() const { return triCount == 0; }
+};
+
+// Checks everything about the operand that needs no spatial search and triangulates its faces.
+// Throws geom::Error("<name> ...") for: a non-finite coordinate; a face with fewer than three
+// vertices, a repeated vertex, a zero-length edge, no area, or that is not a simple polygon in
+// its projection; an edge of more than two faces; an edge used twice in one direction; boundary
+// edges (with their count); a vertex where separate fans of faces meet.
+TriangulatedOperand prepareOperand(const Polyhedron& mesh, const std::string& name);
+
+// The geometric tests: throws geom::Error when two triangles of the operand intersect other
+// than in a shared edge or vertex, or when its islands do not bound a solid (an island wound
+// inwards that is not inside exactly one outward island, or an outward island inside another).
+void checkSolid(const TriangulatedOperand& op);
+
+}  // namespace geom::csg

@@ -1,0 +1,289 @@
+// Exact predicates, the self-intersection test and point-in-solid queries, on CGAL's filtered
+// kernel and box intersection. The second of the two translation units that include CGAL.
+#include <CGAL/AABB_traits.h>
+#include <CGAL/AABB_tree.h>
+#include <CGAL/AABB_triangle_primitive.h>
+#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
+#include <CGAL/box_intersection_d.h>
+#include <CGAL/intersections.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "geom/csg_corefine.h"
+#include "geom/error.h"
+#include "geom/predicates.h"
+
+namespace geom {
+
+namespace {
+
+using K = CGAL::Exact_predicates_inexact_constructions_kernel;
+using Point = K::Point_3;
+
+inline Point pt(const Vec3& v) { return Point(v.x, v.y, v.z); }
+
+int sign(CGAL::Orientation o) { return o == CGAL::POSITIVE ? 1 : (o == CGAL::NEGATIVE ? -1 : 0); }
+
+}  // namespace
+
+int orient2d(double ax, double ay, double bx, double by, double cx, double cy) {
+  return sign(CGAL::orientation(K::Point_2(ax, ay), K::Point_2(bx, by), K::Point_2(cx, cy)));
+}
+
+int orient3d(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d) {
+  return sign(CGAL::orientation(pt(a), pt(b), pt(c), pt(d)));
+}
+
+bool collinear(const Vec3& a, const Vec3& b, const Vec3& c) {
+  return CGAL::collinear(pt(a), pt(b), pt(c));
+}
+
+namespace csg {
+
+namespace {
+
+// Boxes in float, rounded outwards, halve the memory traffic of the box sweep.
+using Box = CGAL::Box_intersection_d::Box_with_info_d<float, 3, std::uint32_t,
+                                                       CGAL::Box_intersection_d::ID_FROM_BOX_ADDRESS>;
+
+float down(double v) {
+  float f = static_cast<float>(v);
+  return f > v ? std::nextafter(f, -INFINITY) : f;
+}
+float up(double v) {
+  float f = static_cast<float>(v);
+  return f < v ? std::nextafter(f, INFINITY) : f;
+}
+
+struct Intersecting {
+  std::uint32_t t1, t2;
+};
+
+// Marks the vertices whose fan of triangles projects one-to-one onto a plane: seen along the
+// sum of its face normals every triangle turns the same way and the angles at the vertex add
+// up to one full turn. Two triangles of such a fan meet only in what they share, which lets
+// the sweep skip almost every pair of neighbouring triangles. The margins only ever send a
+// doubtful fan to the exact tests.
+std::vector<std::uint8_t> flatFans(const TriangulatedOperand& op) {
+  const std::vector<Vec3>& p = op.mesh->vertices();
+  const std::size_t nh = op.tris.size() * 3;
+  std::vector<std::uint8_t> flat(p.size(), 0), seen(p.size(), 0);
+  std::vector<std::size_t> fan;
+  for (std::size_t h = 0; h < nh; ++h) {
+    const int v = op.tris[h / 3][h % 3];
+    if (seen[v]) continue;
+    seen[v] = 1;
+    fan.clear();
+    std::size_t cur = h;
+    do {
+      fan.push_back(cur);
+      cur = static_cast<std::size_t>(op.opposite[cur - cur % 3 + (cur % 3 + 2) % 3]);
+    } while (cur != h && fan.size() <= nh);
+    Vec3 n;
+    for (std::size_t e : fan) {
+      const auto& t = op.tris[e / 3];
+      n = n + cross(p[t[(e % 3 + 1) % 3]] - p[v], p[t[(e % 3 + 2) % 3]] - p[v]);
+    }
+    const double ln = length(n);
+    if (!(ln > 0)) continue;
+    n = n * (1.0 / ln);
+    double turn = 0;
+    bool ok = true;
+    for (std::size_t e : fan) {
+      const auto& t = op.tris[e / 3];
+      Vec3 a = p[t[(e % 3 + 1) % 3]] - p[v], b = p[t[(e % 3 + 2) % 3]] - p[v];
+      a = a - n * dot(a, n);
+      b = b - n * dot(b, n);
+      const double s = dot(cross(a, b), n), c = dot(a, b);
+      if (!(s > 1e-9 * length(a) * length(b))) {
+        ok = false;
+        break;
+      }
+      turn += std::atan2(s, c);
+    }
+    if (ok && std::fabs(turn - 2 * M_PI) < 1e-6) flat[v] = 1;
+  }
+  return flat;
+}
+
+// True when triangles t1 and t2 of op meet other than in their shared edge or vertex; the same
+// case analysis as CGAL's own self-intersection test.
+bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32_t t1,
+          std::uint32_t t2) {
+  const auto& a = op.tris[t1];
+  const auto& b = op.tris[t2];
+  auto P = [&](int i) { return pt(v[i]); };
+  for (int k = 0; k < 3; ++k) {
+    const int o = op.opposite[3 * t1 + k];
+    if (static_cast<std::uint32_t>(o / 3) != t2) continue;
+    // Shared edge a[k] -> a[k+1]: they meet only if they fold onto each other.
+    const Point s = P(b[(o % 3 + 2) % 3]);
+    const Point q0 = P(a[k]), q1 = P(a[(k + 1) % 3]), r = P(a[(k + 2) % 3]);
+    return CGAL::coplanar(q0, q1, r, s) && CGAL::coplanar_orientation(q0, q1, r, s) == CGAL::POSITIVE;
+  }
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      if (a[i] != b[j]) continue;
+      const K::Triangle_3 ta(P(a[0]), P(a[1]), P(a[2]));
+      const K::Triangle_3 tb(P(b[0]), P(b[1]), P(b[2]));
+      const K::Segment_3 sa(P(a[(i + 1) % 3]), P(a[(i + 2) % 3]));
+      const K::Segment_3 sb(P(b[(j + 1) % 3]), P(b[(j + 2) % 3]));
+      return CGAL::do_intersect(ta, sb) || CGAL::do_intersect(tb, sa);
+    }
+  }
+  return CGAL::do_intersect(K::Triangle_3(P(a[0]), P(a[1]), P(a[2])),
+                            K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
+}
+
+}  // namespace
+
+void checkSelfIntersections(const TriangulatedOperand& op) {
+  const std::vector<Vec3>& verts = op.mesh->vertices();
+  const std::vector<std::uint8_t> flat = flatFans(op);
+  std::vector<Box> boxes;
+  boxes.reserve(op.tris.size());
+  for (std::size_t t = 0; t < op.tris.size(); ++t) {
+    const Vec3& p = verts[op.tris[t][0]];
+    const Vec3& q = verts[op.tris[t][1]];
+    const Vec3& r = verts[op.tris[t][2]];
+    float lo[3] = {down(std::min({p.x, q.x, r.x})), down(std::min({p.y, q.y, r.y})),
+                         down(std::min({p.z, q.z, r.z}))};
+    float hi[3] = {up(std::max({p.x, q.x, r.x})), up(std::max({p.y, q.y, r.y})),
+                         up(std::max({p.z, q.z, r.z}))};
+    boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
+  }
+  std::vector<const Box*> ptrs;
+  ptrs.reserve(boxes.size());
+  for (const Box& b : boxes) ptrs.push_back(&b);
+  auto test = [&](const Box* x, const Box* y) {
+    const std::uint32_t t1 = x->info(), t2 = y->info();
+    const auto& a = op.tris[t1];
+    const auto& b = op.tris[t2];
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) {
+        if (a[i] == b[j] && flat[a[i]]) return;
+      }
+    }
+    if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
+  };
+  try {
+    CGAL::box_self_intersection_d<CGAL::Sequential_tag>(ptrs.begin(), ptrs.end(), test,
+                                                        std::ptrdiff_t(2000));
+  } catch (const Intersecting& hit) {
+    std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
+    if (f1 > f2) std::swap(f1, f2);
+    if (f1 == f2) {
+      throw Error(op.name + " self-intersects: face " + std::to_string(f1) + " overlaps itself");
+    }
+    throw Error(op.name + " self-intersects: faces " + std::to_string(f1) + " and " +
+                std::to_string(f2) + " intersect");
+  }
+}
+
+namespace {
+
+using Triangles = std::vector<K::Triangle_3>;
+using Primitive = CGAL::AABB_triangle_primitive<K, Triangles::const_iterator>;
+using Tree = CGAL::AABB_tree<CGAL::AABB_traits<K, Primitive>>;
+
+// Ray directions with no simple relation to the axes or to each other, so that a ray that
+// grazes an edge of one mesh is unlikely to graze again in the next direction.
+constexpr double kDirections[][3] = {
+    {0.5773502691896258, 0.6123724356957945, 0.5400617248673217},
+    {-0.3826834323650898, 0.8240453183331937, 0.4178554470186725},
+    {0.7071067811865475, -0.3090169943749474, 0.6360098247397296},
+    {-0.6560590289905073, -0.5877852522924731, 0.4733467213636514},
+    {0.2588190451025208, 0.3420201433256687, -0.9033447780969473},
+    {-0.8660254037844386, 0.1736481776669303, -0.4688835677958052},
+    {0.1218693434051475, -0.9702957262759965, -0.2090569265353068},
+    {0.9335804264972017, 0.2079116908177593, -0.2918760006221716},
+};
+
+}  // namespace
+
+struct SolidQuery::Impl {
+  const std::vector<int>* island = nullptr;
+  std::string name;
+  Triangles triangles;
+  Tree tree;
+  Vec3 centre;
+  double reach = 0;  // longer than any segment inside the surface's box
+};
+
+SolidQuery::SolidQuery(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
+                       const std::vector<int>* island, const std::string& name)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->island = island;
+  impl_->name = name;
+  impl_->triangles.reserve(tris.size());
+  Vec3 lo, hi;
+  if (!tris.empty()) lo = hi = points[tris[0][0]];
+  for (const auto& t : tris) {
+    impl_->triangles.emplace_back(pt(points[t[0]]), pt(points[t[1]]), pt(points[t[2]]));
+    for (int v : t) {
+      const Vec3& p = points[v];
+      lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+      hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+    }
+  }
+  impl_->tree.rebuild(impl_->triangles.begin(), impl_->triangles.end());
+  impl_->centre = (lo + hi) * 0.5;
+  impl_->reach = 4.0 * (length(hi - lo) + 1.0);
+}
+
+SolidQuery::~SolidQuery() = default;
+
+int SolidQuery::winding(const Vec3& p, int skipIsland) const {
+  const Impl& im = *impl_;
+  if (im.triangles.empty()) return 0;
+  const Point a = pt(p);
+  const double len = im.reach + length(p - im.centre);
+  std::vector<Tree::Primitive_id> hits;
+  for (const auto& dir : kDirections) {
+    const Point b(p.x + dir[0] * len, p.y + dir[1] * len, p.z + dir[2] * len);
+    const K::Segment_3 ray(a, b);
+    hits.clear();
+    im.tree.all_intersected_primitives(ray, std::back_inserter(hits));
+    int wind = 0;
+    bool grazed = false;
+    for (const auto& id : hits) {
+      const std::size_t t = static_cast<std::size_t>(id - im.triangles.begin());
+      if (skipIsland >= 0 && im.island != nullptr && (*im.island)[t] == skipIsland) continue;
+      const K::Triangle_3& tri = *id;
+      const CGAL::Orientation sa = CGAL::orientation(tri[0], tri[1], tri[2], a);
+      const CGAL::Orientation sb = CGAL::orientation(tri[0], tri[1], tri[2], b);
+      if (sa == CGAL::COPLANAR) {
+        if (sb == CGAL::COPLANAR) {
+          grazed = true;
+          break;
+        }
+        if (tri.has_on(a)) return kOnSurface;
+        continue;
+      }
+      if (sb == CGAL::COPLANAR) {
+        grazed = true;
+        break;
+      }
+      if (sa == sb) continue;
+      const CGAL::Orientation o1 = CGAL::orientation(a, b, tri[0], tri[1]);
+      const CGAL::Orientation o2 = CGAL::orientation(a, b, tri[1], tri[2]);
+      const CGAL::Orientation o3 = CGAL::orientation(a, b, tri[2], tri[0]);
+      const bool pos = o1 == CGAL::POSITIVE || o2 == CGAL::POSITIVE || o3 == CGAL::POSITIVE;
+      const bool neg = o1 == CGAL::NEGATIVE || o2 == CGAL::NEGATIVE || o3 == CGAL::NEGATIVE;
+      if (pos && neg) continue;
+      if (o1 == CGAL::COPLANAR || o2 == CGAL::COPLANAR || o3 == CGAL::COPLANAR) {
+        grazed = true;
+        break;
+      }
+      // Leaving through the outward side counts +1, entering -1.
+      wind += sa == CGAL::NEGATIVE ? 1 : -1;
+    }
+    if (!grazed) return wind;
+  }
+  throw Error(im.name + ": no ray from a test point avoids the edges and vertices of the mesh");
+}
+
+}  // namespace csg
+}  // namespace geom

@@ -1,0 +1,107 @@
+// Ear clipping and mean-value coordinates, the two polygon tools of the Boolean engine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "geom/mean_value.h"
+#include "geom/predicates.h"
+#include "geom/triangulator.h"
+
+namespace {
+
+using geom::Triangulator;
+using geom::Vec3;
+
+// A non-convex star in a tilted plane through (1, 2, 3), so that no axis is special.
+std::vector<Vec3> tiltedStar(int spikes) {
+  const Vec3 u{0.8, 0.6, 0}, v{-0.36, 0.48, 0.8}, o{1, 2, 3};
+  std::vector<Vec3> p;
+  for (int i = 0; i < 2 * spikes; ++i) {
+    const double r = i % 2 ? 0.4 : 1.0, a = M_PI * i / spikes;
+    p.push_back(o + u * (r * std::cos(a)) + v * (r * std::sin(a)));
+  }
+  return p;
+}
+
+Vec3 normal(const std::vector<Vec3>& p, const Triangulator::Triangle& t) {
+  return cross(p[t[1]] - p[t[0]], p[t[2]] - p[t[0]]);
+}
+
+TEST(Triangulator, SplitsNonConvexPolygonsIntoTrianglesOfTheirWinding) {
+  for (bool reversed : {false, true}) {
+    std::vector<Vec3> p = tiltedStar(7);
+    if (reversed) std::reverse(p.begin(), p.end());
+    std::vector<Triangulator::Triangle> tris;
+    ASSERT_TRUE(Triangulator::triangulate(p, tris));
+    ASSERT_EQ(tris.size(), p.size() - 2);
+    Vec3 area;
+    for (std::size_t i = 0; i < p.size(); ++i) area = area + cross(p[i], p[(i + 1) % p.size()]) * 0.5;
+    Vec3 sum;
+    for (const auto& t : tris) {
+      EXPECT_GT(dot(normal(p, t), area), 0);  // same winding, none degenerate
+      sum = sum + normal(p, t) * 0.5;
+    }
+    EXPECT_NEAR(length(sum - area), 0, 1e-12);  // the triangles tile the polygon
+  }
+}
+
+TEST(Triangulator, KeepsCollinearCornersAndRefusesWhatIsNotAPolygon) {
+  // A square with an extra corner on each of two edges.
+  const std::vector<Vec3> square{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 2, 0}, {2, 3, 0}, {0, 3, 0}};
+  std::vector<Triangulator::Triangle> tris;
+  ASSERT_TRUE(Triangulator::triangulate(square, tris));
+  EXPECT_EQ(tris.size(), 4u);
+  for (const auto& t : tris) EXPECT_GT(normal(square, t).z, 0);
+
+  tris.clear();
+  EXPECT_FALSE(Triangulator::triangulate(std::vector<Vec3>{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}}, tris));
+  EXPECT_FALSE(Triangulator::triangulate(std::vector<Vec3>{{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {2, 0, 0}}, tris));
+  const std::vector<Vec3> bowTie{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0, 1, 0}};
+  EXPECT_FALSE(Triangulator::triangulate(bowTie, tris));
+  EXPECT_TRUE(tris.empty());
+  Triangulator::triangulateAlways(bowTie, tris);  // results are never dropped
+  EXPECT_EQ(tris.size(), 2u);
+}
+
+TEST(MeanValueWeights, ReproduceLinearFunctionsAndInterpolateEdgesLinearly) {
+  const std::vector<Vec3> p = tiltedStar(5);
+  auto f = [](const Vec3& x) { return 2 * x.x - 3 * x.y + 0.5 * x.z + 7; };
+  const Vec3 centre{1, 2, 3};
+  const Vec3 u{0.8, 0.6, 0}, v{-0.36, 0.48, 0.8};
+  std::vector<double> w;
+  // Inside, in a notch between two spikes, and outside the polygon.
+  for (const Vec3 q : {centre + u * 0.1 + v * 0.05, centre + u * 0.5 + v * 0.12, centre + u * 2.0}) {
+    geom::meanValueWeights(p, q, w);
+    double sum = 0, value = 0;
+    Vec3 at;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+      sum += w[i];
+      value += w[i] * f(p[i]);
+      at = at + p[i] * w[i];
+    }
+    EXPECT_NEAR(sum, 1, 1e-12);
+    EXPECT_NEAR(value, f(q), 1e-10);
+    EXPECT_NEAR(length(at - q), 0, 1e-10);
+  }
+  geom::meanValueWeights(p, p[3], w);
+  for (std::size_t i = 0; i < p.size(); ++i) EXPECT_EQ(w[i], i == 3 ? 1.0 : 0.0);
+  // A quarter of the way along edge 2 -> 3 in a planar square gives exactly linear weights.
+  const std::vector<Vec3> sq{{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}};
+  geom::meanValueWeights(sq, {3, 4, 0}, w);
+  EXPECT_EQ(w, (std::vector<double>{0, 0, 0.75, 0.25}));
+}
+
+TEST(Predicates, AreExactNearDegeneracy) {
+  // Points one ulp off a line: doubles decide correctly where a naive determinant cannot.
+  const double e = std::nextafter(1.0, 2.0) - 1.0;
+  EXPECT_EQ(geom::orient2d(0, 0, 1, 1, 0.5, 0.5), 0);
+  EXPECT_EQ(geom::orient2d(0, 0, 1e10, 1e10, 0.5, 0.5 + e / 2), 1);
+  EXPECT_EQ(geom::orient2d(0, 0, 1e10, 1e10, 0.5 + e / 2, 0.5), -1);
+  EXPECT_EQ(geom::orient3d({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0.3, 0.3, 0}), 0);
+  EXPECT_EQ(geom::orient3d({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0.3, 0.3, 1e-300}), 1);
+  EXPECT_TRUE(geom::collinear({0, 0, 0}, {1, 2, 3}, {2, 4, 6}));
+  EXPECT_FALSE(geom::collinear({0, 0, 0}, {1, 2, 3}, {2, 4, 6 + 4 * e}));
+}
+
+}  // namespace

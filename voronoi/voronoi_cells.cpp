@@ -1,0 +1,395 @@
+#include "voronoi/voronoi_cells.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <unordered_map>
+#include <utility>
+
+#include <voro++/voro++.hh>
+
+namespace tsl::voronoi {
+namespace {
+
+constexpr int kBlocks = 6;          // per axis, whatever the number of centres
+constexpr int kInitialPerBlock = 8;  // the container grows a block when it fills
+constexpr float kMinShrink = 0.00005f;
+constexpr float kMaxShrink = 0.9999f;
+
+// Points closer than this many jitter steps after the jitter are one point to Voro++ (far below
+// the jitter's own resolution, far above the library's absolute tolerance for any box the
+// node can meet in float).
+constexpr double kCoincidentSteps = 1e-3;
+
+bool isFinite(const Float3& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+geom::Vec3 widen(const Float3& p) { return {p.x, p.y, p.z}; }
+
+// Finds earlier points within a radius: a hash grid of cells one radius wide, so a query looks
+// at 27 cells. Only for points near the container box, whose cell keys stay small integers.
+class ProximityIndex {
+ public:
+  ProximityIndex(const geom::Vec3& origin, double radius) : origin_(origin), radius_(radius) {}
+
+  bool anyWithin(const geom::Vec3& p) const {
+    const Key k = keyOf(p);
+    const double r2 = radius_ * radius_;
+    for (std::int64_t dz = -1; dz <= 1; ++dz) {
+      for (std::int64_t dy = -1; dy <= 1; ++dy) {
+        for (std::int64_t dx = -1; dx <= 1; ++dx) {
+          const auto it = cells_.find(Key{k.x + dx, k.y + dy, k.z + dz});
+          if (it == cells_.end()) continue;
+          for (const geom::Vec3& q : it->second) {
+            const geom::Vec3 d = p - q;
+            if (geom::dot(d, d) <= r2) return true;
+          }
+        }
+      }
+    }
+    return false;
+  }
+
+  void insert(const geom::Vec3& p) { cells_[keyOf(p)].push_back(p); }
+
+ private:
+  struct Key {
+    std::int64_t x, y, z;
+    friend bool operator==(const Key&, const Key&) = default;
+  };
+  struct KeyHash {
+    std::size_t operator()(const Key& k) const {
+      std::uint64_t h = static_cast<std::uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
+      h ^= static_cast<std::uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+      h ^= static_cast<std::uint64_t>(k.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+      return static_cast<std::size_t>(h);
+    }
+  };
+
+  Key keyOf(const geom::Vec3& p) const {
+    return {static_cast<std::int64_t>(std::floor((p.x - origin_.x) / radius_)),
+            static_cast<std::int64_t>(std::floor((p.y - origin_.y) / radius_)),
+            static_cast<std::int64_t>(std::floor((p.z - origin_.z) / radius_))};
+  }
+
+  geom::Vec3 origin_;
+  double radius_;
+  std::unordered_map<Key, std::vector<geom::Vec3>, KeyHash> cells_;
+};
+
+// Moves one corner of the mesh box 0.05 further out along the half diagonal through it. The
+// float conversions are where the node has always had them.
+Float3 movedCorner(const geom::Vec3& p, const geom::Vec3& corner) {
+  Float3 d{static_cast<float>(corner.x - p.x), static_cast<float>(corner.y - p.y),
+           static_cast<float>(corner.z - p.z)};
+  const float len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+  if (len > 0.000001f) {
+    const float s = 0.05f / len;
+    d = {d.x * s, d.y * s, d.z * s};
+  }
+  return {static_cast<float>(corner.x) + d.x, static_cast<float>(corner.y) + d.y,
+          static_cast<float>(corner.z) + d.z};
+}
+
+// Voro++ itself drops a point whose block index falls outside the grid; on a lower face it
+// would keep it and start the cell from a flat box. A site must be strictly inside.
+bool strictlyInside(const geom::Vec3& p, const ContainerBox& box) {
+  return p.x > box.lo.x && p.x < box.hi.x && p.y > box.lo.y && p.y < box.hi.y &&
+         p.z > box.lo.z && p.z < box.hi.z;
+}
+
+// Voro++'s own test, for a point already known to be finite and inside (so the conversion to
+// a block index is defined): a point a rounding step below an upper face can still map to
+// block nx, which the library would silently drop.
+bool mapsIntoGrid(const voro::container& con, const geom::Vec3& p) {
+  const double u = (p.x - con.ax) * con.xsp;
+  const double v = (p.y - con.ay) * con.ysp;
+  const double w = (p.z - con.az) * con.zsp;
+  return u >= 0 && u < con.nx && v >= 0 && v < con.ny && w >= 0 && w < con.nz;
+}
+
+struct Candidate {
+  double d2;
+  double x, y, z;
+};
+
+// Cuts cell (the container box relative to the centre) by the shrunken half space of every
+// stored site that can reach it. Blocks are visited in shells of growing Chebyshev distance
+// around the centre's block; within a shell the sites are cut nearest first. The plane of a
+// site at distance d lies t*d/2 from the centre, t*d in Voro++'s doubled units, so it cannot
+// touch a cell whose doubled vertex radius stays within t*d: once the nearest unvisited shell
+// is at a distance D with t^2 D^2 >= max_radius_squared(), nothing further can cut. Voro++'s
+// own compute_cell cannot be used: its radius test assumes t = 1.
+class ShrunkenCellCutter {
+ public:
+  ShrunkenCellCutter(voro::container& con, double t) : con_(con), t_(t), t2_(t * t) {}
+
+  // False when the cuts delete the cell.
+  bool cut(voro::voronoicell& cell, const voro::c_loop_all& at, const geom::Vec3& c) {
+    double mrs = cell.max_radius_squared();
+    const int maxShell = std::max({con_.nx, con_.ny, con_.nz});
+    for (int s = 0; s < maxShell; ++s) {
+      if (s > 0) {
+        const double d = distanceToShell(at, c, s);
+        if (d < 0 || t2_ * d * d >= mrs) break;
+      }
+      gather(at, c, s);
+      std::sort(candidates_.begin(), candidates_.end(),
+                [](const Candidate& a, const Candidate& b) { return a.d2 < b.d2; });
+      for (const Candidate& q : candidates_) {
+        if (t2_ * q.d2 >= mrs) break;
+        if (!cell.plane(q.x, q.y, q.z, t_ * q.d2)) return false;
+        mrs = cell.max_radius_squared();
+      }
+    }
+    return true;
+  }
+
+ private:
+  // Distance from c to the nearest block of shell s or beyond, or -1 when the shells before s
+  // already cover the grid. Shaved by a hair so rounding in the block index cannot stop the
+  // search early.
+  double distanceToShell(const voro::c_loop_all& at, const geom::Vec3& c, int s) const {
+    double d = -1;
+    auto side = [&d](double dist) { d = d < 0 ? dist : std::min(d, dist); };
+    auto axis = [&](int ci, int n, double a, double bw, double x) {
+      if (ci - s >= 0) side(x - (a + (ci - s + 1) * bw));
+      if (ci + s <= n - 1) side((a + (ci + s) * bw) - x);
+    };
+    axis(at.i, con_.nx, con_.ax, con_.boxx, c.x);
+    axis(at.j, con_.ny, con_.ay, con_.boxy, c.y);
+    axis(at.k, con_.nz, con_.az, con_.boxz, c.z);
+    if (d < 0) return -1;
+    const double hair = 1e-9 * std::min({con_.boxx, con_.boxy, con_.boxz});
+    return std::max(0.0, d - hair);
+  }
+
+  void gather(const voro::c_loop_all& at, const geom::Vec3& c, int s) {
+    candidates_.clear();
+    const int i0 = std::max(0, at.i - s), i1 = std::min(con_.nx - 1, at.i + s);
+    const int j0 = std::max(0, at.j - s), j1 = std::min(con_.ny - 1, at.j + s);
+    const int k0 = std::max(0, at.k - s), k1 = std::min(con_.nz - 1, at.k + s);
+    for (int k = k0; k <= k1; ++k) {
+      for (int j = j0; j <= j1; ++j) {
+        for (int i = i0; i <= i1; ++i) {
+          const int shell = std::max({std::abs(i - at.i), std::abs(j - at.j), std::abs(k - at.k)});
+          if (shell != s) continue;
+          const int ijk = i + con_.nx * (j + con_.ny * k);
+          const double* p = con_.p[ijk];
+          for (int q = 0; q < con_.co[ijk]; ++q, p += con_.ps) {
+            if (ijk == at.ijk && q == at.q) continue;
+            const double x = p[0] - c.x, y = p[1] - c.y, z = p[2] - c.z;
+            candidates_.push_back({x * x + y * y + z * z, x, y, z});
+          }
+        }
+      }
+    }
+  }
+
+  voro::container& con_;
+  double t_;
+  double t2_;
+  std::vector<Candidate> candidates_;
+};
+
+[[noreturn]] void inconsistentCell(voro::voronoicell& cell) {
+  for (int i = 0; i < cell.p; ++i) {
+    for (int j = 0; j < cell.nu[i]; ++j) {
+      if (cell.ed[i][j] < 0) cell.ed[i][j] = -1 - cell.ed[i][j];
+    }
+  }
+  throw VoroError("voro++: cell face walk met an inconsistent edge table", VOROPP_INTERNAL_ERROR);
+}
+
+// Appends the cell's vertices (absolute, through float) and its triangles as faces
+// (3, a, b, c) to the mesh under construction. Every face is fanned around the first vertex
+// (counting from 1) from which the walk reaches it; each triangle is written in the reverse of
+// the walk's order, which makes it counter-clockwise seen from outside. Edges are marked the way
+// Voro++ marks them (-1 - k) and restored afterwards: a leftover mark is fatal to the library's
+// next cut.
+void writeCell(voro::voronoicell& cell, const geom::Vec3& c, geom::PolyhedronData& out) {
+  const int base = static_cast<int>(out.points.size());
+  const int v = cell.p;
+  int edges = 0;
+  for (int i = 0; i < v; ++i) {
+    const double* x = cell.pts + 3 * i;
+    out.points.push_back({static_cast<float>(c.x + 0.5 * x[0]),
+                          static_cast<float>(c.y + 0.5 * x[1]),
+                          static_cast<float>(c.z + 0.5 * x[2])});
+    edges += cell.nu[i];
+  }
+  int steps = 0;
+  int** ed = cell.ed;
+  const int* nu = cell.nu;
+  for (int i = 1; i < v; ++i) {
+    for (int j = 0; j < nu[i]; ++j) {
+      int k = ed[i][j];
+      if (k < 0) continue;
+      ed[i][j] = -1 - k;
+      int l = cell.cycle_up(ed[i][nu[i] + j], k);
+      int m = ed[k][l];
+      if (m < 0 || m >= v) inconsistentCell(cell);
+      ed[k][l] = -1 - m;
+      while (m != i) {
+        if (++steps > edges) inconsistentCell(cell);
+        const int n = cell.cycle_up(ed[k][nu[k] + l], m);
+        const int tri[3] = {base + m, base + k, base + i};
+        out.addFace(tri);
+        k = m;
+        l = n;
+        m = ed[k][l];
+        if (m < 0 || m >= v) inconsistentCell(cell);
+        ed[k][l] = -1 - m;
+      }
+    }
+  }
+  for (int i = 0; i < v; ++i) {
+    for (int j = 0; j < nu[i]; ++j) {
+      if (ed[i][j] < 0) ed[i][j] = -1 - ed[i][j];
+    }
+  }
+}
+
+}  // namespace
+
+float shrinkFactor(float thickness) {
+  const float t = 1.0f - thickness;
+  if (std::isnan(t)) return kMaxShrink;
+  if (t < kMinShrink) return kMinShrink;
+  if (t > kMaxShrink) return kMaxShrink;
+  return t;
+}
+
+ContainerBox containerBox(const geom::AABB& meshBox) {
+  const geom::Vec3& p = meshBox.pos;
+  const geom::Vec3& e = meshBox.extent;
+  return {movedCorner(p, p - e), movedCorner(p, p + e)};
+}
+
+bool isUsable(const ContainerBox& box) {
+  if (!isFinite(box.lo) || !isFinite(box.hi)) return false;
+  if (!(box.hi.x > box.lo.x && box.hi.y > box.lo.y && box.hi.z > box.lo.z)) return false;
+  const double j = jitterStep(box);
+  return std::isfinite(j) && j > 0;
+}
+
+double jitterStep(const ContainerBox& box) {
+  const float dx = box.hi.x - box.lo.x;
+  const float dy = box.hi.y - box.lo.y;
+  const float dz = box.hi.z - box.lo.z;
+  return static_cast<double>(std::sqrt(dx * dx + dy * dy + dz * dz)) * 0.00001;
+}
+
+bool precedes(const Float3& a, const Float3& b) {
+  if (a.z != b.z) return a.z < b.z;
+  if (a.y != b.y) return a.y < b.y;
+  return a.x < b.x;
+}
+
+bool isAccepted(const Float3& c, const ContainerBox& box) {
+  return precedes(c, box.hi) && !precedes(c, box.lo);
+}
+
+std::vector<Site> prepareSites(std::span<const Float3> centres, const ContainerBox& box,
+                               SiteStats* stats) {
+  SiteStats local;
+  SiteStats& st = stats ? *stats : local;
+  st = {};
+  const double j = jitterStep(box);
+  // Only centres that the jitter (0 to 9J, upwards) can carry into the box can meet in it.
+  const geom::Vec3 reachLo = widen(box.lo) - geom::Vec3{10 * j, 10 * j, 10 * j};
+  const geom::Vec3 reachHi = widen(box.hi);
+  auto canReachBox = [&](const geom::Vec3& p) {
+    return p.x >= reachLo.x && p.x <= reachHi.x && p.y >= reachLo.y && p.y <= reachHi.y &&
+           p.z >= reachLo.z && p.z <= reachHi.z;
+  };
+  ProximityIndex kept(reachLo, j);
+
+  std::vector<Site> sites;
+  sites.reserve(centres.size());
+  int n = 0;
+  for (const Float3& c : centres) {
+    if (!isFinite(c)) {
+      ++st.nonFinite;
+      continue;
+    }
+    if (!isAccepted(c, box)) {
+      ++st.rejected;
+      continue;
+    }
+    const geom::Vec3 p = widen(c);
+    if (canReachBox(p)) {
+      if (kept.anyWithin(p)) {
+        ++st.merged;
+        continue;
+      }
+      kept.insert(p);
+    }
+    const int r1 = std::rand() % 10;
+    const int r2 = std::rand() % 10;
+    const int r3 = std::rand() % 10;
+    sites.push_back({n++, {p.x + r3 * j, p.y + r2 * j, p.z + r1 * j}});
+  }
+  return sites;
+}
+
+CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& box) {
+  CellMesh result;
+  result.sites = sites.size();
+  result.cellFaceStart.push_back(0);
+  if (!isUsable(box)) return result;
+
+  voro::container con(box.lo.x, box.hi.x, box.lo.y, box.hi.y, box.lo.z, box.hi.z, kBlocks,
+                      kBlocks, kBlocks, false, false, false, kInitialPerBlock);
+  const double j = jitterStep(box);
+  ProximityIndex stored(widen(box.lo), kCoincidentSteps * j);
+  for (const Site& s : sites) {
+    if (!geom::isFinite(s.pos) || !strictlyInside(s.pos, box) || !mapsIntoGrid(con, s.pos)) {
+      continue;
+    }
+    if (stored.anyWithin(s.pos)) {
+      ++result.coincident;
+      continue;
+    }
+    stored.insert(s.pos);
+    con.put(s.id, s.pos.x, s.pos.y, s.pos.z);
+    ++result.stored;
+  }
+
+  geom::PolyhedronData data;
+  voro::voronoicell cell;
+  ShrunkenCellCutter cutter(con, static_cast<double>(t));
+  voro::c_loop_all loop(con);
+  if (loop.start()) {
+    do {
+      geom::Vec3 c;
+      loop.pos(c.x, c.y, c.z);
+      cell.init(con.ax - c.x, con.bx - c.x, con.ay - c.y, con.by - c.y, con.az - c.z,
+                con.bz - c.z);
+      if (!cutter.cut(cell, loop, c)) continue;
+      writeCell(cell, c, data);
+      result.cellIds.push_back(loop.pid());
+      result.cellCentres.push_back(c);
+      result.cellFaceStart.push_back(data.faceCount);
+    } while (loop.inc());
+  }
+  result.mesh = geom::Polyhedron(std::move(data.points), data.faceCount, data.faceIndices);
+  return result;
+}
+
+CellMesh voronoi_cells(std::span<const Float3> centres, float thickness,
+                       const geom::AABB& meshBox) {
+  const float t = shrinkFactor(thickness);
+  const ContainerBox box = containerBox(meshBox);
+  if (!isUsable(box)) {
+    CellMesh empty;
+    empty.cellFaceStart.push_back(0);
+    return empty;
+  }
+  const std::vector<Site> sites = prepareSites(centres, box);
+  return cellsOfSites(sites, t, box);
+}
+
+}  // namespace tsl::voronoi
