@@ -1,0 +1,148 @@
+#include "voronoi/voronoi_fragments.h"
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "core/island_analysis.h"
+#include "core/mesh_arrays.h"
+#include "core/uvw_attr.h"
+#include "geom/csg.h"
+#include "geom/csg_attributes.h"
+#include "geom/error.h"
+#include "voronoi/planar_uv.h"
+#include "voronoi/voronoi_cells.h"
+
+namespace tsl::voronoi {
+namespace {
+
+using geom::Csg;
+using geom::Polyhedron;
+
+constexpr const char* kNoCentres = "TSL VORONOI: No voro-points for calculation , skipped";
+constexpr const char* kOpenInput =
+    "TSL VORONOI: Input Geo has one or more negativeopen Polyislands , bypassed";
+constexpr const char* kCoreFailed = "TSL VORONOI: vCore is corrupted , bypassed";
+constexpr const char* kOutOfMemory = "ICE BOOLEAN: Out of memory, break";
+
+Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
+  if (in.centres.empty()) {
+    log(Severity::Warning, kNoCentres);
+    return Outcome::Empty;
+  }
+  std::unique_ptr<Polyhedron> mesh;
+  try {
+    mesh = buildWorkingMesh(in.points, in.description);
+  } catch (const geom::Error& e) {
+    log(Severity::Error, std::string("TSL VORONOI: Invalid input mesh, ") + e.what());
+    return Outcome::Empty;
+  }
+  if (!allIslandsClosed(*mesh)) {
+    log(Severity::Warning, kOpenInput);
+    return Outcome::Empty;
+  }
+
+  CellMesh cells;
+  try {
+    cells = voronoi_cells(in.centres, in.thickness, mesh->aabb());
+  } catch (const VoroError& e) {
+    log(Severity::Error, std::string("TSL VORONOI: Voronoi cells failed, ") + e.what());
+    return Outcome::Empty;
+  }
+  // Without a cell nothing of the mesh survives the cut; say so instead of publishing nothing.
+  if (cells.mesh.faceCount() == 0) {
+    log(Severity::Warning, "TSL VORONOI: No voronoi cell inside the container box , skipped");
+    return Outcome::Empty;
+  }
+
+  geom::FaceAttr<std::int32_t> ids;
+  geom::FaceVertexAttr<UvwAttr> uvw;
+  const bool idsOn = in.idsIsArray && acceptFaceIds(true, in.ids.size(), mesh->faceCount(), log);
+  if (idsOn) {
+    for (std::size_t f = 0; f < mesh->faceCount(); ++f) ids.setAttribute(*mesh, f, in.ids[f]);
+  }
+  const bool uvOn = in.uvwIsArray &&
+                    acceptUvw(true, in.uvw.size(), in.description.size(), mesh->faceCount(), log);
+  float scale = 0.0f;
+  if (uvOn) {
+    std::size_t k = 0;
+    for (std::size_t f = 0; f < mesh->faceCount(); ++f) {
+      for (std::size_t c = 0; c < mesh->face(f).size(); ++c) {
+        uvw.setAttribute(*mesh, f, c, UvwAttr::of(in.uvw[k++]));
+      }
+    }
+    scale = in.uvScale();
+  }
+
+  Csg csg;
+  // The cells are convex, closed and disjoint by construction.
+  csg.skipSelfIntersectionCheck(Csg::OPERAND_B);
+  if (uvOn) csg.attach(uvw);
+  if (idsOn) csg.attach(ids);
+  std::unique_ptr<Polyhedron> result;
+  try {
+    result = csg.compute(*mesh, cells.mesh, Csg::INTERSECTION, Csg::CLASSIFY_EDGE);
+  } catch (const geom::Error&) {
+    log(Severity::Error, kCoreFailed);
+    return Outcome::Empty;
+  }
+
+  try {
+    store.points.reserve(result->vertexCount());
+    store.polygons.reserve(result->cornerCount() + result->faceCount());
+  } catch (const std::bad_alloc&) {
+    clearTopoStore(store);
+    log(Severity::Error, kOutOfMemory);
+    return Outcome::Empty;
+  }
+  logMeshCounts(*result, log);
+  writeMesh(store, *result);
+  if (idsOn) {
+    store.faceInfo.resize(result->faceCount());
+    for (std::size_t f = 0; f < result->faceCount(); ++f) {
+      store.faceInfo[f] = {islandOf(*result, f), ids.getAttribute(*result, f, kPolygonEnd)};
+    }
+  }
+  if (uvOn) {
+    store.uvw.reserve(result->cornerCount());
+    std::vector<geom::Vec3> corners;
+    for (std::size_t f = 0; f < result->faceCount(); ++f) {
+      const auto face = result->face(f);
+      if (uvw.hasAttribute(*result, f, 0)) {
+        for (std::size_t c = 0; c < face.size(); ++c) {
+          store.uvw.push_back(uvw.getAttribute(*result, f, c, UvwAttr{}).toFloat3());
+        }
+      } else {
+        corners.clear();
+        for (int v : face) corners.push_back(result->vertices()[static_cast<std::size_t>(v)]);
+        appendPlanarUvw(corners, scale, store.uvw);
+      }
+    }
+  }
+  writeBounds(store, result->aabb());
+  return Outcome::Published;
+}
+
+}  // namespace
+
+Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log) noexcept {
+  try {
+    clearTopoStore(store);
+    return run(in, store, log);
+  } catch (const std::bad_alloc&) {
+    clearTopoStore(store);
+    try {
+      log(Severity::Error, kOutOfMemory);
+    } catch (...) {
+    }
+  } catch (const std::exception& e) {
+    clearTopoStore(store);
+    try {
+      log(Severity::Error, std::string("TSL VORONOI: ") + e.what());
+    } catch (...) {
+    }
+  }
+  return Outcome::Empty;
+}
+
+}  // namespace tsl::voronoi
