@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 
 #include "cli/args.h"
@@ -14,6 +13,7 @@
 #include "cli/record.h"
 #include "cli/verbs.h"
 #include "geom/error.h"
+#include "geom/mesh_sampling.h"
 
 namespace cli {
 namespace {
@@ -46,52 +46,10 @@ std::vector<host::Vec3f> readCentres(const std::string& path) {
   return out;
 }
 
-// Parity of the crossings of a ray from p with the mesh's (fan-triangulated) faces. The ray's
-// direction is irrational-looking so that it practically never grazes an edge or a vertex.
-bool inside(const geom::MeshFile& m, const geom::Vec3& p) {
-  const geom::Vec3 d{0.5773502691896258, 0.5773502691896257 + 1.234e-7,
-                     0.5773502691896259 - 2.71e-8};
-  int crossings = 0;
-  for (const auto& f : m.polygons) {
-    for (std::size_t i = 1; i + 1 < f.size(); ++i) {
-      const geom::Vec3 a = m.points[static_cast<std::size_t>(f[0])];
-      const geom::Vec3 e1 = m.points[static_cast<std::size_t>(f[i])] - a;
-      const geom::Vec3 e2 = m.points[static_cast<std::size_t>(f[i + 1])] - a;
-      const geom::Vec3 q = geom::cross(d, e2);
-      const double det = geom::dot(e1, q);
-      if (std::fabs(det) < 1e-300) continue;
-      const geom::Vec3 s = p - a;
-      const double u = geom::dot(s, q) / det;
-      if (u < 0 || u > 1) continue;
-      const geom::Vec3 r = geom::cross(s, e1);
-      const double v = geom::dot(d, r) / det;
-      if (v < 0 || u + v > 1) continue;
-      if (geom::dot(e2, r) / det > 0) ++crossings;
-    }
-  }
-  return crossings % 2 == 1;
-}
-
 std::vector<host::Vec3f> scatter(const geom::MeshFile& m, long long count, unsigned seed) {
-  if (m.points.empty()) throw geom::Error("the mesh has no points to scatter centres in");
-  geom::Vec3 lo = m.points[0], hi = m.points[0];
-  for (const auto& p : m.points) {
-    lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
-    hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
-  }
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> ux(lo.x, hi.x), uy(lo.y, hi.y), uz(lo.z, hi.z);
   std::vector<host::Vec3f> out;
-  const long long attempts = 1000 * count + 1000;
-  for (long long i = 0; i < attempts && static_cast<long long>(out.size()) < count; ++i) {
-    const geom::Vec3 p{ux(rng), uy(rng), uz(rng)};
-    if (inside(m, p)) {
-      out.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-    }
-  }
-  if (static_cast<long long>(out.size()) < count) {
-    throw geom::Error("could not place " + std::to_string(count) +
-                      " centres inside the mesh (is it closed?)");
+  for (const auto& p : geom::scatterInside(m, static_cast<std::size_t>(count), seed)) {
+    out.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
   }
   return out;
 }

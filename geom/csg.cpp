@@ -129,15 +129,21 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       // Point tests run against the corefined surfaces: the same solids, and the operands'
       // own triangles are released by then.
       const TriangulatedOperand* ops[2] = {&ta, &tb};
-      std::unique_ptr<SolidQuery> queries[2];
-      const WindingQuery winding = [&](int which, const Vec3& p) {
-        if (!queries[which]) {
-          queries[which] = std::make_unique<SolidQuery>(cf.mesh[which].points, cf.mesh[which].faces,
-                                                        nullptr, ops[which]->name);
+      std::unique_ptr<SolidQuery> solids[2];
+      auto solid = [&](int which) -> const SolidQuery& {
+        if (!solids[which]) {
+          solids[which] = std::make_unique<SolidQuery>(cf.mesh[which].points, cf.mesh[which].faces,
+                                                       nullptr, ops[which]->name);
         }
-        return queries[which]->winding(p);
+        return *solids[which];
       };
-      const Classification cls = classify(cf, ta, tb, op, type, winding);
+      PointQueries queries;
+      queries.winding = [&](int which, const Vec3& p) { return solid(which).winding(p); };
+      queries.squaredDistance = [&](int which, const Vec3& p) {
+        return solid(which).squaredDistance(p);
+      };
+      const ExactPoints exact(cf, a, b);
+      const Classification cls = classify(cf, ta, tb, op, type, exact, queries);
       timings_.classify = since(t);
       bool wantCorners = false;
       for (const CsgAttribute* attr : attributes_) wantCorners = wantCorners || attr->needsCorners();

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "geom/predicates.h"
 
 namespace geom::csg {
 
@@ -102,20 +101,23 @@ void findCoplanar(const Corefinement& cf, std::vector<Side> side[2]) {
 // Whether the corner of face f opposite half-edge h lies inside the other mesh's solid near
 // the intersection edge h, from the two faces of `other` around that edge. UNKNOWN when the
 // exact orientations do not decide it.
-Side sideAtEdge(const CorefinedMesh& self, int h, const CorefinedMesh& other, int g1) {
+Side sideAtEdge(int m, const CorefinedMesh& self, int h, const CorefinedMesh& other, int g1,
+                const ExactPoints& exact) {
+  using Ref = ExactPoints::Ref;
   const int f = h / 3, k = h % 3;
-  const Vec3& p = self.points[self.faces[f][(k + 2) % 3]];
+  const int o = 1 - m;
+  const Ref p{m, self.faces[f][(k + 2) % 3]};
   const int g2 = other.opposite[g1];
   const auto& f1 = other.faces[g1 / 3];
   const auto& f2 = other.faces[g2 / 3];
-  const Vec3& u = other.points[f1[g1 % 3]];
-  const Vec3& v = other.points[f1[(g1 % 3 + 1) % 3]];
-  const Vec3& q1 = other.points[f1[(g1 % 3 + 2) % 3]];
-  const Vec3& q2 = other.points[f2[(g2 % 3 + 2) % 3]];
+  const Ref u{o, f1[g1 % 3]};
+  const Ref v{o, f1[(g1 % 3 + 1) % 3]};
+  const Ref q1{o, f1[(g1 % 3 + 2) % 3]};
+  const Ref q2{o, f2[(g2 % 3 + 2) % 3]};
   // Face 1 is (u, v, q1), face 2 is (v, u, q2); the solid is on their negative sides.
-  const int s1 = orient3d(u, v, q1, p);
-  const int s2 = orient3d(v, u, q2, p);
-  const int convex = orient3d(u, v, q1, q2);
+  const int s1 = exact.orient(u, v, q1, p);
+  const int s2 = exact.orient(v, u, q2, p);
+  const int convex = exact.orient(u, v, q1, q2);
   if (convex < 0) {
     if (s1 == 0 && s2 == 0) return Side::UNKNOWN;
     return s1 < 0 && s2 < 0 ? Side::IN : Side::OUT;
@@ -139,10 +141,13 @@ bool inBox(const TriangulatedOperand& op, const Vec3& p) {
          p.y <= op.hi.y && p.z <= op.hi.z;
 }
 
-// Decides a patch by the winding number at the centroid of one of its faces, largest first;
-// a centroid that falls on the other surface (only in degenerate cases) moves on to the next.
+// Decides a patch by the winding number at the centroid of one of its faces, largest first.
+// A centroid closer to the other surface than `near` (the rounding of the corefined
+// coordinates could put it on the wrong side) is passed over; UNKNOWN when all are, unless
+// `anyway`.
 Side sideByPoint(const CorefinedMesh& m, const std::vector<int>& faces,
-                 const TriangulatedOperand& other, int otherIndex, const WindingQuery& winding) {
+                 const TriangulatedOperand& other, int otherIndex, const PointQueries& q,
+                 double near, bool anyway) {
   std::vector<std::pair<double, int>> order;
   order.reserve(faces.size());
   for (int f : faces) order.emplace_back(-area2(m, static_cast<std::size_t>(f)), f);
@@ -152,11 +157,12 @@ Side sideByPoint(const CorefinedMesh& m, const std::vector<int>& faces,
     const auto& t = m.faces[order[i].second];
     const Vec3 c = (m.points[t[0]] + m.points[t[1]] + m.points[t[2]]) * (1.0 / 3.0);
     if (!inBox(other, c)) return Side::OUT;
-    const int w = winding(otherIndex, c);
+    if (!anyway && q.squaredDistance(otherIndex, c) < near * near) continue;
+    const int w = q.winding(otherIndex, c);
     if (w == SolidQuery::kOnSurface) continue;
     return w > 0 ? Side::IN : Side::OUT;
   }
-  return Side::OUT;
+  return anyway ? Side::OUT : Side::UNKNOWN;
 }
 
 struct Keep {
@@ -187,17 +193,24 @@ Keep keepRule(Csg::OP op, int operand, Side side) {
 
 Classification classify(const Corefinement& cf, const TriangulatedOperand& a,
                         const TriangulatedOperand& b, Csg::OP op, Csg::CLASSIFY_TYPE type,
-                        const WindingQuery& winding) {
+                        const ExactPoints& exact, const PointQueries& queries) {
   Classification out;
   const TriangulatedOperand* ops[2] = {&a, &b};
   for (int m = 0; m < 2; ++m) out.side[m].assign(cf.mesh[m].faceCount(), Side::UNKNOWN);
   findCoplanar(cf, out.side);
 
-  std::unordered_map<std::uint64_t, int> edges[2];
-  if (type == Csg::CLASSIFY_EDGE && cf.nodeCount > 0) {
-    edges[0] = intersectionEdges(cf.mesh[0]);
-    edges[1] = intersectionEdges(cf.mesh[1]);
+  // Rounding of the corefined coordinates, in absolute terms, for the point tests.
+  double magnitude = 0;
+  for (const TriangulatedOperand* o : ops) {
+    if (o->empty()) continue;
+    for (const Vec3& c : {o->lo, o->hi}) {
+      magnitude = std::max({magnitude, std::fabs(c.x), std::fabs(c.y), std::fabs(c.z)});
+    }
   }
+  const double near = 1e-9 * magnitude;
+
+  std::unordered_map<std::uint64_t, int> edges[2];
+  bool edgesBuilt = false;
   for (int m = 0; m < 2; ++m) {
     const CorefinedMesh& self = cf.mesh[m];
     const CorefinedMesh& other = cf.mesh[1 - m];
@@ -206,7 +219,14 @@ Classification classify(const Corefinement& cf, const TriangulatedOperand& a,
     for (std::size_t f = 0; f < self.faceCount(); ++f) {
       if (out.side[m][f] != Side::UNKNOWN) patchSide[patches.patchOf[f]] = out.side[m][f];
     }
-    if (!edges[1 - m].empty()) {
+    // Open patches that touch the intersection, by the face order around one of their edges.
+    auto byEdges = [&] {
+      if (cf.nodeCount == 0) return;
+      if (!edgesBuilt) {
+        edges[0] = intersectionEdges(cf.mesh[0]);
+        edges[1] = intersectionEdges(cf.mesh[1]);
+        edgesBuilt = true;
+      }
       for (std::size_t h = 0; h < self.constrained.size(); ++h) {
         if (!self.constrained[h]) continue;
         const int p = patches.patchOf[h / 3];
@@ -215,30 +235,34 @@ Classification classify(const Corefinement& cf, const TriangulatedOperand& a,
         const int u = self.node[f[h % 3]], v = self.node[f[(h % 3 + 1) % 3]];
         if (u < 0 || v < 0) continue;
         auto it = edges[1 - m].find(directedKey(u, v));
-        if (it == edges[1 - m].end()) {
-          auto back = edges[1 - m].find(directedKey(v, u));
-          if (back == edges[1 - m].end()) continue;
-          patchSide[p] = sideAtEdge(self, static_cast<int>(h), other, other.opposite[back->second]);
-        } else {
-          patchSide[p] = sideAtEdge(self, static_cast<int>(h), other, it->second);
+        if (it != edges[1 - m].end()) {
+          patchSide[p] = sideAtEdge(m, self, static_cast<int>(h), other, it->second, exact);
         }
       }
-    }
-    // Whatever is still open is decided by a point test, one per patch.
-    std::vector<std::vector<int>> open(patches.count);
-    bool anyOpen = false;
-    for (std::size_t f = 0; f < self.faceCount(); ++f) {
-      const int p = patches.patchOf[f];
-      if (patchSide[p] == Side::UNKNOWN) {
-        open[p].push_back(static_cast<int>(f));
-        anyOpen = true;
+    };
+    // Open patches by a point test, one per patch.
+    auto byPoints = [&](bool anyway) {
+      std::vector<std::vector<int>> open(patches.count);
+      bool any = false;
+      for (std::size_t f = 0; f < self.faceCount(); ++f) {
+        const int p = patches.patchOf[f];
+        if (patchSide[p] == Side::UNKNOWN) {
+          open[p].push_back(static_cast<int>(f));
+          any = true;
+        }
       }
-    }
-    if (anyOpen) {
+      if (!any) return;
       for (std::size_t p = 0; p < patches.count; ++p) {
-        if (!open[p].empty()) patchSide[p] = sideByPoint(self, open[p], *ops[1 - m], 1 - m, winding);
+        if (!open[p].empty()) {
+          patchSide[p] = sideByPoint(self, open[p], *ops[1 - m], 1 - m, queries, near, anyway);
+        }
       }
-    }
+    };
+    if (type == Csg::CLASSIFY_EDGE) byEdges();
+    byPoints(false);
+    byEdges();
+    byPoints(true);
+
     out.keep[m].resize(self.faceCount());
     out.reversed[m].resize(self.faceCount());
     for (std::size_t f = 0; f < self.faceCount(); ++f) {

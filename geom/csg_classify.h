@@ -20,17 +20,23 @@ struct Classification {
   std::vector<std::uint8_t> reversed[2];   // per face: kept with its winding flipped
 };
 
-// Winding number of operand `which`'s surface around p, or SolidQuery::kOnSurface.
-using WindingQuery = std::function<int(int which, const Vec3& p)>;
+// Point queries against operand `which`'s surface: the winding number around p (or
+// SolidQuery::kOnSurface), and the squared distance from p.
+struct PointQueries {
+  std::function<int(int which, const Vec3& p)> winding;
+  std::function<double(int which, const Vec3& p)> squaredDistance;
+};
 
 // Classifies every face of both meshes and applies op's keep table. Faces coplanar with a face
 // of the other operand are found from the shared intersection nodes (CGAL triangulates
 // overlapping coplanar regions alike in both meshes). With CLASSIFY_EDGE a patch that touches
-// the intersection is decided by the order of faces around one of its intersection edges
-// (exact orientation tests on the corefined coordinates); every other patch, and with
-// CLASSIFY_NORMAL every patch, by the winding number at a point inside one of its faces.
+// the intersection is decided by the order of faces around one of its intersection edges,
+// from exact orientations of the exact node positions; every other patch, and with
+// CLASSIFY_NORMAL every patch, by the winding number at the centroid of one of its faces. A
+// patch so thin that every such centroid lies within rounding distance of the other surface
+// (a sliver between nearly coplanar faces) is decided by the edge order in either mode.
 Classification classify(const Corefinement& cf, const TriangulatedOperand& a,
                         const TriangulatedOperand& b, Csg::OP op, Csg::CLASSIFY_TYPE type,
-                        const WindingQuery& winding);
+                        const ExactPoints& exact, const PointQueries& queries);
 
 }  // namespace geom::csg

@@ -91,7 +91,9 @@ void build(const TriangulatedOperand& op, Track& t) {
 struct Shared {
   Track* track[2];
   std::size_t nodeCount = 0;
-  Track& of(const Mesh& m) const { return &m == &track[0]->mesh ? *track[0] : *track[1]; }
+  std::vector<NodeOrigin>* nodes = nullptr;
+  int index(const Mesh& m) const { return &m == &track[0]->mesh ? 0 : 1; }
+  Track& of(const Mesh& m) const { return *track[index(m)]; }
 };
 
 // Keeps every face's source triangle (the re-triangulated face keeps its index as one of the
@@ -115,14 +117,37 @@ struct Visitor : PMP::Corefinement::Default_visitor<Mesh> {
   }
   // Input vertices that lie on the other surface become nodes without a new vertex; CGAL tells
   // which through the same flags it uses itself.
+  // The primitives are still the input ones when a node is detected, so they are recorded too.
   void intersection_point_detected(std::size_t id, int type, HI h1, HI h2, const Mesh& m1,
                                    const Mesh& m2, bool targetOn, bool sourceOn) {
     s->nodeCount = std::max(s->nodeCount, id + 1);
-    if (type == PMP::Corefinement::ON_VERTEX) s->of(m2).node[m2.target(h2)] = static_cast<int>(id);
-    if (targetOn) {
-      s->of(m1).node[m1.target(h1)] = static_cast<int>(id);
-    } else if (sourceOn) {
-      s->of(m1).node[m1.source(h1)] = static_cast<int>(id);
+    if (s->nodes->size() <= id) s->nodes->resize(id + 1);
+    NodeOrigin& o = (*s->nodes)[id];
+    Track& t1 = s->of(m1);
+    Track& t2 = s->of(m2);
+    if (type == PMP::Corefinement::ON_VERTEX) {
+      t2.node[m2.target(h2)] = static_cast<int>(id);
+      o = {NodeOrigin::VERTEX, static_cast<std::uint8_t>(s->index(m2)), {t2.original[m2.target(h2)], -1}, {}};
+    }
+    if (targetOn || sourceOn) {
+      const VI v = targetOn ? m1.target(h1) : m1.source(h1);
+      t1.node[v] = static_cast<int>(id);
+      o = {NodeOrigin::VERTEX, static_cast<std::uint8_t>(s->index(m1)), {t1.original[v], -1}, {}};
+      return;
+    }
+    if (type == PMP::Corefinement::ON_VERTEX) return;
+    o.mesh = static_cast<std::uint8_t>(s->index(m1));
+    o.a[0] = t1.original[m1.source(h1)];
+    o.a[1] = t1.original[m1.target(h1)];
+    if (type == PMP::Corefinement::ON_EDGE) {
+      o.kind = NodeOrigin::EDGE_EDGE;
+      o.b[0] = t2.original[m2.source(h2)];
+      o.b[1] = t2.original[m2.target(h2)];
+    } else {
+      o.kind = NodeOrigin::EDGE_FACE;
+      o.b[0] = t2.original[m2.source(h2)];
+      o.b[1] = t2.original[m2.target(h2)];
+      o.b[2] = t2.original[m2.target(m2.next(h2))];
     }
   }
 };
@@ -179,7 +204,7 @@ Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
       std::vector<int>().swap(op->triIsland);
       std::vector<std::array<int, 3>>().swap(op->tris);
     }
-    Shared shared{{&ta, &tb}};
+    Shared shared{{&ta, &tb}, 0, &result.nodes};
     Visitor visitor;
     visitor.s = &shared;
     try {
@@ -196,6 +221,7 @@ Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
       throw Error(std::string("corefinement failed: ") + e.what());
     }
     result.nodeCount = shared.nodeCount;
+    result.nodes.resize(result.nodeCount);
     // One mesh at a time, so that each Surface_mesh is gone before the next copy is made.
     extract(ta, result.mesh[0]);
     ta.mesh = Mesh();

@@ -28,9 +28,20 @@ struct CorefinedMesh {
   std::size_t faceCount() const { return faces.size(); }
 };
 
+// What an intersection node is, in terms of the operands' input primitives (operand vertex
+// indices), so that its exact position can be recovered.
+struct NodeOrigin {
+  enum Kind : std::uint8_t { VERTEX, EDGE_FACE, EDGE_EDGE };
+  Kind kind = VERTEX;
+  std::uint8_t mesh = 0;  // operand of the vertex, or of the first edge
+  int a[2] = {-1, -1};    // the vertex, or the first edge
+  int b[3] = {-1, -1, -1};  // the other operand's face, or its edge
+};
+
 struct Corefinement {
   CorefinedMesh mesh[2];
   std::size_t nodeCount = 0;
+  std::vector<NodeOrigin> nodes;  // per node
 };
 
 // Corefines a and b with CGAL. A non-empty `unchecked` (the operand names whose full
@@ -47,6 +58,28 @@ Corefinement uncut(const TriangulatedOperand& a, const TriangulatedOperand& b);
 // than in a shared edge or vertex of the triangulation.
 void checkSelfIntersections(const TriangulatedOperand& op);
 
+// Orientation tests on the exact positions of corefined vertices: input vertices as given,
+// intersection nodes as the exact intersection of the primitives that made them (the corefined
+// coordinates are those rounded to double, which can flip a test on a thin sliver).
+class ExactPoints {
+ public:
+  struct Ref {
+    int mesh;
+    int vertex;  // corefined vertex of that mesh
+  };
+  ExactPoints(const Corefinement& cf, const Polyhedron& a, const Polyhedron& b);
+  ~ExactPoints();
+  ExactPoints(const ExactPoints&) = delete;
+  ExactPoints& operator=(const ExactPoints&) = delete;
+
+  // Sign of orient3d (see geom::orient3d) over the exact positions.
+  int orient(Ref p, Ref q, Ref r, Ref s) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // Point-in-solid queries against a closed triangle surface.
 class SolidQuery {
  public:
@@ -59,6 +92,9 @@ class SolidQuery {
   ~SolidQuery();
   SolidQuery(const SolidQuery&) = delete;
   SolidQuery& operator=(const SolidQuery&) = delete;
+
+  // Squared distance from p to the surface.
+  double squaredDistance(const Vec3& p) const;
 
   // Winding number of the surface around p, ignoring the triangles of island skipIsland, or
   // kOnSurface when p lies on the surface. Rays that graze an edge or vertex are re-cast in

@@ -158,6 +158,23 @@ inline std::vector<double> islandVolumes(const Polyhedron& m) {
   return v;
 }
 
+// Every edge is used as often in one direction as in the other: watertight, whatever the
+// pairing of faces around edges shared by more than two of them.
+inline bool balancedEdges(const Polyhedron& m) {
+  std::map<std::pair<int, int>, int> count;
+  for (std::size_t f = 0; f < m.faceCount(); ++f) {
+    const auto face = m.face(f);
+    for (std::size_t i = 0; i < face.size(); ++i) {
+      const int u = face[i], v = face[(i + 1) % face.size()];
+      count[{std::min(u, v), std::max(u, v)}] += u < v ? 1 : -1;
+    }
+  }
+  for (const auto& [edge, n] : count) {
+    if (n != 0) return false;
+  }
+  return true;
+}
+
 inline bool allClosed(const Polyhedron& m) {
   for (bool c : m.manifold_is_closed()) {
     if (!c) return false;

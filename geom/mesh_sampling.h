@@ -1,0 +1,22 @@
+// Random points inside a closed mesh, for placing fracture centres.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geom/mesh_files.h"
+#include "geom/vec3.h"
+
+namespace geom {
+
+// True when p is inside the closed surface, by the parity of a ray's crossings with the
+// (fan-triangulated) faces. The ray direction is chosen so that it practically never grazes
+// an edge or a vertex; p on the surface may go either way.
+bool insideByParity(const MeshFile& mesh, const Vec3& p);
+
+// count points drawn uniformly from the mesh's bounding box and kept when inside, the same for
+// the same seed. Throws geom::Error when the mesh has no points or too few samples fall inside
+// (the mesh is open or flat).
+std::vector<Vec3> scatterInside(const MeshFile& mesh, std::size_t count, std::uint64_t seed);
+
+}  // namespace geom
