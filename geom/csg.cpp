@@ -139,8 +139,8 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       };
       PointQueries queries;
       queries.winding = [&](int which, const Vec3& p) { return solid(which).winding(p); };
-      queries.squaredDistance = [&](int which, const Vec3& p) {
-        return solid(which).squaredDistance(p);
+      queries.within = [&](int which, const Vec3& p, double distance) {
+        return solid(which).within(p, distance);
       };
       const ExactPoints exact(cf, a, b);
       const Classification cls = classify(cf, ta, tb, op, type, exact, queries);

@@ -34,7 +34,14 @@ struct CsgTimings {
 };
 
 // A Boolean engine. One engine may run any number of computations; the hooks and options
-// attached to it apply to each.
+// attached to it apply to each. Not for use from several threads at once.
+//
+//   geom::Csg csg;
+//   csg.attach(triangulator);  // optional
+//   csg.attach(faceIds);       // geom::FaceAttr<int>, values set on a's and b's faces
+//   csg.attach(uvw);           // geom::FaceVertexAttr<Uvw>
+//   std::unique_ptr<geom::Polyhedron> r = csg.compute(a, b, Csg::A_MINUS_B, Csg::CLASSIFY_EDGE);
+//   faceIds.getAttribute(*r, f); uvw.getAttribute(*r, f, corner); csg.origins()[f];
 class Csg {
  public:
   enum OP { UNION, INTERSECTION, A_MINUS_B, B_MINUS_A, SYMMETRIC_DIFFERENCE };
@@ -76,9 +83,13 @@ class Csg {
   // polygons. Faces follow the order of their source faces, a's first. Vertices are numbered
   // in order of first use. origins() gives every result face's source.
   //
+  // Afterwards every attached attribute holds values for the result's faces (see
+  // csg_attributes.h), computed in the operands' own coordinates.
+  //
   // Throws geom::Error naming the operand ("operand A" / "operand B") and the fault for an
   // invalid operand, and geom::Error for any failure inside the computation (CGAL exceptions,
-  // memory exhaustion). Nothing is left half-done: on a throw no hook has been touched.
+  // memory exhaustion). On a throw no result exists, origins() is empty and the operands'
+  // attribute values are untouched; the engine can be used again.
   std::unique_ptr<Polyhedron> compute(const Polyhedron& a, const Polyhedron& b, OP op,
                                       CLASSIFY_TYPE classify);
 

@@ -136,9 +136,10 @@ double area2(const CorefinedMesh& m, std::size_t f) {
   return length(cross(m.points[t[1]] - m.points[t[0]], m.points[t[2]] - m.points[t[0]]));
 }
 
-bool inBox(const TriangulatedOperand& op, const Vec3& p) {
-  return !op.empty() && p.x >= op.lo.x && p.y >= op.lo.y && p.z >= op.lo.z && p.x <= op.hi.x &&
-         p.y <= op.hi.y && p.z <= op.hi.z;
+bool inBox(const TriangulatedOperand& op, const Vec3& p, double margin) {
+  return !op.empty() && p.x >= op.lo.x - margin && p.y >= op.lo.y - margin &&
+         p.z >= op.lo.z - margin && p.x <= op.hi.x + margin && p.y <= op.hi.y + margin &&
+         p.z <= op.hi.z + margin;
 }
 
 // Decides a patch by the winding number at the centroid of one of its faces, largest first.
@@ -156,8 +157,8 @@ Side sideByPoint(const CorefinedMesh& m, const std::vector<int>& faces,
   for (std::size_t i = 0; i < tries; ++i) {
     const auto& t = m.faces[order[i].second];
     const Vec3 c = (m.points[t[0]] + m.points[t[1]] + m.points[t[2]]) * (1.0 / 3.0);
-    if (!inBox(other, c)) return Side::OUT;
-    if (!anyway && q.squaredDistance(otherIndex, c) < near * near) continue;
+    if (!inBox(other, c, near)) return Side::OUT;
+    if (!anyway && q.within(otherIndex, c, near)) continue;
     const int w = q.winding(otherIndex, c);
     if (w == SolidQuery::kOnSurface) continue;
     return w > 0 ? Side::IN : Side::OUT;

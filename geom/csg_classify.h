@@ -21,10 +21,10 @@ struct Classification {
 };
 
 // Point queries against operand `which`'s surface: the winding number around p (or
-// SolidQuery::kOnSurface), and the squared distance from p.
+// SolidQuery::kOnSurface), and whether the surface comes within a distance of p.
 struct PointQueries {
   std::function<int(int which, const Vec3& p)> winding;
-  std::function<double(int which, const Vec3& p)> squaredDistance;
+  std::function<bool(int which, const Vec3& p, double distance)> within;
 };
 
 // Classifies every face of both meshes and applies op's keep table. Faces coplanar with a face

@@ -93,8 +93,8 @@ class SolidQuery {
   SolidQuery(const SolidQuery&) = delete;
   SolidQuery& operator=(const SolidQuery&) = delete;
 
-  // Squared distance from p to the surface.
-  double squaredDistance(const Vec3& p) const;
+  // True when some point of the surface lies within distance of p.
+  bool within(const Vec3& p, double distance) const;
 
   // Winding number of the surface around p, ignoring the triangles of island skipIsland, or
   // kOnSurface when p lies on the surface. Rays that graze an edge or vertex are re-cast in

@@ -89,24 +89,37 @@ void FaceMerger::merge(std::span<const int> group, std::vector<int>& loops,
     const int region = regionBase_++;
     regionOf_[seed] = region;
     for (int v : m_.faces[seed]) boundaryOf_[v] = region;
+    // Grow breadth first. A face refused now may fit once its other neighbours have joined,
+    // so the refused ones are offered again until none of them fits.
     queue_.assign(1, seed);
-    // Grow breadth first; a face refused now may fit once its other neighbours have joined,
-    // so sweep the group again while anything changes.
-    bool grew = true;
-    while (grew) {
-      grew = false;
-      for (std::size_t i = 0; i < queue_.size(); ++i) {
-        const int f = queue_[i];
+    refused_.clear();
+    std::size_t head = 0;
+    for (;;) {
+      for (; head < queue_.size(); ++head) {
+        const int f = queue_[head];
         for (int k = 0; k < 3; ++k) {
           const int h = 3 * f + k;
           const int g = m_.opposite[h] / 3;
           if (groupOf_[g] != stamp_ || regionOf_[g] >= 0 || blocked_[h]) continue;
           if (tryAdd(g, region)) {
             queue_.push_back(g);
-            grew = true;
+          } else {
+            refused_.push_back(g);
           }
         }
       }
+      const std::size_t before = queue_.size();
+      std::vector<int> retry;
+      retry.swap(refused_);
+      for (int g : retry) {
+        if (regionOf_[g] >= 0) continue;
+        if (tryAdd(g, region)) {
+          queue_.push_back(g);
+        } else {
+          refused_.push_back(g);
+        }
+      }
+      if (queue_.size() == before) break;
     }
     emitLoop(group, region, loops, ends);
   }

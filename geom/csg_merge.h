@@ -36,6 +36,7 @@ class FaceMerger {
   int stamp_ = 0;
   int regionBase_ = 0;
   std::vector<int> queue_;
+  std::vector<int> refused_;
 };
 
 }  // namespace geom::csg

@@ -156,11 +156,8 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
                          up(std::max({p.z, q.z, r.z}))};
     boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
   }
-  std::vector<const Box*> ptrs;
-  ptrs.reserve(boxes.size());
-  for (const Box& b : boxes) ptrs.push_back(&b);
-  auto test = [&](const Box* x, const Box* y) {
-    const std::uint32_t t1 = x->info(), t2 = y->info();
+  auto test = [&](const Box& x, const Box& y) {
+    const std::uint32_t t1 = x.info(), t2 = y.info();
     const auto& a = op.tris[t1];
     const auto& b = op.tris[t2];
     for (int i = 0; i < 3; ++i) {
@@ -170,9 +167,13 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
     }
     if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
   };
+  std::vector<const Box*> ptrs;
+  ptrs.reserve(boxes.size());
+  for (const Box& b : boxes) ptrs.push_back(&b);
   try {
-    CGAL::box_self_intersection_d<CGAL::Sequential_tag>(ptrs.begin(), ptrs.end(), test,
-                                                        std::ptrdiff_t(2000));
+    CGAL::box_self_intersection_d<CGAL::Sequential_tag>(
+        ptrs.begin(), ptrs.end(), [&](const Box* x, const Box* y) { test(*x, *y); },
+        std::ptrdiff_t(2000));
   } catch (const Intersecting& hit) {
     std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
     if (f1 > f2) std::swap(f1, f2);
@@ -203,34 +204,105 @@ constexpr double kDirections[][3] = {
     {0.9335804264972017, 0.2079116908177593, -0.2918760006221716},
 };
 
+// What a ray segment a -> b does at one triangle.
+enum class Crossing { NONE, OUT_OF, INTO, GRAZES, FROM_SURFACE };
+
+Crossing crossing(const Point& a, const Point& b, const Point& p, const Point& q, const Point& r) {
+  const CGAL::Orientation sa = CGAL::orientation(p, q, r, a);
+  const CGAL::Orientation sb = CGAL::orientation(p, q, r, b);
+  if (sa == CGAL::COPLANAR && sb == CGAL::COPLANAR) {
+    // A triangle without area (the corefined coordinates are rounded) bounds nothing.
+    return CGAL::collinear(p, q, r) ? Crossing::NONE : Crossing::GRAZES;
+  }
+  if (sa == CGAL::COPLANAR) {
+    return !CGAL::collinear(p, q, r) && K::Triangle_3(p, q, r).has_on(a) ? Crossing::FROM_SURFACE
+                                                                          : Crossing::NONE;
+  }
+  if (sb == CGAL::COPLANAR) return Crossing::GRAZES;
+  if (sa == sb) return Crossing::NONE;
+  const CGAL::Orientation o1 = CGAL::orientation(a, b, p, q);
+  const CGAL::Orientation o2 = CGAL::orientation(a, b, q, r);
+  const CGAL::Orientation o3 = CGAL::orientation(a, b, r, p);
+  const bool pos = o1 == CGAL::POSITIVE || o2 == CGAL::POSITIVE || o3 == CGAL::POSITIVE;
+  const bool neg = o1 == CGAL::NEGATIVE || o2 == CGAL::NEGATIVE || o3 == CGAL::NEGATIVE;
+  if (pos && neg) return Crossing::NONE;
+  if (o1 == CGAL::COPLANAR || o2 == CGAL::COPLANAR || o3 == CGAL::COPLANAR) return Crossing::GRAZES;
+  return sa == CGAL::NEGATIVE ? Crossing::OUT_OF : Crossing::INTO;
+}
+
 }  // namespace
 
+// A few queries scan the triangles directly; a tree pays off only after that.
 struct SolidQuery::Impl {
+  static constexpr int kScans = 8;
+
+  const std::vector<Vec3>* points = nullptr;
+  const std::vector<std::array<int, 3>>* tris = nullptr;
   const std::vector<int>* island = nullptr;
   std::string name;
-  Triangles triangles;
-  Tree tree;
   Vec3 centre;
   double reach = 0;  // longer than any segment inside the surface's box
+  mutable int queries = 0;
+  mutable Triangles triangles;
+  mutable Tree tree;
+
+  Point corner(std::size_t t, int k) const { return pt((*points)[(*tris)[t][k]]); }
+
+  bool useTree() const {
+    if (queries < kScans) {
+      ++queries;
+      return false;
+    }
+    if (triangles.empty()) {
+      triangles.reserve(tris->size());
+      for (std::size_t t = 0; t < tris->size(); ++t) {
+        triangles.emplace_back(corner(t, 0), corner(t, 1), corner(t, 2));
+      }
+      tree.rebuild(triangles.begin(), triangles.end());
+    }
+    return true;
+  }
+
+  // Calls fn(t) for the triangles whose boxes meet the query box.
+  template <class Query, class Fn>
+  void candidates(const Query& query, Fn&& fn) const {
+    if (useTree()) {
+      std::vector<Tree::Primitive_id> hits;
+      tree.all_intersected_primitives(query, std::back_inserter(hits));
+      for (const auto& id : hits) fn(static_cast<std::size_t>(id - triangles.begin()));
+      return;
+    }
+    const CGAL::Bbox_3 qb = query.bbox();
+    for (std::size_t t = 0; t < tris->size(); ++t) {
+      const Vec3& p = (*points)[(*tris)[t][0]];
+      const Vec3& q = (*points)[(*tris)[t][1]];
+      const Vec3& r = (*points)[(*tris)[t][2]];
+      if (std::max({p.x, q.x, r.x}) < qb.xmin() || std::min({p.x, q.x, r.x}) > qb.xmax() ||
+          std::max({p.y, q.y, r.y}) < qb.ymin() || std::min({p.y, q.y, r.y}) > qb.ymax() ||
+          std::max({p.z, q.z, r.z}) < qb.zmin() || std::min({p.z, q.z, r.z}) > qb.zmax()) {
+        continue;
+      }
+      fn(t);
+    }
+  }
 };
 
 SolidQuery::SolidQuery(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
                        const std::vector<int>* island, const std::string& name)
     : impl_(std::make_unique<Impl>()) {
+  impl_->points = &points;
+  impl_->tris = &tris;
   impl_->island = island;
   impl_->name = name;
-  impl_->triangles.reserve(tris.size());
   Vec3 lo, hi;
   if (!tris.empty()) lo = hi = points[tris[0][0]];
   for (const auto& t : tris) {
-    impl_->triangles.emplace_back(pt(points[t[0]]), pt(points[t[1]]), pt(points[t[2]]));
     for (int v : t) {
       const Vec3& p = points[v];
       lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
       hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
     }
   }
-  impl_->tree.rebuild(impl_->triangles.begin(), impl_->triangles.end());
   impl_->centre = (lo + hi) * 0.5;
   impl_->reach = 4.0 * (length(hi - lo) + 1.0);
 }
@@ -239,57 +311,48 @@ SolidQuery::~SolidQuery() = default;
 
 int SolidQuery::winding(const Vec3& p, int skipIsland) const {
   const Impl& im = *impl_;
-  if (im.triangles.empty()) return 0;
+  if (im.tris->empty()) return 0;
   const Point a = pt(p);
   const double len = im.reach + length(p - im.centre);
-  std::vector<Tree::Primitive_id> hits;
   for (const auto& dir : kDirections) {
     const Point b(p.x + dir[0] * len, p.y + dir[1] * len, p.z + dir[2] * len);
-    const K::Segment_3 ray(a, b);
-    hits.clear();
-    im.tree.all_intersected_primitives(ray, std::back_inserter(hits));
     int wind = 0;
-    bool grazed = false;
-    for (const auto& id : hits) {
-      const std::size_t t = static_cast<std::size_t>(id - im.triangles.begin());
-      if (skipIsland >= 0 && im.island != nullptr && (*im.island)[t] == skipIsland) continue;
-      const K::Triangle_3& tri = *id;
-      const CGAL::Orientation sa = CGAL::orientation(tri[0], tri[1], tri[2], a);
-      const CGAL::Orientation sb = CGAL::orientation(tri[0], tri[1], tri[2], b);
-      if (sa == CGAL::COPLANAR) {
-        if (sb == CGAL::COPLANAR) {
-          grazed = true;
-          break;
-        }
-        if (tri.has_on(a)) return kOnSurface;
-        continue;
+    bool grazed = false, onSurface = false;
+    im.candidates(K::Segment_3(a, b), [&](std::size_t t) {
+      if (grazed || onSurface) return;
+      if (skipIsland >= 0 && im.island != nullptr && (*im.island)[t] == skipIsland) return;
+      switch (crossing(a, b, im.corner(t, 0), im.corner(t, 1), im.corner(t, 2))) {
+        case Crossing::OUT_OF: ++wind; break;  // leaving through the outward side
+        case Crossing::INTO: --wind; break;
+        case Crossing::GRAZES: grazed = true; break;
+        case Crossing::FROM_SURFACE: onSurface = true; break;
+        case Crossing::NONE: break;
       }
-      if (sb == CGAL::COPLANAR) {
-        grazed = true;
-        break;
-      }
-      if (sa == sb) continue;
-      const CGAL::Orientation o1 = CGAL::orientation(a, b, tri[0], tri[1]);
-      const CGAL::Orientation o2 = CGAL::orientation(a, b, tri[1], tri[2]);
-      const CGAL::Orientation o3 = CGAL::orientation(a, b, tri[2], tri[0]);
-      const bool pos = o1 == CGAL::POSITIVE || o2 == CGAL::POSITIVE || o3 == CGAL::POSITIVE;
-      const bool neg = o1 == CGAL::NEGATIVE || o2 == CGAL::NEGATIVE || o3 == CGAL::NEGATIVE;
-      if (pos && neg) continue;
-      if (o1 == CGAL::COPLANAR || o2 == CGAL::COPLANAR || o3 == CGAL::COPLANAR) {
-        grazed = true;
-        break;
-      }
-      // Leaving through the outward side counts +1, entering -1.
-      wind += sa == CGAL::NEGATIVE ? 1 : -1;
-    }
+    });
+    if (onSurface) return kOnSurface;
     if (!grazed) return wind;
   }
   throw Error(im.name + ": no ray from a test point avoids the edges and vertices of the mesh");
 }
 
-double SolidQuery::squaredDistance(const Vec3& p) const {
-  if (impl_->triangles.empty()) return INFINITY;
-  return CGAL::to_double(impl_->tree.squared_distance(pt(p)));
+bool SolidQuery::within(const Vec3& p, double distance) const {
+  const Impl& im = *impl_;
+  const Point c = pt(p);
+  const double d2 = distance * distance;
+  bool hit = false;
+  const K::Iso_cuboid_3 around(Point(p.x - distance, p.y - distance, p.z - distance),
+                               Point(p.x + distance, p.y + distance, p.z + distance));
+  im.candidates(around, [&](std::size_t t) {
+    if (hit) return;
+    const Point q = im.corner(t, 0), r = im.corner(t, 1), s = im.corner(t, 2);
+    const double sq = CGAL::collinear(q, r, s)
+                          ? std::min({CGAL::squared_distance(c, K::Segment_3(q, r)),
+                                      CGAL::squared_distance(c, K::Segment_3(r, s)),
+                                      CGAL::squared_distance(c, K::Segment_3(s, q))})
+                          : CGAL::squared_distance(c, K::Triangle_3(q, r, s));
+    hit = sq <= d2;
+  });
+  return hit;
 }
 
 namespace {

@@ -141,7 +141,7 @@ TEST(CsgTouching, RandomGridBoxesTurnedTogether) {
   std::uniform_int_distribution<int> coord(0, 6);
   const auto turn = rigid(Vec3{1, 2, 2} * (1.0 / 3.0), 0.7, {0.1, 0.2, 0.3});
   int done = 0;
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 120; ++i) {
     Box bx[2];
     for (Box& b : bx) {
       for (int axis = 0; axis < 3; ++axis) {
@@ -157,23 +157,25 @@ TEST(CsgTouching, RandomGridBoxesTurnedTogether) {
     SCOPED_TRACE("pair " + std::to_string(i));
     for (int op = Csg::UNION; op <= Csg::SYMMETRIC_DIFFERENCE; ++op) {
       Csg csg;
-      std::unique_ptr<Polyhedron> r;
+      std::unique_ptr<Polyhedron> r, n;
       try {
         r = csg.compute(pa, pb, Csg::OP(op), Csg::CLASSIFY_EDGE);
+        n = csg.compute(pa, pb, Csg::OP(op), Csg::CLASSIFY_NORMAL);
       } catch (const geom::Error& e) {
         ADD_FAILURE() << e.what();
         continue;
       }
-      // Around an edge of a zero-thickness sliver the faces' angular order is a tie in double,
-      // so the symmetric difference is checked for watertightness rather than island closure.
+      EXPECT_TRUE(faceLoops(*r) == faceLoops(*n)) << "classifications differ, operation " << op;
+      // Exactly, the turned faces are no longer coplanar, and the results carry slivers and
+      // fins of zero volume; around their edges the faces' angular order is a tie in double,
+      // so watertightness is checked rather than the islands' closure.
       EXPECT_TRUE(balancedEdges(*r)) << "operation " << op;
-      if (op != Csg::SYMMETRIC_DIFFERENCE) EXPECT_TRUE(allClosed(*r)) << "operation " << op;
       EXPECT_NEAR(volume(*r), expected(Csg::OP(op), bx[0], bx[1]), 1e-9) << "operation " << op;
       ++done;
     }
     if (HasFailure()) break;
   }
-  EXPECT_EQ(done, 1000);
+  EXPECT_EQ(done, 600);
 }
 
 }  // namespace

@@ -115,6 +115,27 @@ inline Polyhedron gridCube(int n) {
   return fromFaces(std::move(p), f);
 }
 
+// Both meshes as one, b's vertices numbered after a's.
+inline Polyhedron merged(const Polyhedron& a, const Polyhedron& b) {
+  std::vector<Vec3> pts = a.vertices();
+  pts.insert(pts.end(), b.vertices().begin(), b.vertices().end());
+  std::vector<std::vector<int>> f;
+  for (std::size_t i = 0; i < a.faceCount(); ++i) f.emplace_back(a.face(i).begin(), a.face(i).end());
+  for (std::size_t i = 0; i < b.faceCount(); ++i) {
+    std::vector<int> face;
+    for (int v : b.face(i)) face.push_back(v + static_cast<int>(a.vertexCount()));
+    f.push_back(face);
+  }
+  return fromFaces(std::move(pts), f);
+}
+
+// The same surface wound the other way.
+inline Polyhedron reversedFaces(const Polyhedron& m) {
+  std::vector<std::vector<int>> f;
+  for (std::size_t i = 0; i < m.faceCount(); ++i) f.emplace_back(m.face(i).rbegin(), m.face(i).rend());
+  return fromFaces(m.vertices(), f);
+}
+
 // Rotation about a unit axis by angle (radians), then a move.
 inline std::function<Vec3(const Vec3&)> rigid(Vec3 axis, double angle, Vec3 move) {
   const double c = std::cos(angle), s = std::sin(angle);
