@@ -192,6 +192,12 @@ TEST_F(BooleanE2E, OverlappingCubesCarryIdentifiersAndUvw) {
 TEST_F(BooleanE2E, OptionRules) {
   connectBoth();
   const RecordCopy unionResult = run(0);
+  // A last polygon without its closing -2 is no face.
+  HostMesh trailing = a;
+  trailing.description.insert(trailing.description.end(), {0, 1, 2});
+  connectMesh(h, 0, 1, trailing);
+  EXPECT_EQ(run(0).polygons, unionResult.polygons);
+  connectMesh(h, 0, 1, a);
   // Values outside 0..4 mean union.
   EXPECT_EQ(run(5).polygons, unionResult.polygons);
   EXPECT_EQ(run(-1).polygons, unionResult.polygons);
