@@ -61,11 +61,26 @@ TEST(VoronoiSetup, ShrinkFactorContainerBoxJitterStepAndAcceptanceOrder) {
   const ContainerBox uneven = containerBox({{10, 0, -5}, {2, 1, 0.5}});  // along the diagonal
   EXPECT_NEAR(uneven.hi.x - 12, 0.1 / std::sqrt(5.25), 1e-5);
   EXPECT_NEAR(uneven.lo.z + 5.5, -0.025 / std::sqrt(5.25), 1e-6);
-  // A point, a flat box, a box whose diagonal overflows float: no container, no cells.
-  for (const geom::AABB& bad : {geom::AABB{{1, 2, 3}, {0, 0, 0}}, geom::AABB{{0, 0, 0}, {1, 1, 0}},
-                                geom::AABB{{0, 0, 0}, {1e38, 1e38, 1e38}}}) {
+  // A point or a flat box: no container, no cells.
+  for (const geom::AABB& bad : {geom::AABB{{1, 2, 3}, {0, 0, 0}}, geom::AABB{{0, 0, 0}, {1, 1, 0}}}) {
     EXPECT_FALSE(isUsable(containerBox(bad)));
     EXPECT_EQ(voronoi_cells(std::vector<Float3>{{0, 0, 0}}, 0.1f, bad).mesh.faceCount(), 0u);
+  }
+  // Boxes whose diagonal over- or underflows float still work, through the double diagonal
+  // and the power-of-two working scale: one centre, one cell equal to the box.
+  for (double size : {1e38, 1e20, 1e-30}) {
+    const geom::AABB huge{{0, 0, 0}, {size, size, size}};
+    ASSERT_TRUE(isUsable(containerBox(huge))) << size;
+    const CellMesh one = voronoi_cells(std::vector<Float3>{{0, 0, 0}}, 0.1f, huge);
+    EXPECT_EQ(one.mesh.faceCount(), 12u) << size;
+    EXPECT_NEAR(one.mesh.aabb().extent.x / containerBox(huge).hi.x, 1.0, 1e-6) << size;
+  }
+  // Two centres in a tiny box are cut apart like in a unit box.
+  {
+    const double s = 1e-9;
+    const geom::AABB tiny{{0, 0, 0}, {s, s, s}};
+    const std::vector<Float3> two{{float(-0.5 * s), 0, 0}, {float(0.5 * s), 0, 0}};
+    EXPECT_EQ(voronoi_cells(two, 0.1f, tiny).cellIds.size(), 2u);
   }
 
   const float h = box.hi.x, l = box.lo.x;

@@ -279,7 +279,12 @@ double jitterStep(const ContainerBox& box) {
   const float dx = box.hi.x - box.lo.x;
   const float dy = box.hi.y - box.lo.y;
   const float dz = box.hi.z - box.lo.z;
-  return static_cast<double>(std::sqrt(dx * dx + dy * dy + dz * dz)) * 0.00001;
+  const float diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
+  if (std::isfinite(diagonal) && diagonal > 0.0f) return static_cast<double>(diagonal) * 0.00001;
+  // The squares overflow or vanish in float for boxes beyond about 1e19 or below 1e-19; the
+  // double diagonal keeps such meshes usable instead of silently giving no cells.
+  const double d = std::sqrt(double(dx) * dx + double(dy) * dy + double(dz) * dz);
+  return d * 0.00001;
 }
 
 bool precedes(const Float3& a, const Float3& b) {
@@ -335,11 +340,40 @@ std::vector<Site> prepareSites(std::span<const Float3> centres, const ContainerB
   return sites;
 }
 
-CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& box) {
+namespace {
+
+// Voro++'s tolerances are absolute (about 1e-11), so in a box far from unit size it judges
+// every cut degenerate and deletes the cells. Such boxes are worked in coordinates scaled by a
+// power of two, which is exact, and the cells are scaled back; boxes of ordinary size are left
+// as they are.
+double workingScale(const ContainerBox& box) {
+  const double side = std::max({double(box.hi.x) - box.lo.x, double(box.hi.y) - box.lo.y,
+                                double(box.hi.z) - box.lo.z});
+  if (side >= 0x1p-10 && side <= 0x1p20) return 1.0;
+  int e = 0;
+  std::frexp(side, &e);
+  return std::ldexp(1.0, -e);
+}
+
+}  // namespace
+
+CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& given) {
   CellMesh result;
   result.sites = sites.size();
   result.cellFaceStart.push_back(0);
-  if (!isUsable(box)) return result;
+  if (!isUsable(given)) return result;
+  const double scale = workingScale(given);
+  const auto scaled = [scale](const Float3& f) {
+    return Float3{static_cast<float>(f.x * scale), static_cast<float>(f.y * scale),
+                  static_cast<float>(f.z * scale)};
+  };
+  const ContainerBox box{scaled(given.lo), scaled(given.hi)};
+  std::vector<Site> scaledSites;
+  if (scale != 1.0) {
+    scaledSites.assign(sites.begin(), sites.end());
+    for (Site& s : scaledSites) s.pos = s.pos * scale;
+    sites = scaledSites;
+  }
 
   voro::container con(box.lo.x, box.hi.x, box.lo.y, box.hi.y, box.lo.z, box.hi.z, kBlocks,
                       kBlocks, kBlocks, false, false, false, kInitialPerBlock);
@@ -374,6 +408,10 @@ CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& 
       result.cellCentres.push_back(c);
       result.cellFaceStart.push_back(data.faceCount);
     } while (loop.inc());
+  }
+  if (scale != 1.0) {
+    for (geom::Vec3& p : data.points) p = p * (1.0 / scale);
+    for (geom::Vec3& c : result.cellCentres) c = c * (1.0 / scale);
   }
   result.mesh = geom::Polyhedron(std::move(data.points), data.faceCount, data.faceIndices);
   return result;
