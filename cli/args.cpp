@@ -6,15 +6,15 @@
 
 namespace cli {
 
-Args::Args(const std::string& verb, const std::vector<std::string>& argv, const OptionSpec& spec)
+Args::Args(const std::string& verb, const std::vector<std::string>& argv, const OptionSpec& accepted)
     : verb_(verb) {
   for (std::size_t i = 0; i < argv.size(); ++i) {
     const std::string& a = argv[i];
     if (a.size() > 1 && a[0] == '-' &&
         !(a.size() > 1 && (std::isdigit(static_cast<unsigned char>(a[1])) || a[1] == '.'))) {
-      if (spec.flags.count(a)) {
+      if (accepted.flags.count(a)) {
         flags_.insert(a);
-      } else if (spec.withValue.count(a)) {
+      } else if (accepted.withValue.count(a)) {
         if (i + 1 >= argv.size())
           throw UsageError("tessellon " + verb + ": option " + a + " needs a value");
         values_[a] = argv[++i];

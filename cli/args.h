@@ -24,8 +24,8 @@ struct OptionSpec {
 
 class Args {
  public:
-  // Throws UsageError for an option not in spec or an option missing its value.
-  Args(const std::string& verb, const std::vector<std::string>& argv, const OptionSpec& spec);
+  // Throws UsageError for an option not accepted or an option missing its value.
+  Args(const std::string& verb, const std::vector<std::string>& argv, const OptionSpec& accepted);
 
   const std::vector<std::string>& positionals() const { return positionals_; }
   bool flag(const std::string& name) const { return flags_.count(name) != 0; }

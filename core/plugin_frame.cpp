@@ -44,25 +44,25 @@ Logger hostLogger() {
   };
 }
 
-XSI::CStatus loadPlugin(XSI::PluginRegistrar& reg, const NodeSpec& spec) {
+XSI::CStatus loadPlugin(XSI::PluginRegistrar& reg, const NodeSpec& node) {
   reg.PutAuthor("Ondrel");
-  reg.PutName(spec.pluginName);
+  reg.PutName(node.pluginName);
   reg.PutVersion(1, 0);
 
   XSI::ICENodeDef def =
-      XSI::Application().GetFactory().CreateICENodeDef(spec.nodeName, spec.displayName);
+      XSI::Application().GetFactory().CreateICENodeDef(node.nodeName, node.displayName);
   assertOk(def.DefineCustomType(kCustomType, kCustomType, "VastaTopo data for one-pass calculation",
                                 128, 255, 5));
   assertOk(def.PutColor(140, 109, 195));
   assertOk(def.PutThreadingModel(XSI::siICENodeMultiThreading));
   assertOk(def.AddPortGroup(kPortGroup, 1, 1, XSI::CString()));
-  for (const InputPortSpec& p : spec.inputs) {
+  for (const InputPortSpec& p : node.inputs) {
     assertOk(def.AddInputPort(p.id, kPortGroup, p.dataType, XSI::siICENodeStructureAny,
                               XSI::siICENodeContextSingleton, p.name, p.scriptName, p.defaultValue,
                               p.minValue, p.maxValue, kNoConstraint, kNoConstraint,
                               kSingletonConstraint));
   }
-  for (const OutputPortSpec& p : spec.outputs) {
+  for (const OutputPortSpec& p : node.outputs) {
     if (p.dataType == 0) {
       XSI::CStringArray types;
       types.Add(kCustomType);

@@ -46,7 +46,7 @@ struct NodeSpec {
 // Sets author "Ondrel", the plug-in name and version 1.0, then defines the node with the
 // custom type, colours, threading model, port group, the ports in the order given and the
 // category "Tessellon". Every definition step's status is asserted. Returns success.
-XSI::CStatus loadPlugin(XSI::PluginRegistrar& registrar, const NodeSpec& spec);
+XSI::CStatus loadPlugin(XSI::PluginRegistrar& registrar, const NodeSpec& node);
 
 // Logs the plug-in's name followed by " has been unloaded." at verbose severity.
 XSI::CStatus unloadPlugin(const XSI::PluginRegistrar& registrar);
