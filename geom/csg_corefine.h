@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,6 +58,15 @@ Corefinement uncut(const TriangulatedOperand& a, const TriangulatedOperand& b);
 // Throws geom::Error("<name> self-intersects ...") naming two source faces that intersect other
 // than in a shared edge or vertex of the triangulation.
 void checkSelfIntersections(const TriangulatedOperand& op);
+
+// Calls hit(i, j) once for each pair of triangles that meet other than in a shared edge or
+// vertex (as checkSelfIntersections decides it; two triangles over the same three vertices
+// meet), among the pairs in which at least one of the two is marked in `fresh` and that are of
+// different groups (the triangles of one polygon, cut by ear clipping in its projection, do not
+// overlap in it, so meet nowhere else). Triangles without area must not be passed.
+void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
+                      const std::vector<std::uint8_t>& fresh, const std::vector<std::uint32_t>& group,
+                      const std::function<void(std::size_t, std::size_t)>& hit);
 
 // Orientation tests on the exact positions of corefined vertices: input vertices as given,
 // intersection nodes as the exact intersection of the primitives that made them (the corefined

@@ -185,6 +185,80 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
   }
 }
 
+void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
+                      const std::vector<std::uint8_t>& fresh, const std::vector<std::uint32_t>& group,
+                      const std::function<void(std::size_t, std::size_t)>& hit) {
+  std::vector<Box> boxes;
+  boxes.reserve(tris.size());
+  for (std::size_t t = 0; t < tris.size(); ++t) {
+    const Vec3& p = points[tris[t][0]];
+    const Vec3& q = points[tris[t][1]];
+    const Vec3& r = points[tris[t][2]];
+    float lo[3] = {down(std::min({p.x, q.x, r.x})), down(std::min({p.y, q.y, r.y})),
+                   down(std::min({p.z, q.z, r.z}))};
+    float hi[3] = {up(std::max({p.x, q.x, r.x})), up(std::max({p.y, q.y, r.y})),
+                   up(std::max({p.z, q.z, r.z}))};
+    boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
+  }
+  auto P = [&](int i) { return pt(points[i]); };
+  auto test = [&](const Box* x, const Box* y) {
+    const std::uint32_t t1 = x->info(), t2 = y->info();
+    if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
+    const auto& a = tris[t1];
+    const auto& b = tris[t2];
+    int shared = 0, ia = -1, ib = -1;
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) {
+        if (a[i] != b[j]) continue;
+        ++shared;
+        if (ia < 0) {
+          ia = i;
+          ib = j;
+        } else if ((ia + 1) % 3 != i) {
+          // Keep ia as the start of the shared edge in a's winding.
+          ia = i;
+        }
+      }
+    }
+    bool meets = false;
+    if (shared == 3) {
+      meets = true;
+    } else if (shared == 2) {
+      // Shared edge a[ia] -> a[ia+1]: they meet only if they fold onto each other.
+      int s = -1;
+      for (int j = 0; j < 3; ++j) {
+        if (b[j] != a[0] && b[j] != a[1] && b[j] != a[2]) s = b[j];
+      }
+      const Point q0 = P(a[ia]), q1 = P(a[(ia + 1) % 3]), r = P(a[(ia + 2) % 3]), sp = P(s);
+      meets = CGAL::coplanar(q0, q1, r, sp) && CGAL::coplanar_orientation(q0, q1, r, sp) == CGAL::POSITIVE;
+    } else if (shared == 1) {
+      // Apart from the shared corner, one lies on one side of the other's plane: they do not
+      // meet. (Around a vertex where the surface is convex or saddle-free, nearly every pair.)
+      const Point v = P(a[ia]), a1 = P(a[(ia + 1) % 3]), a2 = P(a[(ia + 2) % 3]);
+      const Point b1 = P(b[(ib + 1) % 3]), b2 = P(b[(ib + 2) % 3]);
+      const CGAL::Orientation o1 = CGAL::orientation(v, a1, a2, b1);
+      if (o1 != CGAL::COPLANAR && o1 == CGAL::orientation(v, a1, a2, b2)) return;
+      const CGAL::Orientation o2 = CGAL::orientation(v, b1, b2, a1);
+      if (o2 != CGAL::COPLANAR && o2 == CGAL::orientation(v, b1, b2, a2)) return;
+      const K::Triangle_3 ta(P(a[0]), P(a[1]), P(a[2]));
+      const K::Triangle_3 tb(P(b[0]), P(b[1]), P(b[2]));
+      const K::Segment_3 sa(P(a[(ia + 1) % 3]), P(a[(ia + 2) % 3]));
+      const K::Segment_3 sb(P(b[(ib + 1) % 3]), P(b[(ib + 2) % 3]));
+      meets = CGAL::do_intersect(ta, sb) || CGAL::do_intersect(tb, sa);
+    } else {
+      meets = CGAL::do_intersect(K::Triangle_3(P(a[0]), P(a[1]), P(a[2])),
+                                 K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
+    }
+    if (meets) hit(t1, t2);
+  };
+  std::vector<const Box*> ptrs;
+  ptrs.reserve(boxes.size());
+  for (const Box& b : boxes) ptrs.push_back(&b);
+  // A few thousand boxes, crowded along the cut: a low cutoff splits them further.
+  CGAL::box_self_intersection_d<CGAL::Sequential_tag>(ptrs.begin(), ptrs.end(), test,
+                                                      std::ptrdiff_t(100));
+}
+
 namespace {
 
 using Triangles = std::vector<K::Triangle_3>;

@@ -1,5 +1,6 @@
 #include "geom/triangulator.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geom/predicates.h"
@@ -41,6 +42,7 @@ struct EarClipper {
   PolygonProjection proj;
   std::vector<std::uint32_t> prev, next;
   std::vector<char> reflex;
+  double flatness = 0;  // heights up to this count as flat
 
   double x(std::uint32_t i) const { return pts[i][proj.u]; }
   double y(std::uint32_t i) const { return pts[i][proj.v]; }
@@ -48,6 +50,33 @@ struct EarClipper {
     return orient2d(x(a), y(a), x(b), y(b), x(c), y(c));
   }
   void updateReflex(std::uint32_t i) { reflex[i] = orient(prev[i], i, next[i]) <= 0; }
+  // How far the ear at i is from being a sliver or leaving a flat corner behind: the least
+  // height of its tip, of its other two corners once it is gone and, when one triangle is left
+  // after it, of that triangle's third corner. Clean above `flatness`.
+  double score(std::uint32_t i, std::uint32_t remaining) const {
+    const std::uint32_t a = prev[i], c = next[i];
+    double s = std::min({height(a, i, c), height(prev[a], a, c), height(a, c, next[c])});
+    if (remaining == 4) s = std::min(s, height(c, next[c], a));
+    return s;
+  }
+  std::uint32_t clip(std::uint32_t i, std::vector<Triangulator::Triangle>& out,
+                     std::uint32_t& remaining) {
+    const std::uint32_t a = prev[i], c = next[i];
+    out.push_back({a, i, c});
+    next[a] = c;
+    prev[c] = a;
+    --remaining;
+    updateReflex(a);
+    updateReflex(c);
+    return c;
+  }
+  // Distance of b from the line through a and c, in the projection.
+  double height(std::uint32_t a, std::uint32_t b, std::uint32_t c) const {
+    const double ux = x(c) - x(a), uy = y(c) - y(a);
+    const double cr = std::fabs(ux * (y(b) - y(a)) - uy * (x(b) - x(a)));
+    const double l = std::sqrt(ux * ux + uy * uy);
+    return l > 0 ? cr / l : 0.0;
+  }
 
   // An ear tip: strictly convex, and no other remaining corner in the closed triangle. Only
   // non-convex corners can lie inside, so only those are tested.
@@ -64,34 +93,54 @@ struct EarClipper {
 
   // Clips ears until three corners remain or no ear is found. Returns the corner left to
   // continue from and the number of corners remaining.
+  //
+  // Ears that are slivers, or that leave a corner flat (so that a sliver must follow), are
+  // clipped only when no other ear is left. Corners that were meant to lie on one straight
+  // edge (intersection points rounded to double, on the edge of a result face fed back as an
+  // operand) are flat; a sliver over them is not flat in 3D: off the face's plane it folds
+  // over, the diagonal next to it runs past the corner on the wrong side, and both can cross
+  // the face that meets this one along the edge.
   std::uint32_t run(std::vector<Triangulator::Triangle>& out, std::uint32_t& remaining) {
     const std::uint32_t n = static_cast<std::uint32_t>(pts.size());
     prev.resize(n);
     next.resize(n);
     reflex.assign(n, 0);
+    double extent = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
       prev[i] = (i + n - 1) % n;
       next[i] = (i + 1) % n;
+      extent = std::max({extent, std::fabs(pts[i].x), std::fabs(pts[i].y), std::fabs(pts[i].z)});
     }
+    // Far above the few units in the last place that rounding moves a point, above how far
+    // the Boolean engine lets corners of its results lie off a straight edge (see
+    // Snap in geom/csg_assemble.cpp), far below any feature meant to be there.
+    flatness = extent * 0x1p-38;
     for (std::uint32_t i = 0; i < n; ++i) updateReflex(i);
     remaining = n;
     std::uint32_t cur = 0;
     std::uint32_t misses = 0;
     while (remaining > 3) {
-      if (isEar(cur, remaining)) {
-        const std::uint32_t a = prev[cur], c = next[cur];
-        out.push_back({a, cur, c});
-        next[a] = c;
-        prev[c] = a;
-        --remaining;
-        updateReflex(a);
-        updateReflex(c);
-        cur = c;
+      if (!reflex[cur] && score(cur, remaining) > flatness && isEar(cur, remaining)) {
+        cur = clip(cur, out, remaining);
         misses = 0;
-      } else {
-        cur = next[cur];
-        if (++misses > remaining) break;
+        continue;
       }
+      cur = next[cur];
+      if (++misses <= remaining) continue;
+      // No clean ear left: the least bad one.
+      std::uint32_t best = n;
+      double bestScore = -1;
+      for (std::uint32_t k = 0, j = cur; k < remaining; ++k, j = next[j]) {
+        if (!isEar(j, remaining)) continue;
+        const double sc = score(j, remaining);
+        if (sc > bestScore) {
+          bestScore = sc;
+          best = j;
+        }
+      }
+      if (best == n) break;
+      cur = clip(best, out, remaining);
+      misses = 0;
     }
     return cur;
   }
@@ -107,7 +156,7 @@ bool Triangulator::triangulate(std::span<const Vec3> corners, std::vector<Triang
     out.push_back({0, 1, 2});
     return true;
   }
-  EarClipper clip{corners, PolygonProjection::of(corners), {}, {}, {}};
+  EarClipper clip{corners, PolygonProjection::of(corners), {}, {}, {}, 0};
   if (!clip.proj.valid) return false;
   const std::size_t mark = out.size();
   std::uint32_t remaining = 0;
@@ -127,7 +176,7 @@ void Triangulator::triangulateAlways(std::span<const Vec3> corners, std::vector<
     out.push_back({0, 1, 2});
     return;
   }
-  EarClipper clip{corners, PolygonProjection::of(corners), {}, {}, {}};
+  EarClipper clip{corners, PolygonProjection::of(corners), {}, {}, {}, 0};
   if (!clip.proj.valid) {
     for (std::uint32_t i = 1; i + 1 < n; ++i) out.push_back({0, i, i + 1});
     return;

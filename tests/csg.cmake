@@ -14,6 +14,7 @@ add_executable(csg_tests
   geom_csg_validation_test.cpp
   geom_triangulator_test.cpp
   geom_csg_degenerate_test.cpp
+  geom_csg_chain_test.cpp
 )
 target_include_directories(csg_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
 target_link_libraries(csg_tests PRIVATE tsl_geom tsl_meshfiles GTest::gtest_main)
