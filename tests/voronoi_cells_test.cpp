@@ -9,6 +9,7 @@
 
 #include <voro++/voro++.hh>
 
+#include "geom/predicates.h"
 #include "voronoi/voronoi_cells.h"
 
 namespace tsl::voronoi {
@@ -272,6 +273,44 @@ TEST(VoronoiCells, AreClosedOutwardAndEqualToACutByAllOtherCentres) {
         for (const Vec3& v : got.corners) EXPECT_LT(nearest(v, ref.corners), 2 * ulp) << s;
         for (const Vec3& v : ref.corners) EXPECT_LT(nearest(v, got.corners), 2 * ulp) << s;
       }
+    }
+  }
+}
+
+// A ring of centres at the thickest knife: each cell is a wedge a few float steps thin, whose
+// corners, rounded through float, fall together or fold. Every cell that is kept must still bound
+// a solid (closed, positive, every triangle with area and turned outwards from its corners'
+// centroid), and none is lost unless not even its hull has a volume in float.
+TEST(VoronoiCells, CellsThinnerThanFloatStaySolidsAfterRounding) {
+  std::vector<Float3> ring{{0, 0, 0.5f}};
+  for (int i = 0; i < 100; ++i) {
+    const double a = 2 * M_PI * ((i * 31) % 100) / 100;
+    ring.push_back({float(0.5 * std::cos(a)), float(0.5 * std::sin(a)), 0});
+  }
+  std::srand(7);
+  const ContainerBox box = containerBox(kCube);
+  const CellMesh cm = cellsOfSites(prepareSites(ring, box), 0.0001f, box);
+  EXPECT_GT(cm.rebuilt, 0u);
+  EXPECT_EQ(cm.cellIds.size() + cm.dropped, ring.size());
+  EXPECT_GE(cm.cellIds.size(), 95u);
+  ASSERT_EQ(cm.mesh.manifoldCount(), cm.cellIds.size());
+  const auto& v = cm.mesh.vertices();
+  for (std::size_t s = 0; s < cm.cellIds.size(); ++s) {
+    EXPECT_TRUE(cm.mesh.manifold_is_closed()[s]) << s;
+    EXPECT_FALSE(cm.mesh.manifold_is_negative()[s]) << s;
+    std::vector<int> corners;
+    for (std::size_t f = cm.cellFaceStart[s]; f < cm.cellFaceStart[s + 1]; ++f) {
+      for (int i : cm.mesh.face(f)) corners.push_back(i);
+    }
+    std::sort(corners.begin(), corners.end());
+    corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
+    Vec3 g;
+    for (int i : corners) g = g + v[i];
+    g = g * (1.0 / double(corners.size()));
+    for (std::size_t f = cm.cellFaceStart[s]; f < cm.cellFaceStart[s + 1]; ++f) {
+      const auto t = cm.mesh.face(f);
+      EXPECT_FALSE(geom::collinear(v[t[0]], v[t[1]], v[t[2]])) << "cell " << s;
+      EXPECT_LT(geom::orient3d(v[t[0]], v[t[1]], v[t[2]], g), 0) << "cell " << s;
     }
   }
 }

@@ -1,6 +1,7 @@
 #include "voronoi/voronoi_cells.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,9 @@
 #include <utility>
 
 #include <voro++/voro++.hh>
+
+#include "geom/convex_hull.h"
+#include "geom/predicates.h"
 
 namespace tsl::voronoi {
 namespace {
@@ -252,6 +256,60 @@ void writeCell(voro::voronoicell& cell, const geom::Vec3& c, geom::PolyhedronDat
   }
 }
 
+// Whether the cell written from `firstPoint` and `firstFace` on (its corners rounded through
+// float) still bounds a solid: every triangle has area and faces away from the centroid of the
+// corners. A closed triangle surface that turns every triangle outwards from one inner point
+// wraps it once, so it cannot cross itself.
+bool boundsASolid(const geom::PolyhedronData& data, std::size_t firstPoint,
+                  std::size_t firstIndex) {
+  geom::Vec3 g;
+  for (std::size_t i = firstPoint; i < data.points.size(); ++i) g = g + data.points[i];
+  g = g * (1.0 / static_cast<double>(data.points.size() - firstPoint));
+  for (std::size_t k = firstIndex; k < data.faceIndices.size(); k += 4) {
+    const geom::Vec3& a = data.points[data.faceIndices[k + 1]];
+    const geom::Vec3& b = data.points[data.faceIndices[k + 2]];
+    const geom::Vec3& c = data.points[data.faceIndices[k + 3]];
+    if (geom::collinear(a, b, c) || geom::orient3d(a, b, c, g) >= 0) return false;
+  }
+  return true;
+}
+
+// Rounded through float, the corners of a thin or tiny cell can fall together or out of convex
+// position: edges shorter than float's resolution vanish, faces fold. The Boolean engine would
+// refuse the whole cell mesh for one such cell, losing every piece, so the cell is replaced by
+// the convex hull of its rounded corners. Returns false, with the cell removed again, when even
+// that bounds no solid (the corners span no volume, or the hull still has a face without area
+// where the cell is thinner than float resolves): there is no piece to cut with it in float.
+bool keepSound(geom::PolyhedronData& data, std::size_t firstPoint, std::size_t firstIndex,
+               std::size_t firstFace, CellMesh& stats) {
+  if (boundsASolid(data, firstPoint, firstIndex)) return true;
+  const std::vector<geom::Vec3> rounded(
+      data.points.begin() + static_cast<std::ptrdiff_t>(firstPoint), data.points.end());
+  auto drop = [&] {
+    data.points.resize(firstPoint);
+    data.faceIndices.resize(firstIndex);
+    data.faceCount = firstFace;
+  };
+  drop();
+  std::vector<geom::Vec3> corners;
+  std::vector<std::array<int, 3>> triangles;
+  if (geom::convexHull(rounded, corners, triangles)) {
+    const int base = static_cast<int>(firstPoint);
+    data.points.insert(data.points.end(), corners.begin(), corners.end());
+    for (const auto& t : triangles) {
+      const int tri[3] = {base + t[0], base + t[1], base + t[2]};
+      data.addFace(tri);
+    }
+    if (boundsASolid(data, firstPoint, firstIndex)) {
+      ++stats.rebuilt;
+      return true;
+    }
+    drop();
+  }
+  ++stats.dropped;
+  return false;
+}
+
 }  // namespace
 
 float shrinkFactor(float thickness) {
@@ -403,7 +461,10 @@ CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& 
       cell.init(con.ax - c.x, con.bx - c.x, con.ay - c.y, con.by - c.y, con.az - c.z,
                 con.bz - c.z);
       if (!cutter.cut(cell, loop, c)) continue;
+      const std::size_t firstPoint = data.points.size(), firstIndex = data.faceIndices.size();
+      const std::size_t firstFace = data.faceCount;
       writeCell(cell, c, data);
+      if (!keepSound(data, firstPoint, firstIndex, firstFace, result)) continue;
       result.cellIds.push_back(loop.pid());
       result.cellCentres.push_back(c);
       result.cellFaceStart.push_back(data.faceCount);

@@ -90,6 +90,11 @@ struct CellMesh {
   std::size_t sites = 0;      // sites offered to the container
   std::size_t stored = 0;     // sites the container holds (strictly inside the box)
   std::size_t coincident = 0; // sites dropped for lying on top of one already stored
+  // Cells that rounding through float left folded or without area somewhere: replaced by the
+  // convex hull of their rounded corners (`rebuilt`), or left out when even that bounds no
+  // solid, the cell being thinner than float resolves (`dropped`).
+  std::size_t rebuilt = 0;
+  std::size_t dropped = 0;
 };
 
 // Cells of the given sites. A site that is not finite or not strictly inside the box is left
@@ -97,8 +102,9 @@ struct CellMesh {
 // site within 0.001 J of one already stored is left out too, because two centres closer than
 // Voro++ can resolve delete each other's cells. Each stored site's cell is the box cut by the
 // half spaces x.r <= t|r|^2/2 (x relative to the site, r towards every other stored site);
-// cells that the cuts delete give nothing. Throws VoroError when Voro++ gives up.
-// Requires isUsable(box).
+// cells that the cuts delete give nothing. A cell whose corners, rounded through float, no longer
+// bound a solid is replaced by their convex hull, or left out when even that bounds none.
+// Throws VoroError when Voro++ gives up. Requires isUsable(box).
 CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& box);
 
 // The whole step: shrink factor, container box from the working mesh's box, sites, cells.
