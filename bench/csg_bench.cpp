@@ -47,20 +47,44 @@ void uncounted(void* p) noexcept {
 }
 }  // namespace
 
-void* operator new(std::size_t n) { return counted(std::malloc(n ? n : 1)); }
-void* operator new[](std::size_t n) { return counted(std::malloc(n ? n : 1)); }
-void* operator new(std::size_t n, std::align_val_t a) {
-  return counted(std::aligned_alloc(static_cast<std::size_t>(a), (n + static_cast<std::size_t>(a) - 1) & ~(static_cast<std::size_t>(a) - 1)));
+void* operator new(std::size_t n) {
+  return counted(std::malloc(n ? n : 1));
 }
-void* operator new[](std::size_t n, std::align_val_t a) { return operator new(n, a); }
-void operator delete(void* p) noexcept { uncounted(p); }
-void operator delete[](void* p) noexcept { uncounted(p); }
-void operator delete(void* p, std::size_t) noexcept { uncounted(p); }
-void operator delete[](void* p, std::size_t) noexcept { uncounted(p); }
-void operator delete(void* p, std::align_val_t) noexcept { uncounted(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { uncounted(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { uncounted(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { uncounted(p); }
+void* operator new[](std::size_t n) {
+  return counted(std::malloc(n ? n : 1));
+}
+void* operator new(std::size_t n, std::align_val_t a) {
+  return counted(std::aligned_alloc(
+      static_cast<std::size_t>(a),
+      (n + static_cast<std::size_t>(a) - 1) & ~(static_cast<std::size_t>(a) - 1)));
+}
+void* operator new[](std::size_t n, std::align_val_t a) {
+  return operator new(n, a);
+}
+void operator delete(void* p) noexcept {
+  uncounted(p);
+}
+void operator delete[](void* p) noexcept {
+  uncounted(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  uncounted(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  uncounted(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  uncounted(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  uncounted(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  uncounted(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  uncounted(p);
+}
 
 namespace {
 
@@ -130,7 +154,8 @@ Mesh toMesh(const Polyhedron& p) {
   for (const geom::Vec3& v : p.vertices()) m.add_vertex(K::Point_3(v.x, v.y, v.z));
   for (std::size_t f = 0; f < p.faceCount(); ++f) {
     const auto face = p.face(f);
-    m.add_face(Mesh::Vertex_index(face[0]), Mesh::Vertex_index(face[1]), Mesh::Vertex_index(face[2]));
+    m.add_face(Mesh::Vertex_index(face[0]), Mesh::Vertex_index(face[1]),
+               Mesh::Vertex_index(face[2]));
   }
   return m;
 }
@@ -172,7 +197,8 @@ Sample cgal(int triangles, Csg::OP op) {
 Sample median(const std::function<Sample()>& run, int reps) {
   std::vector<Sample> all;
   for (int i = 0; i < reps; ++i) all.push_back(run());
-  std::sort(all.begin(), all.end(), [](const Sample& x, const Sample& y) { return x.seconds < y.seconds; });
+  std::sort(all.begin(), all.end(),
+            [](const Sample& x, const Sample& y) { return x.seconds < y.seconds; });
   Sample m = all[all.size() / 2];
   for (const Sample& s : all) {
     m.extraMiB = std::max(m.extraMiB, s.extraMiB);
@@ -201,12 +227,13 @@ int main(int argc, char** argv) {
       const Sample us = median([&] { return ours(tris, o.op, o.type); }, reps);
       const Sample them = median([&] { return cgal(tris, o.op); }, reps);
       const geom::CsgTimings& t = us.stages;
-      std::printf("%-13s %7d %7.3f %7.3f %5.2f | %10.1f / %8.1f %5.2f | %10.1f / %8.1f %5.2f | "
-                  "%.3f %.3f %.3f %.3f %.3f %.3f\n",
-                  o.name, tris, us.seconds, them.seconds, us.seconds / them.seconds, us.extraMiB,
-                  them.extraMiB, us.extraMiB / them.extraMiB, us.totalMiB, them.totalMiB,
-                  us.totalMiB / them.totalMiB, t.validate, t.selfIntersection, t.corefine,
-                  t.classify, t.assemble, t.hooks);
+      std::printf(
+          "%-13s %7d %7.3f %7.3f %5.2f | %10.1f / %8.1f %5.2f | %10.1f / %8.1f %5.2f | "
+          "%.3f %.3f %.3f %.3f %.3f %.3f\n",
+          o.name, tris, us.seconds, them.seconds, us.seconds / them.seconds, us.extraMiB,
+          them.extraMiB, us.extraMiB / them.extraMiB, us.totalMiB, them.totalMiB,
+          us.totalMiB / them.totalMiB, t.validate, t.selfIntersection, t.corefine, t.classify,
+          t.assemble, t.hooks);
       std::fflush(stdout);
     }
   }

@@ -6,7 +6,8 @@
 
 namespace cli {
 
-Args::Args(const std::string& verb, const std::vector<std::string>& argv, const OptionSpec& accepted)
+Args::Args(const std::string& verb, const std::vector<std::string>& argv,
+           const OptionSpec& accepted)
     : verb_(verb) {
   for (std::size_t i = 0; i < argv.size(); ++i) {
     const std::string& a = argv[i];

@@ -92,13 +92,19 @@ double since(Clock::time_point& t) {
 Csg::Csg() = default;
 Csg::~Csg() = default;
 
-void Csg::attach(const Triangulator& triangulator) { triangulator_ = &triangulator; }
-void Csg::attach(CsgAttribute& attribute) { attributes_.push_back(&attribute); }
+void Csg::attach(const Triangulator& triangulator) {
+  triangulator_ = &triangulator;
+}
+void Csg::attach(CsgAttribute& attribute) {
+  attributes_.push_back(&attribute);
+}
 void Csg::detachAll() {
   triangulator_ = nullptr;
   attributes_.clear();
 }
-void Csg::skipSelfIntersectionCheck(Operand which, bool skip) { skipSelfCheck_[which] = skip; }
+void Csg::skipSelfIntersectionCheck(Operand which, bool skip) {
+  skipSelfCheck_[which] = skip;
+}
 
 std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& b, OP op,
                                          CLASSIFY_TYPE type) {
@@ -146,7 +152,8 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       const Classification cls = classify(cf, ta, tb, op, type, exact, queries);
       timings_.classify = since(t);
       bool wantCorners = false;
-      for (const CsgAttribute* attr : attributes_) wantCorners = wantCorners || attr->needsCorners();
+      for (const CsgAttribute* attr : attributes_)
+        wantCorners = wantCorners || attr->needsCorners();
       assemble(cf, ta, tb, cls, wantCorners, rb);
       timings_.assemble = since(t);
     }

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <unordered_map>
 
-
 namespace geom::csg {
 
 namespace {

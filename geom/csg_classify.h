@@ -15,9 +15,9 @@ namespace geom::csg {
 enum class Side : std::uint8_t { UNKNOWN, OUT, IN, ON_SAME, ON_OPPOSITE };
 
 struct Classification {
-  std::vector<Side> side[2];               // per face of each corefined mesh
-  std::vector<std::uint8_t> keep[2];       // per face: part of the result
-  std::vector<std::uint8_t> reversed[2];   // per face: kept with its winding flipped
+  std::vector<Side> side[2];              // per face of each corefined mesh
+  std::vector<std::uint8_t> keep[2];      // per face: part of the result
+  std::vector<std::uint8_t> reversed[2];  // per face: kept with its winding flipped
 };
 
 // Point queries against operand `which`'s surface: the winding number around p (or

@@ -127,7 +127,10 @@ struct Visitor : PMP::Corefinement::Default_visitor<Mesh> {
     Track& t2 = s->of(m2);
     if (type == PMP::Corefinement::ON_VERTEX) {
       t2.node[m2.target(h2)] = static_cast<int>(id);
-      o = {NodeOrigin::VERTEX, static_cast<std::uint8_t>(s->index(m2)), {t2.original[m2.target(h2)], -1}, {}};
+      o = {NodeOrigin::VERTEX,
+           static_cast<std::uint8_t>(s->index(m2)),
+           {t2.original[m2.target(h2)], -1},
+           {}};
     }
     if (targetOn || sourceOn) {
       const VI v = targetOn ? m1.target(h1) : m1.source(h1);

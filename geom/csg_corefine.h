@@ -34,8 +34,8 @@ struct CorefinedMesh {
 struct NodeOrigin {
   enum Kind : std::uint8_t { VERTEX, EDGE_FACE, EDGE_EDGE };
   Kind kind = VERTEX;
-  std::uint8_t mesh = 0;  // operand of the vertex, or of the first edge
-  int a[2] = {-1, -1};    // the vertex, or the first edge
+  std::uint8_t mesh = 0;    // operand of the vertex, or of the first edge
+  int a[2] = {-1, -1};      // the vertex, or the first edge
   int b[3] = {-1, -1, -1};  // the other operand's face, or its edge
 };
 
@@ -65,7 +65,8 @@ void checkSelfIntersections(const TriangulatedOperand& op);
 // different groups (the triangles of one polygon, cut by ear clipping in its projection, do not
 // overlap in it, so meet nowhere else). Triangles without area must not be passed.
 void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
-                      const std::vector<std::uint8_t>& fresh, const std::vector<std::uint32_t>& group,
+                      const std::vector<std::uint8_t>& fresh,
+                      const std::vector<std::uint32_t>& group,
                       const std::function<void(std::size_t, std::size_t)>& hit);
 
 // Orientation tests on the exact positions of corefined vertices: input vertices as given,

@@ -29,10 +29,10 @@ class FaceMerger {
 
   const CorefinedMesh& m_;
   const std::vector<std::uint8_t>& blocked_;
-  std::vector<int> groupOf_;      // per face: stamp of the group it belongs to
-  std::vector<int> regionOf_;     // per face: region within the current group
-  std::vector<int> boundaryOf_;   // per vertex: region whose boundary it is on
-  std::vector<int> next_;         // per vertex: next boundary vertex while walking a loop
+  std::vector<int> groupOf_;     // per face: stamp of the group it belongs to
+  std::vector<int> regionOf_;    // per face: region within the current group
+  std::vector<int> boundaryOf_;  // per vertex: region whose boundary it is on
+  std::vector<int> next_;        // per vertex: next boundary vertex while walking a loop
   int stamp_ = 0;
   int regionBase_ = 0;
   std::vector<int> queue_;

@@ -12,7 +12,9 @@ namespace geom::csg {
 
 namespace {
 
-std::string str(std::size_t v) { return std::to_string(v); }
+std::string str(std::size_t v) {
+  return std::to_string(v);
+}
 
 [[noreturn]] void fail(const std::string& name, const std::string& what) {
   throw Error(name + " " + what);
@@ -59,7 +61,8 @@ void pairHalfEdges(TriangulatedOperand& op, std::size_t vertexCount) {
   std::vector<std::uint32_t> bucket(nh);
   {
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-    for (std::size_t h = 0; h < nh; ++h) bucket[fill[lowHigh(h).first]++] = static_cast<std::uint32_t>(h);
+    for (std::size_t h = 0; h < nh; ++h)
+      bucket[fill[lowHigh(h).first]++] = static_cast<std::uint32_t>(h);
   }
   op.opposite.assign(nh, -1);
   std::size_t open = 0, misoriented = 0;

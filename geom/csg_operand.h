@@ -16,15 +16,15 @@ struct TriangulatedOperand {
   const Polyhedron* mesh = nullptr;
   std::string name;  // "operand A" / "operand B", for messages
   std::vector<std::array<int, 3>> tris;
-  std::vector<std::uint32_t> triFace;                // source face of each triangle
-  std::vector<std::uint32_t> faceFirstTri;           // triangles of face f: [first[f], first[f+1])
-  std::vector<int> opposite;                         // half-edge paired with each half-edge
-                                                     // (released once CGAL has its mesh)
-  std::vector<int> triIsland;                        // island of each triangle
-  std::vector<double> islandVolume;                  // signed volume of each island
-  Vec3 lo, hi;                                       // bounds of the used vertices
+  std::vector<std::uint32_t> triFace;       // source face of each triangle
+  std::vector<std::uint32_t> faceFirstTri;  // triangles of face f: [first[f], first[f+1])
+  std::vector<int> opposite;                // half-edge paired with each half-edge
+                                            // (released once CGAL has its mesh)
+  std::vector<int> triIsland;               // island of each triangle
+  std::vector<double> islandVolume;         // signed volume of each island
+  Vec3 lo, hi;                              // bounds of the used vertices
 
-  std::size_t triCount = 0;                          // stays when tris is released
+  std::size_t triCount = 0;  // stays when tris is released
 
   std::size_t islandCount() const { return islandVolume.size(); }
   bool empty() const { return triCount == 0; }

@@ -26,9 +26,13 @@ namespace {
 using K = CGAL::Exact_predicates_inexact_constructions_kernel;
 using Point = K::Point_3;
 
-inline Point pt(const Vec3& v) { return Point(v.x, v.y, v.z); }
+inline Point pt(const Vec3& v) {
+  return Point(v.x, v.y, v.z);
+}
 
-int sign(CGAL::Orientation o) { return o == CGAL::POSITIVE ? 1 : (o == CGAL::NEGATIVE ? -1 : 0); }
+int sign(CGAL::Orientation o) {
+  return o == CGAL::POSITIVE ? 1 : (o == CGAL::NEGATIVE ? -1 : 0);
+}
 
 }  // namespace
 
@@ -82,8 +86,9 @@ namespace csg {
 namespace {
 
 // Boxes in float, rounded outwards, halve the memory traffic of the box sweep.
-using Box = CGAL::Box_intersection_d::Box_with_info_d<float, 3, std::uint32_t,
-                                                       CGAL::Box_intersection_d::ID_FROM_BOX_ADDRESS>;
+using Box =
+    CGAL::Box_intersection_d::Box_with_info_d<float, 3, std::uint32_t,
+                                              CGAL::Box_intersection_d::ID_FROM_BOX_ADDRESS>;
 
 float down(double v) {
   float f = static_cast<float>(v);
@@ -158,7 +163,8 @@ bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32
     // Shared edge a[k] -> a[k+1]: they meet only if they fold onto each other.
     const Point s = P(b[(o % 3 + 2) % 3]);
     const Point q0 = P(a[k]), q1 = P(a[(k + 1) % 3]), r = P(a[(k + 2) % 3]);
-    return CGAL::coplanar(q0, q1, r, s) && CGAL::coplanar_orientation(q0, q1, r, s) == CGAL::POSITIVE;
+    return CGAL::coplanar(q0, q1, r, s) &&
+           CGAL::coplanar_orientation(q0, q1, r, s) == CGAL::POSITIVE;
   }
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) {
@@ -186,9 +192,9 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
     const Vec3& q = verts[op.tris[t][1]];
     const Vec3& r = verts[op.tris[t][2]];
     float lo[3] = {down(std::min({p.x, q.x, r.x})), down(std::min({p.y, q.y, r.y})),
-                         down(std::min({p.z, q.z, r.z}))};
+                   down(std::min({p.z, q.z, r.z}))};
     float hi[3] = {up(std::max({p.x, q.x, r.x})), up(std::max({p.y, q.y, r.y})),
-                         up(std::max({p.z, q.z, r.z}))};
+                   up(std::max({p.z, q.z, r.z}))};
     boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
   }
   auto test = [&](const Box& x, const Box& y) {
@@ -221,7 +227,8 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
 }
 
 void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
-                      const std::vector<std::uint8_t>& fresh, const std::vector<std::uint32_t>& group,
+                      const std::vector<std::uint8_t>& fresh,
+                      const std::vector<std::uint32_t>& group,
                       const std::function<void(std::size_t, std::size_t)>& hit) {
   std::vector<Box> boxes;
   boxes.reserve(tris.size());
@@ -265,7 +272,8 @@ void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::ar
         if (b[j] != a[0] && b[j] != a[1] && b[j] != a[2]) s = b[j];
       }
       const Point q0 = P(a[ia]), q1 = P(a[(ia + 1) % 3]), r = P(a[(ia + 2) % 3]), sp = P(s);
-      meets = CGAL::coplanar(q0, q1, r, sp) && CGAL::coplanar_orientation(q0, q1, r, sp) == CGAL::POSITIVE;
+      meets = CGAL::coplanar(q0, q1, r, sp) &&
+              CGAL::coplanar_orientation(q0, q1, r, sp) == CGAL::POSITIVE;
     } else if (shared == 1) {
       // Apart from the shared corner, one lies on one side of the other's plane: they do not
       // meet. (Around a vertex where the surface is convex or saddle-free, nearly every pair.)
@@ -325,7 +333,7 @@ Crossing crossing(const Point& a, const Point& b, const Point& p, const Point& q
   }
   if (sa == CGAL::COPLANAR) {
     return !CGAL::collinear(p, q, r) && K::Triangle_3(p, q, r).has_on(a) ? Crossing::FROM_SURFACE
-                                                                          : Crossing::NONE;
+                                                                         : Crossing::NONE;
   }
   if (sb == CGAL::COPLANAR) return Crossing::GRAZES;
   if (sa == sb) return Crossing::NONE;
@@ -431,11 +439,20 @@ int SolidQuery::winding(const Vec3& p, int skipIsland) const {
       if (grazed || onSurface) return;
       if (skipIsland >= 0 && im.island != nullptr && (*im.island)[t] == skipIsland) return;
       switch (crossing(a, b, im.corner(t, 0), im.corner(t, 1), im.corner(t, 2))) {
-        case Crossing::OUT_OF: ++wind; break;  // leaving through the outward side
-        case Crossing::INTO: --wind; break;
-        case Crossing::GRAZES: grazed = true; break;
-        case Crossing::FROM_SURFACE: onSurface = true; break;
-        case Crossing::NONE: break;
+        case Crossing::OUT_OF:
+          ++wind;
+          break;  // leaving through the outward side
+        case Crossing::INTO:
+          --wind;
+          break;
+        case Crossing::GRAZES:
+          grazed = true;
+          break;
+        case Crossing::FROM_SURFACE:
+          onSurface = true;
+          break;
+        case Crossing::NONE:
+          break;
       }
     });
     if (onSurface) return kOnSurface;

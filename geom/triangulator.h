@@ -13,8 +13,8 @@ namespace geom {
 // The plane a polygon is drawn in: its Newell normal's dominant axis is dropped and the other
 // two are ordered so that the polygon runs counter-clockwise in them.
 struct PolygonProjection {
-  int u = 0;  // axis used as x
-  int v = 1;  // axis used as y
+  int u = 0;           // axis used as x
+  int v = 1;           // axis used as y
   bool valid = false;  // false when the Newell normal is zero (no area in any projection)
 
   static PolygonProjection of(std::span<const Vec3> corners);

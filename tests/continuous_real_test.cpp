@@ -74,8 +74,8 @@ TEST(ContinuousRealMesh, BearMinusTwentyKnivesKeepsTheRightVolume) {
   for (const geom::Polyhedron& instance : instances) {
     knives = *geom::Csg().compute(knives, instance, geom::Csg::UNION, geom::Csg::CLASSIFY_EDGE);
   }
-  const auto inside = geom::Csg().compute(a, knives, geom::Csg::INTERSECTION,
-                                          geom::Csg::CLASSIFY_EDGE);
+  const auto inside =
+      geom::Csg().compute(a, knives, geom::Csg::INTERSECTION, geom::Csg::CLASSIFY_EDGE);
   const double va = tsl::csgtest::volume(a), removed = tsl::csgtest::volume(*inside);
   EXPECT_GT(removed, 0.01 * va);
   EXPECT_NEAR(tsl::csgtest::volume(result), va - removed, 1e-6 * (va - removed));

@@ -20,18 +20,20 @@ double volumeOf(const std::vector<Vec3>& p, const std::vector<std::array<int, 3>
 // box's eight corners in twelve outward triangles with area.
 TEST(ConvexHull, KeepsOnlyExtremePointsWoundOutwards) {
   std::vector<Vec3> pts;
-  for (int i = 0; i < 8; ++i) pts.push_back({i & 1 ? 2.0 : 0.0, i & 2 ? 1.0 : 0.0, i & 4 ? 0.5 : 0.0});
-  pts.push_back({1, 0.5, 0.25});   // inside
-  pts.push_back({1, 0, 0});        // on an edge
-  pts.push_back({1, 0.5, 0});      // on a face
-  pts.push_back(pts[3]);           // a repeat
+  for (int i = 0; i < 8; ++i)
+    pts.push_back({i & 1 ? 2.0 : 0.0, i & 2 ? 1.0 : 0.0, i & 4 ? 0.5 : 0.0});
+  pts.push_back({1, 0.5, 0.25});  // inside
+  pts.push_back({1, 0, 0});       // on an edge
+  pts.push_back({1, 0.5, 0});     // on a face
+  pts.push_back(pts[3]);          // a repeat
   std::vector<Vec3> corners;
   std::vector<std::array<int, 3>> tris;
   ASSERT_TRUE(geom::convexHull(pts, corners, tris));
   EXPECT_EQ(corners.size(), 8u);
   EXPECT_EQ(tris.size(), 12u);
   EXPECT_DOUBLE_EQ(volumeOf(corners, tris), 1.0);
-  for (const auto& t : tris) EXPECT_FALSE(geom::collinear(corners[t[0]], corners[t[1]], corners[t[2]]));
+  for (const auto& t : tris)
+    EXPECT_FALSE(geom::collinear(corners[t[0]], corners[t[1]], corners[t[2]]));
 }
 
 TEST(ConvexHull, PointsWithoutVolumeGiveNoHull) {
@@ -68,7 +70,8 @@ TEST(ConvexHull, SliverOfAFewUlpsIsASolid) {
   std::vector<std::array<int, 3>> tris;
   ASSERT_TRUE(geom::convexHull(pts, corners, tris));
   EXPECT_GT(volumeOf(corners, tris), 0);
-  for (const auto& t : tris) EXPECT_FALSE(geom::collinear(corners[t[0]], corners[t[1]], corners[t[2]]));
+  for (const auto& t : tris)
+    EXPECT_FALSE(geom::collinear(corners[t[0]], corners[t[1]], corners[t[2]]));
 }
 
 }  // namespace

@@ -25,7 +25,9 @@ struct Uvw {
   friend bool operator==(const Uvw&, const Uvw&) = default;
 };
 
-Uvw linear(const Vec3& p) { return {float(p.x + 2 * p.y), float(p.y - p.z), float(3 * p.z + 1)}; }
+Uvw linear(const Vec3& p) {
+  return {float(p.x + 2 * p.y), float(p.y - p.z), float(3 * p.z + 1)};
+}
 
 void setLinear(geom::FaceVertexAttr<Uvw>& attr, const Polyhedron& m,
                Uvw (*fn)(const Vec3&) = linear) {
@@ -131,7 +133,8 @@ TEST(CsgAttributes, ASourceFaceMissingACornerValueGivesNoValues) {
   for (std::size_t f = 0; f < r->faceCount(); ++f) {
     const geom::FaceOrigin o = csg.origins()[f];
     const bool expect = o.operand == 0 && o.face != 1;
-    for (std::size_t k = 0; k < r->face(f).size(); ++k) EXPECT_EQ(partial.hasAttribute(*r, f, k), expect);
+    for (std::size_t k = 0; k < r->face(f).size(); ++k)
+      EXPECT_EQ(partial.hasAttribute(*r, f, k), expect);
   }
 }
 
@@ -215,7 +218,8 @@ TEST(CsgAttributes, CellWallsCarryNoValuesAndPiecesAreSeparateIslands) {
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) {
       for (int k = 0; k < 3; ++k) {
-        const Polyhedron c = uvSphere(6, 4, {-0.95 + 0.95 * i, -0.95 + 0.95 * j, -0.95 + 0.95 * k}, 0.3);
+        const Polyhedron c =
+            uvSphere(6, 4, {-0.95 + 0.95 * i, -0.95 + 0.95 * j, -0.95 + 0.95 * k}, 0.3);
         const int base = static_cast<int>(pts.size());
         pts.insert(pts.end(), c.vertices().begin(), c.vertices().end());
         for (std::size_t f = 0; f < c.faceCount(); ++f) {

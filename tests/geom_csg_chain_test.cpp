@@ -43,7 +43,9 @@ std::string operandFault(const Polyhedron& m) {
   return "";
 }
 
-bool near(double a, double b, double relative) { return std::fabs(a - b) <= relative * std::fabs(b); }
+bool near(double a, double b, double relative) {
+  return std::fabs(a - b) <= relative * std::fabs(b);
+}
 
 // Applies op with each mesh in turn as operand B, the running result as operand A (validated
 // in full unless skipA), and checks every intermediate result. Returns the last result.
@@ -272,7 +274,8 @@ TEST(CsgChainSnap, ResultsOfNonPlanarFacesAreValidOperands) {
   const geom::AABB b = torus.aabb();
   const double s = 1.0 / std::max({b.extent.x, b.extent.y, b.extent.z});
   const Polyhedron a = transformed(torus, [&](const Vec3& v) { return (v - b.pos) * s; });
-  const auto turn = rigid(Vec3{0.3, -1, 2} * (1.0 / length(Vec3{0.3, -1, 2})), 1.3, {0.2, 0.25, 0.1});
+  const auto turn =
+      rigid(Vec3{0.3, -1, 2} * (1.0 / length(Vec3{0.3, -1, 2})), 1.3, {0.2, 0.25, 0.1});
   const Polyhedron other = transformed(a, [&](const Vec3& v) { return turn(v * 0.9); });
   for (const Csg::OP op : {Csg::UNION, Csg::INTERSECTION, Csg::A_MINUS_B, Csg::B_MINUS_A}) {
     const auto r = Csg().compute(a, other, op, Csg::CLASSIFY_EDGE);

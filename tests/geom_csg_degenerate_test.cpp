@@ -33,11 +33,16 @@ double overlap(const Box& a, const Box& b) {
 double expected(Csg::OP op, const Box& a, const Box& b) {
   const double i = overlap(a, b);
   switch (op) {
-    case Csg::UNION: return a.volume() + b.volume() - i;
-    case Csg::INTERSECTION: return i;
-    case Csg::A_MINUS_B: return a.volume() - i;
-    case Csg::B_MINUS_A: return b.volume() - i;
-    case Csg::SYMMETRIC_DIFFERENCE: return a.volume() + b.volume() - 2 * i;
+    case Csg::UNION:
+      return a.volume() + b.volume() - i;
+    case Csg::INTERSECTION:
+      return i;
+    case Csg::A_MINUS_B:
+      return a.volume() - i;
+    case Csg::B_MINUS_A:
+      return b.volume() - i;
+    case Csg::SYMMETRIC_DIFFERENCE:
+      return a.volume() + b.volume() - 2 * i;
   }
   return 0;
 }
@@ -46,7 +51,8 @@ double expected(Csg::OP op, const Box& a, const Box& b) {
 bool simpleFaces(const Polyhedron& m) {
   for (std::size_t f = 0; f < m.faceCount(); ++f) {
     const auto face = m.face(f);
-    if (face.size() < 3 || std::set<int>(face.begin(), face.end()).size() != face.size()) return false;
+    if (face.size() < 3 || std::set<int>(face.begin(), face.end()).size() != face.size())
+      return false;
   }
   return true;
 }
@@ -68,14 +74,14 @@ void checkPair(const Box& a, const Box& b) {
 TEST(CsgTouching, SharedFacesEdgesCornersAndCoplanarOverlaps) {
   const Box a{{0, 0, 0}, {2, 2, 2}};
   const Box cases[] = {
-      {{2, 2, 0}, {4, 4, 2}},        // along an edge
-      {{2, 2, 2}, {3, 3, 3}},        // at a corner
-      {{2, 0.5, 0.5}, {3, 1, 1}},    // on part of a face, outside
-      {{1, 0.5, 0.5}, {2, 1, 1}},    // on part of a face, inside
-      {{0.5, 0.5, 1}, {1.5, 1.5, 3}},  // through the top face, leaving a hole
+      {{2, 2, 0}, {4, 4, 2}},           // along an edge
+      {{2, 2, 2}, {3, 3, 3}},           // at a corner
+      {{2, 0.5, 0.5}, {3, 1, 1}},       // on part of a face, outside
+      {{1, 0.5, 0.5}, {2, 1, 1}},       // on part of a face, inside
+      {{0.5, 0.5, 1}, {1.5, 1.5, 3}},   // through the top face, leaving a hole
       {{-1, 0.5, 0.5}, {3, 1.5, 1.5}},  // through two faces
-      {{0, 0, 1}, {2, 2, 3}},        // sharing four side faces in part
-      {{0, 0, 0}, {1, 2, 2}},        // sharing five faces in part
+      {{0, 0, 1}, {2, 2, 3}},           // sharing four side faces in part
+      {{0, 0, 0}, {1, 2, 2}},           // sharing five faces in part
   };
   for (const Box& b : cases) {
     SCOPED_TRACE(testing::Message() << "b " << b.lo.x << "," << b.lo.y << "," << b.lo.z << " - "

@@ -101,8 +101,8 @@ TEST_P(RealMeshes, SatisfyTheBooleanIdentities) {
         ASSERT_TRUE(uvw.hasAttribute(*r, f, k));
         const Uvw got = uvw.getAttribute(*r, f, k);
         const Uvw want = field(r->vertices()[r->face(f)[k]]);
-        worst = std::max({worst, double(std::fabs(got.u - want.u)), double(std::fabs(got.v - want.v)),
-                          double(std::fabs(got.w - want.w))});
+        worst = std::max({worst, double(std::fabs(got.u - want.u)),
+                          double(std::fabs(got.v - want.v)), double(std::fabs(got.w - want.w))});
       }
     }
     EXPECT_LT(worst, 2e-5);
@@ -111,7 +111,8 @@ TEST_P(RealMeshes, SatisfyTheBooleanIdentities) {
   EXPECT_NEAR(vol[Csg::UNION] + vol[Csg::INTERSECTION], va + vb, pr.tolerance * scale);
   EXPECT_NEAR(vol[Csg::A_MINUS_B] + vol[Csg::INTERSECTION], va, pr.tolerance * scale);
   EXPECT_NEAR(vol[Csg::B_MINUS_A] + vol[Csg::INTERSECTION], vb, pr.tolerance * scale);
-  EXPECT_NEAR(vol[Csg::SYMMETRIC_DIFFERENCE], vol[Csg::UNION] - vol[Csg::INTERSECTION], pr.tolerance * scale);
+  EXPECT_NEAR(vol[Csg::SYMMETRIC_DIFFERENCE], vol[Csg::UNION] - vol[Csg::INTERSECTION],
+              pr.tolerance * scale);
   EXPECT_GT(vol[Csg::INTERSECTION], 0.01 * std::min(va, vb));
 }
 
@@ -119,16 +120,34 @@ INSTANTIATE_TEST_SUITE_P(
     Pairs, RealMeshes,
     ::testing::Values(
         Pair{"bunny_bear", "bunny00.off", "bear.off", 0.8, 1e-9, {1, 2, 3}, 0.7, {0.3, 0.2, -0.1}},
-        Pair{"armadillo_bunny", "armadillo.off", "bunny00.off", 0.7, 1e-9, {-2, 1, 0.5}, 2.1,
+        Pair{"armadillo_bunny",
+             "armadillo.off",
+             "bunny00.off",
+             0.7,
+             1e-9,
+             {-2, 1, 0.5},
+             2.1,
              {0.1, -0.3, 0.2}},
         Pair{"star_grid", "star", "grid", 0.6, 1e-9, {1, -1, 2}, 0.5, {0.3, 0.1, 0.2}},
         Pair{"bear_star", "bear.off", "star", 0.7, 1e-9, {0, 1, 1}, 1.1, {-0.1, 0.2, 0.1}},
         // This file's quads and n-gons are planar only to about 1e-5 of their size (six
         // digits per coordinate). The pieces of a cut non-planar face cannot add up to the
         // face's own fan volume exactly, so the identities hold only to that order here.
-        Pair{"torus_torus", "double-torus-example.off", "double-torus-example.off", 0.9, 2e-7,
-             {0.3, -1, 2}, 1.3, {0.2, 0.25, 0.1}},
-        Pair{"bear_torus", "bear.off", "double-torus-example.off", 0.8, 2e-7, {1, 1, 0}, 0.4,
+        Pair{"torus_torus",
+             "double-torus-example.off",
+             "double-torus-example.off",
+             0.9,
+             2e-7,
+             {0.3, -1, 2},
+             1.3,
+             {0.2, 0.25, 0.1}},
+        Pair{"bear_torus",
+             "bear.off",
+             "double-torus-example.off",
+             0.8,
+             2e-7,
+             {1, 1, 0},
+             0.4,
              {-0.2, 0.1, 0.3}}),
     [](const ::testing::TestParamInfo<Pair>& info) { return std::string(info.param.name); });
 

@@ -69,8 +69,8 @@ TEST_P(CubeFigures, OverlapFacesArePolygonsNotTriangles) {
   Csg csg;
   const auto u = csg.compute(cube({0, 0, 0}), cube({1, 0.5, 0.25}), Csg::UNION, GetParam());
   EXPECT_EQ(faceSizes(*u), (std::map<std::size_t, int>{{4, 6}, {6, 6}}));
-  const auto x = csg.compute(cube({0, 0, 0}), cube({1, 0.5, 0.25}), Csg::SYMMETRIC_DIFFERENCE,
-                             GetParam());
+  const auto x =
+      csg.compute(cube({0, 0, 0}), cube({1, 0.5, 0.25}), Csg::SYMMETRIC_DIFFERENCE, GetParam());
   // The two differences, touching along the intersection curve.
   const std::vector<double> v = islandVolumes(*x);
   ASSERT_EQ(v.size(), 2u);
@@ -109,8 +109,8 @@ INSTANTIATE_TEST_SUITE_P(BothClassifications, CubeFigures,
 TEST(CsgProvenance, FacesLieOnTheirSourceWithTheRightWinding) {
   const Polyhedron a = cube({0, 0, 0});
   const Polyhedron b = cube({1, 0.5, 0.25});
-  for (Csg::OP op : {Csg::UNION, Csg::INTERSECTION, Csg::A_MINUS_B, Csg::B_MINUS_A,
-                     Csg::SYMMETRIC_DIFFERENCE}) {
+  for (Csg::OP op :
+       {Csg::UNION, Csg::INTERSECTION, Csg::A_MINUS_B, Csg::B_MINUS_A, Csg::SYMMETRIC_DIFFERENCE}) {
     Csg csg;
     const auto r = csg.compute(a, b, op, Csg::CLASSIFY_EDGE);
     for (std::size_t f = 0; f < r->faceCount(); ++f) {
@@ -127,8 +127,8 @@ TEST(CsgProvenance, FacesLieOnTheirSourceWithTheRightWinding) {
         rn = rn + cross(r->vertices()[rf[i]] - q0, r->vertices()[rf[i + 1]] - q0);
       }
       EXPECT_EQ(dot(rn, n) < 0, o.reversed);
-      const bool flips = (op == Csg::A_MINUS_B && o.operand == 1) ||
-                         (op == Csg::B_MINUS_A && o.operand == 0);
+      const bool flips =
+          (op == Csg::A_MINUS_B && o.operand == 1) || (op == Csg::B_MINUS_A && o.operand == 0);
       if (op != Csg::SYMMETRIC_DIFFERENCE) {
         EXPECT_EQ(o.reversed, flips);
       }

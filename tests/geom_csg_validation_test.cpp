@@ -42,7 +42,8 @@ Polyhedron joined(Vec3 move) {
   const Polyhedron b = cube(move, 0.5);
   std::vector<Vec3> pts = a.vertices();
   std::vector<std::vector<int>> faces;
-  for (std::size_t f = 0; f < a.faceCount(); ++f) faces.emplace_back(a.face(f).begin(), a.face(f).end());
+  for (std::size_t f = 0; f < a.faceCount(); ++f)
+    faces.emplace_back(a.face(f).begin(), a.face(f).end());
   std::vector<int> map;
   for (const Vec3& p : b.vertices()) {
     auto it = std::find(pts.begin(), pts.end(), p);
@@ -60,7 +61,9 @@ Polyhedron joined(Vec3 move) {
 TEST(CsgValidation, RealBrokenMeshesAreRejectedWithTheirFault) {
   const Polyhedron ok = cube({0, 0, 0}, 0.3);
   EXPECT_EQ(failure(load("elephant-with-holes.off"), ok), "operand A is open: 1353 boundary edges");
-  EXPECT_EQ(failure(ok, load("blobby-shuffled.off")).rfind("operand B is not consistently oriented", 0), 0u);
+  EXPECT_EQ(
+      failure(ok, load("blobby-shuffled.off")).rfind("operand B is not consistently oriented", 0),
+      0u);
   EXPECT_EQ(failure(load("man.off"), ok).rfind("operand A self-intersects: faces ", 0), 0u);
 }
 
@@ -68,9 +71,11 @@ TEST(CsgValidation, FaultsOfCoordinatesAndFaces) {
   const Polyhedron ok = cube({0, 0, 0});
   std::vector<Vec3> pts = ok.vertices();
   pts[3].y = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_EQ(failure(ok, fromFaces(pts, {{0, 1, 2}})), "operand B has a non-finite coordinate (vertex 3)");
+  EXPECT_EQ(failure(ok, fromFaces(pts, {{0, 1, 2}})),
+            "operand B has a non-finite coordinate (vertex 3)");
   pts[3].y = INFINITY;
-  EXPECT_EQ(failure(fromFaces(pts, {{0, 1, 2}}), ok), "operand A has a non-finite coordinate (vertex 3)");
+  EXPECT_EQ(failure(fromFaces(pts, {{0, 1, 2}}), ok),
+            "operand A has a non-finite coordinate (vertex 3)");
 
   const std::vector<Vec3> tri{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {0, 0, 0}};
   EXPECT_EQ(failure(fromFaces(tri, {{0, 1}}), ok),
@@ -91,7 +96,8 @@ TEST(CsgValidation, FaultsOfTheSurface) {
   Polyhedron cubeMissingFace = [] {
     const Polyhedron c = cube({0, 0, 0});
     std::vector<std::vector<int>> f;
-    for (std::size_t i = 1; i < c.faceCount(); ++i) f.emplace_back(c.face(i).begin(), c.face(i).end());
+    for (std::size_t i = 1; i < c.faceCount(); ++i)
+      f.emplace_back(c.face(i).begin(), c.face(i).end());
     return fromFaces(c.vertices(), f);
   }();
   EXPECT_EQ(failure(ok, cubeMissingFace), "operand B is open: 4 boundary edges");
@@ -100,10 +106,13 @@ TEST(CsgValidation, FaultsOfTheSurface) {
             "operand A is not manifold: separate fans of faces meet at vertex 7");
   const Polyhedron inward = reversedFaces(cube({0, 0, 0}));
   EXPECT_EQ(failure(inward, ok), "operand A is wound inwards (its volume is negative)");
-  EXPECT_EQ(failure(ok, merged(cube({0, 0, 0}), cube({0, 0, 0}, 0.5))),
-            "operand B does not bound a solid: island 1 lies inside another island wound the same way");
-  EXPECT_EQ(failure(ok, merged(cube({0, 0, 0}), transformed(inward, rigid({0, 0, 1}, 0, {5, 0, 0})))),
-            "operand B does not bound a solid: island 1 is wound inwards but is not inside an outward island");
+  EXPECT_EQ(
+      failure(ok, merged(cube({0, 0, 0}), cube({0, 0, 0}, 0.5))),
+      "operand B does not bound a solid: island 1 lies inside another island wound the same way");
+  EXPECT_EQ(
+      failure(ok, merged(cube({0, 0, 0}), transformed(inward, rigid({0, 0, 1}, 0, {5, 0, 0})))),
+      "operand B does not bound a solid: island 1 is wound inwards but is not inside an outward "
+      "island");
   EXPECT_EQ(failure(merged(cube({0, 0, 0}), cube({0.5, 0.5, 0.5})), ok)
                 .rfind("operand A self-intersects: faces ", 0),
             0u);

@@ -36,7 +36,8 @@ TEST(Triangulator, SplitsNonConvexPolygonsIntoTrianglesOfTheirWinding) {
     ASSERT_TRUE(Triangulator::triangulate(p, tris));
     ASSERT_EQ(tris.size(), p.size() - 2);
     Vec3 area;
-    for (std::size_t i = 0; i < p.size(); ++i) area = area + cross(p[i], p[(i + 1) % p.size()]) * 0.5;
+    for (std::size_t i = 0; i < p.size(); ++i)
+      area = area + cross(p[i], p[(i + 1) % p.size()]) * 0.5;
     Vec3 sum;
     for (const auto& t : tris) {
       EXPECT_GT(dot(normal(p, t), area), 0);  // same winding, none degenerate
@@ -56,7 +57,8 @@ TEST(Triangulator, KeepsCollinearCornersAndRefusesWhatIsNotAPolygon) {
 
   tris.clear();
   EXPECT_FALSE(Triangulator::triangulate(std::vector<Vec3>{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}}, tris));
-  EXPECT_FALSE(Triangulator::triangulate(std::vector<Vec3>{{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {2, 0, 0}}, tris));
+  EXPECT_FALSE(Triangulator::triangulate(
+      std::vector<Vec3>{{0, 0, 0}, {1, 0, 0}, {3, 0, 0}, {2, 0, 0}}, tris));
   const std::vector<Vec3> bowTie{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0, 1, 0}};
   EXPECT_FALSE(Triangulator::triangulate(bowTie, tris));
   EXPECT_TRUE(tris.empty());
@@ -71,7 +73,8 @@ TEST(MeanValueWeights, ReproduceLinearFunctionsAndInterpolateEdgesLinearly) {
   const Vec3 u{0.8, 0.6, 0}, v{-0.36, 0.48, 0.8};
   std::vector<double> w;
   // Inside, in a notch between two spikes, and outside the polygon.
-  for (const Vec3 q : {centre + u * 0.1 + v * 0.05, centre + u * 0.5 + v * 0.12, centre + u * 2.0}) {
+  for (const Vec3 q :
+       {centre + u * 0.1 + v * 0.05, centre + u * 0.5 + v * 0.12, centre + u * 2.0}) {
     geom::meanValueWeights(p, q, w);
     double sum = 0, value = 0;
     Vec3 at;

@@ -63,7 +63,8 @@ TEST(VoronoiSetup, ShrinkFactorContainerBoxJitterStepAndAcceptanceOrder) {
   EXPECT_NEAR(uneven.hi.x - 12, 0.1 / std::sqrt(5.25), 1e-5);
   EXPECT_NEAR(uneven.lo.z + 5.5, -0.025 / std::sqrt(5.25), 1e-6);
   // A point or a flat box: no container, no cells.
-  for (const geom::AABB& bad : {geom::AABB{{1, 2, 3}, {0, 0, 0}}, geom::AABB{{0, 0, 0}, {1, 1, 0}}}) {
+  for (const geom::AABB& bad :
+       {geom::AABB{{1, 2, 3}, {0, 0, 0}}, geom::AABB{{0, 0, 0}, {1, 1, 0}}}) {
     EXPECT_FALSE(isUsable(containerBox(bad)));
     EXPECT_EQ(voronoi_cells(std::vector<Float3>{{0, 0, 0}}, 0.1f, bad).mesh.faceCount(), 0u);
   }
@@ -85,11 +86,11 @@ TEST(VoronoiSetup, ShrinkFactorContainerBoxJitterStepAndAcceptanceOrder) {
   }
 
   const float h = box.hi.x, l = box.lo.x;
-  EXPECT_TRUE(isAccepted({5, 0, 0}, box));     // z strictly inside: x, y not looked at
-  EXPECT_TRUE(isAccepted({0, h, h}, box));     // on the top face y and x decide
+  EXPECT_TRUE(isAccepted({5, 0, 0}, box));  // z strictly inside: x, y not looked at
+  EXPECT_TRUE(isAccepted({0, h, h}, box));  // on the top face y and x decide
   EXPECT_FALSE(isAccepted({0, 2, h}, box));
-  EXPECT_FALSE(isAccepted({h, h, h}, box));    // hi does not precede itself
-  EXPECT_TRUE(isAccepted({l, l, l}, box));     // lo does not precede itself
+  EXPECT_FALSE(isAccepted({h, h, h}, box));  // hi does not precede itself
+  EXPECT_TRUE(isAccepted({l, l, l}, box));   // lo does not precede itself
   EXPECT_FALSE(isAccepted({l - 1, l, l}, box));
   EXPECT_FALSE(isAccepted({0, 0, -2}, box));
 }
@@ -102,8 +103,8 @@ TEST(VoronoiSites, JitterTakesThreeRandCallsZThenYThenXAndNeverReseeds) {
   for (int i = 0; i < 7; ++i) r.push_back(std::rand() % 10);
   std::srand(977);
   // The rejected centre in the middle takes neither an identifier nor rand() calls.
-  const std::vector<Site> s = prepareSites(
-      std::vector<Float3>{{0.25f, -0.5f, 0.75f}, {0, 0, 9}, {-0.125f, 0.5f, 0}}, box);
+  const std::vector<Site> s =
+      prepareSites(std::vector<Float3>{{0.25f, -0.5f, 0.75f}, {0, 0, 9}, {-0.125f, 0.5f, 0}}, box);
   EXPECT_EQ(std::rand() % 10, r[6]);
   ASSERT_EQ(s.size(), 2u);
   EXPECT_EQ(s[1].id, 1);
@@ -115,10 +116,16 @@ TEST(VoronoiSites, BrokenFarAndDuplicateCentresNeverReachTheContainer) {
   const ContainerBox box = containerBox(kCube);
   const float j = float(jitterStep(box)), big = std::numeric_limits<float>::max();
   const std::vector<Float3> centres{
-      {kNaN, 0, 0}, {0, kInf, 0}, {0, 0, -kInf},                     // skipped
-      {0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, {0.5f + 0.5f * j, 0.5f, 0.5f},  // one, two merged
-      {0.5f + 3 * j, 0.5f, 0.5f},                                    // beyond J: its own cell
-      {big, 0, 0}, {-big, -big, 0}, {1e30f, 1e30f, 0.5f},            // accepted, far outside
+      {kNaN, 0, 0},
+      {0, kInf, 0},
+      {0, 0, -kInf},  // skipped
+      {0.5f, 0.5f, 0.5f},
+      {0.5f, 0.5f, 0.5f},
+      {0.5f + 0.5f * j, 0.5f, 0.5f},  // one, two merged
+      {0.5f + 3 * j, 0.5f, 0.5f},     // beyond J: its own cell
+      {big, 0, 0},
+      {-big, -big, 0},
+      {1e30f, 1e30f, 0.5f},  // accepted, far outside
   };
   SiteStats st;
   const std::vector<Site> sites = prepareSites(centres, box, &st);
@@ -177,8 +184,8 @@ TEST(VoronoiCells, TwoCentresAreSeparatedByTheKnifeThickness) {
   const ContainerBox box = containerBox(kCube);
   auto xRange = [](const CellMesh& cm, std::size_t s) {
     const auto c = shapeOf(cm, s).corners;
-    const auto [lo, hi] = std::minmax_element(c.begin(), c.end(),
-                                              [](const Vec3& a, const Vec3& b) { return a.x < b.x; });
+    const auto [lo, hi] = std::minmax_element(
+        c.begin(), c.end(), [](const Vec3& a, const Vec3& b) { return a.x < b.x; });
     return std::pair{lo->x, hi->x};
   };
   // Without the jitter exactly: t = 0.9 puts each wall 0.45 from its centre.
@@ -245,8 +252,8 @@ TEST(VoronoiCells, AreClosedOutwardAndEqualToACutByAllOtherCentres) {
   for (const geom::AABB& mb : {kCube, geom::AABB{{3, -2, 1}, {4, 0.5, 1.5}}}) {
     const ContainerBox box = containerBox(mb);
     // Rounding the vertices to float moves each by up to half an ulp of the largest coordinate.
-    const double ulp = 1.2e-7 * std::max({-box.lo.x, box.hi.x, -box.lo.y, box.hi.y,
-                                          -box.lo.z, box.hi.z});
+    const double ulp =
+        1.2e-7 * std::max({-box.lo.x, box.hi.x, -box.lo.y, box.hi.y, -box.lo.z, box.hi.z});
     for (float t : {0.9999f, 0.6f, 0.05f}) {
       const std::vector<Vec3> pos = wallHuggingSites(500, box, seed++);
       const CellMesh cm = cellsOfSites(sitesAt(pos), t, box);
@@ -262,8 +269,8 @@ TEST(VoronoiCells, AreClosedOutwardAndEqualToACutByAllOtherCentres) {
           const auto& v = cm.mesh.vertices();
           const Vec3 &a = v[tri[0]], &b = v[tri[1]], &d = v[tri[2]];
           const Vec3 n = geom::cross(b - a, d - a);
-          const double edge = std::max({geom::length(b - a), geom::length(d - a),
-                                        geom::length(d - b)});
+          const double edge =
+              std::max({geom::length(b - a), geom::length(d - a), geom::length(d - b)});
           EXPECT_TRUE(geom::length(n) < 4 * ulp * edge || geom::dot(n, a - c) > 0) << s;
         }
         // Equal to the brute-force cell, so within every other centre's half space: disjoint.

@@ -41,11 +41,13 @@ TEST(XsiMath, NormalizeAngleAndTheRotationConvention) {
   }
 }
 
-Vec3 unit(const Vec3& v) { return v * (1.0 / geom::length(v)); }
+Vec3 unit(const Vec3& v) {
+  return v * (1.0 / geom::length(v));
+}
 
 TEST(PlanarUvw, MapsEachFaceRigidlyOntoAPlaneOfConstantDepth) {
-  std::vector<Vec3> normals{{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1},
-                            {1e-9, 0, 1}};
+  std::vector<Vec3> normals{{1, 0, 0}, {-1, 0, 0}, {0, 1, 0},   {0, -1, 0},
+                            {0, 0, 1}, {0, 0, -1}, {1e-9, 0, 1}};
   std::mt19937 gen(3);
   std::uniform_real_distribution<double> u(-1, 1);
   for (int i = 0; i < 40; ++i) normals.push_back({u(gen), u(gen), u(gen)});
@@ -89,11 +91,12 @@ TEST(PlanarUvw, ScaleMultipliesAndDegenerateFacesGetZeros) {
 
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const std::vector<std::vector<Vec3>> degenerate{
-      {}, {{1, 2, 3}, {4, 5, 6}},
+      {},
+      {{1, 2, 3}, {4, 5, 6}},
       {{1, 1, 1}, {1, 1, 1}, {2, 0, 0}, {0, 2, 0}},  // coincident first corners
       {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}},             // collinear
       {{0, 0, 0}, {1, 0, 0}, {0, nan, 0}},
-      {{0, 0, 0}, {1, 0, 0}, {0, 1e300, 1e300}},     // the normal overflows
+      {{0, 0, 0}, {1, 0, 0}, {0, 1e300, 1e300}},  // the normal overflows
   };
   for (const auto& f : degenerate) {
     std::vector<tsl::Float3> out{{7, 7, 7}};  // earlier entries stay as they are

@@ -16,7 +16,7 @@
 namespace tsl::voronoi {
 namespace {
 
-constexpr int kBlocks = 6;          // per axis, whatever the number of centres
+constexpr int kBlocks = 6;           // per axis, whatever the number of centres
 constexpr int kInitialPerBlock = 8;  // the container grows a block when it fills
 constexpr float kMinShrink = 0.00005f;
 constexpr float kMaxShrink = 0.9999f;
@@ -30,7 +30,9 @@ bool isFinite(const Float3& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
-geom::Vec3 widen(const Float3& p) { return {p.x, p.y, p.z}; }
+geom::Vec3 widen(const Float3& p) {
+  return {p.x, p.y, p.z};
+}
 
 // Finds earlier points within a radius: a hash grid of cells one radius wide, so a query looks
 // at 27 cells. Only for points near the container box, whose cell keys stay small integers.
@@ -100,8 +102,8 @@ Float3 movedCorner(const geom::Vec3& p, const geom::Vec3& corner) {
 // Voro++ itself drops a point whose block index falls outside the grid; on a lower face it
 // would keep it and start the cell from a flat box. A site must be strictly inside.
 bool strictlyInside(const geom::Vec3& p, const ContainerBox& box) {
-  return p.x > box.lo.x && p.x < box.hi.x && p.y > box.lo.y && p.y < box.hi.y &&
-         p.z > box.lo.z && p.z < box.hi.z;
+  return p.x > box.lo.x && p.x < box.hi.x && p.y > box.lo.y && p.y < box.hi.y && p.z > box.lo.z &&
+         p.z < box.hi.z;
 }
 
 // Voro++'s own test, for a point already known to be finite and inside (so the conversion to
@@ -405,8 +407,8 @@ namespace {
 // power of two, which is exact, and the cells are scaled back; boxes of ordinary size are left
 // as they are.
 double workingScale(const ContainerBox& box) {
-  const double side = std::max({double(box.hi.x) - box.lo.x, double(box.hi.y) - box.lo.y,
-                                double(box.hi.z) - box.lo.z});
+  const double side = std::max(
+      {double(box.hi.x) - box.lo.x, double(box.hi.y) - box.lo.y, double(box.hi.z) - box.lo.z});
   if (side >= 0x1p-10 && side <= 0x1p20) return 1.0;
   int e = 0;
   std::frexp(side, &e);
@@ -433,8 +435,8 @@ CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& 
     sites = scaledSites;
   }
 
-  voro::container con(box.lo.x, box.hi.x, box.lo.y, box.hi.y, box.lo.z, box.hi.z, kBlocks,
-                      kBlocks, kBlocks, false, false, false, kInitialPerBlock);
+  voro::container con(box.lo.x, box.hi.x, box.lo.y, box.hi.y, box.lo.z, box.hi.z, kBlocks, kBlocks,
+                      kBlocks, false, false, false, kInitialPerBlock);
   const double j = jitterStep(box);
   ProximityIndex stored(widen(box.lo), kCoincidentSteps * j);
   for (const Site& s : sites) {
@@ -458,8 +460,7 @@ CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& 
     do {
       geom::Vec3 c;
       loop.pos(c.x, c.y, c.z);
-      cell.init(con.ax - c.x, con.bx - c.x, con.ay - c.y, con.by - c.y, con.az - c.z,
-                con.bz - c.z);
+      cell.init(con.ax - c.x, con.bx - c.x, con.ay - c.y, con.by - c.y, con.az - c.z, con.bz - c.z);
       if (!cutter.cut(cell, loop, c)) continue;
       const std::size_t firstPoint = data.points.size(), firstIndex = data.faceIndices.size();
       const std::size_t firstFace = data.faceCount;

@@ -87,9 +87,9 @@ struct CellMesh {
   std::vector<geom::Vec3> cellCentres;
   // Per cell: its first face in mesh; one past the last cell's faces at the end.
   std::vector<std::size_t> cellFaceStart;
-  std::size_t sites = 0;      // sites offered to the container
-  std::size_t stored = 0;     // sites the container holds (strictly inside the box)
-  std::size_t coincident = 0; // sites dropped for lying on top of one already stored
+  std::size_t sites = 0;       // sites offered to the container
+  std::size_t stored = 0;      // sites the container holds (strictly inside the box)
+  std::size_t coincident = 0;  // sites dropped for lying on top of one already stored
   // Cells that rounding through float left folded or without area somewhere: replaced by the
   // convex hull of their rounded corners (`rebuilt`), or left out when even that bounds no
   // solid, the cell being thinner than float resolves (`dropped`).
@@ -110,7 +110,6 @@ CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& 
 // The whole step: shrink factor, container box from the working mesh's box, sites, cells.
 // A box that cannot hold a container (degenerate or not finite) gives no cells. Throws
 // VoroError when Voro++ gives up, std::bad_alloc when memory runs out.
-CellMesh voronoi_cells(std::span<const Float3> centres, float thickness,
-                       const geom::AABB& meshBox);
+CellMesh voronoi_cells(std::span<const Float3> centres, float thickness, const geom::AABB& meshBox);
 
 }  // namespace tsl::voronoi

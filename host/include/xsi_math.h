@@ -121,9 +121,9 @@ class CRotation {
     // Rodrigues: M = cI + s[k]x + (1 - c)kk^T.
     const double c = std::cos(angle), s = std::sin(angle), u = 1.0 - c;
     const double x = k.GetX(), y = k.GetY(), z = k.GetZ();
-    m_ = CMatrix3(c + u * x * x, u * x * y - s * z, u * x * z + s * y,
-                  u * y * x + s * z, c + u * y * y, u * y * z - s * x,
-                  u * z * x - s * y, u * z * y + s * x, c + u * z * z);
+    m_ = CMatrix3(c + u * x * x, u * x * y - s * z, u * x * z + s * y, u * y * x + s * z,
+                  c + u * y * y, u * y * z - s * x, u * z * x - s * y, u * z * y + s * x,
+                  c + u * z * z);
     return *this;
   }
 

@@ -1,12 +1,12 @@
 // Meshes and measures for the Boolean engine's tests and benchmark.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
 #include <string>
 #include <tuple>
-#include <algorithm>
 #include <vector>
 
 #include "geom/polyhedron.h"
@@ -32,7 +32,8 @@ inline Polyhedron box(Vec3 lo, Vec3 hi) {
   for (int k = 0; k < 8; ++k) {
     p.push_back({(k & 1) ? hi.x : lo.x, (k & 2) ? hi.y : lo.y, (k & 4) ? hi.z : lo.z});
   }
-  return fromFaces(p, {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}});
+  return fromFaces(
+      p, {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}});
 }
 
 inline Polyhedron cube(Vec3 c, double half = 1.0) {
@@ -120,7 +121,8 @@ inline Polyhedron merged(const Polyhedron& a, const Polyhedron& b) {
   std::vector<Vec3> pts = a.vertices();
   pts.insert(pts.end(), b.vertices().begin(), b.vertices().end());
   std::vector<std::vector<int>> f;
-  for (std::size_t i = 0; i < a.faceCount(); ++i) f.emplace_back(a.face(i).begin(), a.face(i).end());
+  for (std::size_t i = 0; i < a.faceCount(); ++i)
+    f.emplace_back(a.face(i).begin(), a.face(i).end());
   for (std::size_t i = 0; i < b.faceCount(); ++i) {
     std::vector<int> face;
     for (int v : b.face(i)) face.push_back(v + static_cast<int>(a.vertexCount()));
@@ -132,7 +134,8 @@ inline Polyhedron merged(const Polyhedron& a, const Polyhedron& b) {
 // The same surface wound the other way.
 inline Polyhedron reversedFaces(const Polyhedron& m) {
   std::vector<std::vector<int>> f;
-  for (std::size_t i = 0; i < m.faceCount(); ++i) f.emplace_back(m.face(i).rbegin(), m.face(i).rend());
+  for (std::size_t i = 0; i < m.faceCount(); ++i)
+    f.emplace_back(m.face(i).rbegin(), m.face(i).rend());
   return fromFaces(m.vertices(), f);
 }
 
