@@ -12,13 +12,6 @@ namespace {
 
 constexpr const char* kPrefix = "TSL COMBINER: ";
 
-bool allFinite(std::span<const Float3> points) {
-  for (const Float3& p : points) {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
-  }
-  return true;
-}
-
 void publishWhole(const CombinerInput& in, const geom::Polyhedron& mesh,
                   const BroadcastFaceIds& ids, TopoStore& store) {
   store.points.assign(in.points.begin(), in.points.end());

@@ -117,6 +117,11 @@ Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
     log(Severity::Error, std::string("TSL CONT: Invalid input mesh, ") + e.what());
     return Outcome::Empty;
   }
+  // A point that is not finite would make the margin box, and every knife, meaningless.
+  if (!allFinite(in.points)) {
+    log(Severity::Warning, "TSL CONT: Input Geo has non-finite point coordinates , bypassed");
+    return Outcome::Empty;
+  }
   if (!allIslandsClosed(*a)) {
     log(Severity::Warning, kOpenInput);
     return Outcome::Empty;

@@ -1,5 +1,7 @@
 #include "core/mesh_arrays.h"
 
+#include <cmath>
+
 namespace tsl {
 
 DecodedDescription decodeDescription(std::span<const std::int32_t> description) {
@@ -18,6 +20,13 @@ DecodedDescription decodeDescription(std::span<const std::int32_t> description) 
     }
   }
   return out;
+}
+
+bool allFinite(std::span<const Float3> points) {
+  for (const Float3& p : points) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+  }
+  return true;
 }
 
 std::vector<geom::Vec3> widenPoints(std::span<const Float3> points) {

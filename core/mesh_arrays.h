@@ -29,6 +29,9 @@ struct DecodedDescription {
 };
 DecodedDescription decodeDescription(std::span<const std::int32_t> description);
 
+// True when every coordinate of every point (used by a face or not) is finite.
+bool allFinite(std::span<const Float3> points);
+
 // Input points widened to double, same order.
 std::vector<geom::Vec3> widenPoints(std::span<const Float3> points);
 

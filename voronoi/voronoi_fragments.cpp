@@ -37,6 +37,11 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
     log(Severity::Error, std::string("TSL VORONOI: Invalid input mesh, ") + e.what());
     return Outcome::Empty;
   }
+  // A point that is not finite would make the mesh box, and with it every cell, meaningless.
+  if (!allFinite(in.points)) {
+    log(Severity::Warning, "TSL VORONOI: Input Geo has non-finite point coordinates , bypassed");
+    return Outcome::Empty;
+  }
   if (!allIslandsClosed(*mesh)) {
     log(Severity::Warning, kOpenInput);
     return Outcome::Empty;
