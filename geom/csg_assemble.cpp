@@ -135,8 +135,10 @@ void deriveCorners(const Keys& keys, const Pending& p, const TriangulatedOperand
 }
 
 // The kept faces as polygons over keys: whole source faces as they were, the kept pieces of
-// cut faces merged (or, for the source faces marked in `asTriangles`, one per triangle of the
-// cut).
+// cut faces merged (or one per triangle of the cut, for the source faces marked in
+// `asTriangles` and for source faces that are not planar: merged, such pieces would make
+// polygons that are not planar either, which a reader fans differently from how the cut
+// triangulated them, so their volumes would no longer add up to the source face's).
 void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
                   const Classification& cls, const Keys& keys,
                   const std::vector<std::uint8_t> asTriangles[2], Pending& pending) {
@@ -192,7 +194,8 @@ void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
         if (cls.keep[m][g]) groups[cls.reversed[m][g]].push_back(g);
       }
       const std::span<const int> face = src.face(f);
-      const bool merge = asTriangles[m].empty() || !asTriangles[m][f];
+      const bool merge = (asTriangles[m].empty() || !asTriangles[m][f]) &&
+                         (face.size() == 3 || planar(src, f));
       for (int rev = 0; rev < 2; ++rev) {
         if (groups[rev].empty()) continue;
         loops.clear();

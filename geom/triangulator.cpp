@@ -113,11 +113,14 @@ struct EarClipper {
     }
     // Far above the few units in the last place that rounding moves a point, above how far
     // the Boolean engine lets corners of its results lie off a straight edge (see
-    // Snap in geom/csg_assemble.cpp), far below any feature meant to be there.
+    // geom::csg::Snap), far below any feature meant to be there.
     flatness = extent * 0x1p-38;
     for (std::uint32_t i = 0; i < n; ++i) updateReflex(i);
     remaining = n;
-    std::uint32_t cur = 0;
+    // The search starts at corner 1 and goes on from the corner after each ear, so a convex
+    // polygon becomes the fan around its first corner: where a face is not quite planar, the
+    // surface that fan-based readers (and volume sums) take it for.
+    std::uint32_t cur = 1;
     std::uint32_t misses = 0;
     while (remaining > 3) {
       if (!reflex[cur] && score(cur, remaining) > flatness && isEar(cur, remaining)) {

@@ -20,7 +20,8 @@ struct PolygonProjection {
   static PolygonProjection of(std::span<const Vec3> corners);
 };
 
-// Ear clipping without an improvement pass. Attached to a geom::Csg it splits every result face
+// Ear clipping without an improvement pass; a convex polygon becomes the fan around its first
+// corner. Attached to a geom::Csg it splits every result face
 // of more than three vertices; each triangle keeps the face's winding and provenance, and
 // attribute values are assigned to the triangles afterwards.
 class Triangulator {

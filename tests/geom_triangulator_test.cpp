@@ -66,6 +66,27 @@ TEST(Triangulator, KeepsCollinearCornersAndRefusesWhatIsNotAPolygon) {
   EXPECT_EQ(tris.size(), 2u);
 }
 
+// A convex polygon that is not quite planar (a hexagon with its corners lifted alternately) is
+// the fan around its first corner, the surface that fan-based readers take it for; reversed
+// with its first corner kept, it is the same triangles reversed.
+TEST(Triangulator, ConvexPolygonIsTheFanAroundItsFirstCorner) {
+  std::vector<Vec3> hex;
+  for (int i = 0; i < 6; ++i) {
+    const double a = M_PI / 3 * i;
+    hex.push_back({std::cos(a), std::sin(a), (i % 2 ? 1e-4 : -1e-4)});
+  }
+  std::vector<Triangulator::Triangle> tris;
+  ASSERT_TRUE(Triangulator::triangulate(hex, tris));
+  ASSERT_EQ(tris.size(), 4u);
+  for (std::uint32_t i = 0; i < 4; ++i)
+    EXPECT_EQ(tris[i], (Triangulator::Triangle{0, i + 1, i + 2}));
+  std::vector<Vec3> back{hex[0]};
+  back.insert(back.end(), hex.rbegin(), hex.rend() - 1);
+  tris.clear();
+  ASSERT_TRUE(Triangulator::triangulate(back, tris));
+  for (const auto& t : tris) EXPECT_EQ(t[0], 0u);
+}
+
 TEST(MeanValueWeights, ReproduceLinearFunctionsAndInterpolateEdgesLinearly) {
   const std::vector<Vec3> p = tiltedStar(5);
   auto f = [](const Vec3& x) { return 2 * x.x - 3 * x.y + 0.5 * x.z + 7; };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geom/polyhedron.h"
+#include "geom/triangulator.h"
 
 namespace tsl::csgtest {
 
@@ -155,15 +156,20 @@ inline Polyhedron transformed(const Polyhedron& m, const std::function<Vec3(cons
   return out;
 }
 
-// Signed volume, each face as a fan from its first corner.
+// Signed volume, each face cut into the triangles the engine takes it for (geom::Triangulator):
+// for a planar face any triangulation gives the same volume, and a face that is not planar has
+// no volume of its own but that of the surface the engine cuts.
 inline double volume(const Polyhedron& m) {
   double v = 0;
+  std::vector<Vec3> corners;
+  std::vector<geom::Triangulator::Triangle> tris;
   for (std::size_t f = 0; f < m.faceCount(); ++f) {
-    const auto face = m.face(f);
-    const Vec3& a = m.vertices()[face[0]];
-    for (std::size_t i = 1; i + 1 < face.size(); ++i) {
-      v += geom::dot(a, geom::cross(m.vertices()[face[i]], m.vertices()[face[i + 1]]));
-    }
+    corners.clear();
+    for (int i : m.face(f)) corners.push_back(m.vertices()[i]);
+    tris.clear();
+    geom::Triangulator::triangulateAlways(corners, tris);
+    for (const auto& t : tris)
+      v += geom::dot(corners[t[0]], geom::cross(corners[t[1]], corners[t[2]]));
   }
   return v / 6.0;
 }
