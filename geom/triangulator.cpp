@@ -149,9 +149,7 @@ struct EarClipper {
   }
 };
 
-}  // namespace
-
-bool Triangulator::triangulate(std::span<const Vec3> corners, std::vector<Triangle>& out) {
+bool triangulateAsGiven(std::span<const Vec3> corners, std::vector<Triangulator::Triangle>& out) {
   const std::size_t n = corners.size();
   if (n < 3) return false;
   if (n == 3) {
@@ -172,7 +170,8 @@ bool Triangulator::triangulate(std::span<const Vec3> corners, std::vector<Triang
   return false;
 }
 
-void Triangulator::triangulateAlways(std::span<const Vec3> corners, std::vector<Triangle>& out) {
+void triangulateAlwaysAsGiven(std::span<const Vec3> corners,
+                              std::vector<Triangulator::Triangle>& out) {
   const std::size_t n = corners.size();
   if (n < 3) return;
   if (n == 3) {
@@ -194,6 +193,50 @@ void Triangulator::triangulateAlways(std::span<const Vec3> corners, std::vector<
     out.push_back({a, b, c});
     b = c;
   }
+}
+
+// Whether the polygon is worked in the other direction: its corners after the first taken in
+// reverse order. The choice depends on the corners alone, not on the direction they are given
+// in, so a polygon and its reversal with the first corner kept (a face a Boolean result turns
+// over) are cut into the same triangles: where the face is not planar, the same surface.
+bool workReversed(std::span<const Vec3> c) {
+  const Vec3& a = c[1];
+  const Vec3& b = c[c.size() - 1];
+  if (b.x != a.x) return b.x < a.x;
+  if (b.y != a.y) return b.y < a.y;
+  return b.z < a.z;
+}
+
+// Runs `cut` on the polygon in its working direction, appending the triangles to out in the
+// polygon's own corner slots and winding. Returns what `cut` returns.
+bool inWorkingDirection(std::span<const Vec3> corners, std::vector<Triangulator::Triangle>& out,
+                        bool (*cut)(std::span<const Vec3>, std::vector<Triangulator::Triangle>&)) {
+  const std::size_t n = corners.size();
+  if (n <= 3 || !workReversed(corners)) return cut(corners, out);
+  std::vector<Vec3> reversed(n);
+  reversed[0] = corners[0];
+  for (std::size_t i = 1; i < n; ++i) reversed[i] = corners[n - i];
+  const std::size_t mark = out.size();
+  const bool done = cut(std::span<const Vec3>(reversed), out);
+  const auto slot = [n](std::uint32_t r) { return static_cast<std::uint32_t>((n - r) % n); };
+  for (std::size_t k = mark; k < out.size(); ++k) {
+    const Triangulator::Triangle t = out[k];
+    out[k] = {slot(t[0]), slot(t[2]), slot(t[1])};
+  }
+  return done;
+}
+
+}  // namespace
+
+bool Triangulator::triangulate(std::span<const Vec3> corners, std::vector<Triangle>& out) {
+  return inWorkingDirection(corners, out, triangulateAsGiven);
+}
+
+void Triangulator::triangulateAlways(std::span<const Vec3> corners, std::vector<Triangle>& out) {
+  inWorkingDirection(corners, out, [](std::span<const Vec3> c, std::vector<Triangle>& o) {
+    triangulateAlwaysAsGiven(c, o);
+    return true;
+  });
 }
 
 }  // namespace geom

@@ -21,7 +21,8 @@ struct PolygonProjection {
 };
 
 // Ear clipping without an improvement pass; a convex polygon becomes the fan around its first
-// corner. Attached to a geom::Csg it splits every result face
+// corner, and a polygon reversed with its first corner kept becomes the same triangles reversed.
+// Attached to a geom::Csg it splits every result face
 // of more than three vertices; each triangle keeps the face's winding and provenance, and
 // attribute values are assigned to the triangles afterwards.
 class Triangulator {

@@ -1,7 +1,10 @@
 // Ear clipping and mean-value coordinates, the two polygon tools of the Boolean engine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "geom/mean_value.h"
@@ -66,25 +69,58 @@ TEST(Triangulator, KeepsCollinearCornersAndRefusesWhatIsNotAPolygon) {
   EXPECT_EQ(tris.size(), 2u);
 }
 
-// A convex polygon that is not quite planar (a hexagon with its corners lifted alternately) is
-// the fan around its first corner, the surface that fan-based readers take it for; reversed
-// with its first corner kept, it is the same triangles reversed.
-TEST(Triangulator, ConvexPolygonIsTheFanAroundItsFirstCorner) {
-  std::vector<Vec3> hex;
+// The triangles as sets of corner positions, wound as given unless `reversed`.
+std::vector<std::array<Vec3, 3>> surface(const std::vector<Vec3>& c,
+                                         const std::vector<Triangulator::Triangle>& tris,
+                                         bool reversed = false) {
+  std::vector<std::array<Vec3, 3>> out;
+  for (const auto& t : tris) {
+    std::array<Vec3, 3> p{c[t[0]], c[t[1]], c[t[2]]};
+    if (reversed) std::swap(p[1], p[2]);
+    // Rotated to start at the lowest corner, so equal triangles compare equal.
+    const auto low = std::min_element(p.begin(), p.end(), [](const Vec3& a, const Vec3& b) {
+      return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
+    });
+    std::rotate(p.begin(), low, p.end());
+    out.push_back(p);
+  }
+  std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+    for (int k = 0; k < 3; ++k) {
+      if (a[k] != b[k]) return std::tie(a[k].x, a[k].y, a[k].z) < std::tie(b[k].x, b[k].y, b[k].z);
+    }
+    return false;
+  });
+  return out;
+}
+
+std::vector<Vec3> reversedKeepingFirst(const std::vector<Vec3>& c) {
+  std::vector<Vec3> r{c[0]};
+  r.insert(r.end(), c.rbegin(), c.rend() - 1);
+  return r;
+}
+
+// A polygon that is not quite planar (corners lifted alternately) is one surface whichever way
+// round it is given: convex, the fan around its first corner (the surface fan-based readers take
+// it for); not convex, the same triangles reversed when the polygon is reversed with its first
+// corner kept, as a Boolean result turns a face over.
+TEST(Triangulator, NonPlanarPolygonIsOneSurfaceEitherWayRound) {
+  std::vector<Vec3> hex, star = tiltedStar(5);
   for (int i = 0; i < 6; ++i) {
     const double a = M_PI / 3 * i;
     hex.push_back({std::cos(a), std::sin(a), (i % 2 ? 1e-4 : -1e-4)});
   }
+  for (std::size_t i = 0; i < star.size(); ++i) star[i].z += (i % 3 ? 1e-4 : -2e-4);
   std::vector<Triangulator::Triangle> tris;
   ASSERT_TRUE(Triangulator::triangulate(hex, tris));
   ASSERT_EQ(tris.size(), 4u);
-  for (std::uint32_t i = 0; i < 4; ++i)
-    EXPECT_EQ(tris[i], (Triangulator::Triangle{0, i + 1, i + 2}));
-  std::vector<Vec3> back{hex[0]};
-  back.insert(back.end(), hex.rbegin(), hex.rend() - 1);
-  tris.clear();
-  ASSERT_TRUE(Triangulator::triangulate(back, tris));
-  for (const auto& t : tris) EXPECT_EQ(t[0], 0u);
+  for (const auto& t : tris) EXPECT_EQ(std::min({t[0], t[1], t[2]}), 0u);  // the fan around 0
+  for (const std::vector<Vec3>* p : {&hex, &star}) {
+    std::vector<Triangulator::Triangle> forward, backward;
+    ASSERT_TRUE(Triangulator::triangulate(*p, forward));
+    const std::vector<Vec3> r = reversedKeepingFirst(*p);
+    ASSERT_TRUE(Triangulator::triangulate(r, backward));
+    EXPECT_EQ(surface(*p, forward), surface(r, backward, true));
+  }
 }
 
 TEST(MeanValueWeights, ReproduceLinearFunctionsAndInterpolateEdgesLinearly) {
