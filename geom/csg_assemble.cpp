@@ -194,8 +194,8 @@ void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
         if (cls.keep[m][g]) groups[cls.reversed[m][g]].push_back(g);
       }
       const std::span<const int> face = src.face(f);
-      const bool merge = (asTriangles[m].empty() || !asTriangles[m][f]) &&
-                         (face.size() == 3 || planar(src, f));
+      const bool merge =
+          (asTriangles[m].empty() || !asTriangles[m][f]) && (face.size() == 3 || planar(src, f));
       for (int rev = 0; rev < 2; ++rev) {
         if (groups[rev].empty()) continue;
         loops.clear();
