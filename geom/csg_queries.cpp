@@ -99,6 +99,33 @@ float up(double v) {
   return f < v ? std::nextafter(f, INFINITY) : f;
 }
 
+// Calls test(t1, t2) for each pair of triangles whose bounding boxes overlap (boxes in float,
+// rounded outwards, so no pair that meets is missed). `cutoff` is the box sweep's size below
+// which it compares all pairs.
+template <typename Test>
+void forOverlappingBoxes(const std::vector<Vec3>& points,
+                         const std::vector<std::array<int, 3>>& tris, std::ptrdiff_t cutoff,
+                         Test test) {
+  std::vector<Box> boxes;
+  boxes.reserve(tris.size());
+  for (std::size_t t = 0; t < tris.size(); ++t) {
+    const Vec3& p = points[tris[t][0]];
+    const Vec3& q = points[tris[t][1]];
+    const Vec3& r = points[tris[t][2]];
+    float lo[3] = {down(std::min({p.x, q.x, r.x})), down(std::min({p.y, q.y, r.y})),
+                   down(std::min({p.z, q.z, r.z}))};
+    float hi[3] = {up(std::max({p.x, q.x, r.x})), up(std::max({p.y, q.y, r.y})),
+                   up(std::max({p.z, q.z, r.z}))};
+    boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
+  }
+  std::vector<const Box*> ptrs;
+  ptrs.reserve(boxes.size());
+  for (const Box& b : boxes) ptrs.push_back(&b);
+  CGAL::box_self_intersection_d<CGAL::Sequential_tag>(
+      ptrs.begin(), ptrs.end(), [&](const Box* x, const Box* y) { test(x->info(), y->info()); },
+      cutoff);
+}
+
 struct Intersecting {
   std::uint32_t t1, t2;
 };
@@ -185,20 +212,7 @@ bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32
 void checkSelfIntersections(const TriangulatedOperand& op) {
   const std::vector<Vec3>& verts = op.mesh->vertices();
   const std::vector<std::uint8_t> flat = flatFans(op);
-  std::vector<Box> boxes;
-  boxes.reserve(op.tris.size());
-  for (std::size_t t = 0; t < op.tris.size(); ++t) {
-    const Vec3& p = verts[op.tris[t][0]];
-    const Vec3& q = verts[op.tris[t][1]];
-    const Vec3& r = verts[op.tris[t][2]];
-    float lo[3] = {down(std::min({p.x, q.x, r.x})), down(std::min({p.y, q.y, r.y})),
-                   down(std::min({p.z, q.z, r.z}))};
-    float hi[3] = {up(std::max({p.x, q.x, r.x})), up(std::max({p.y, q.y, r.y})),
-                   up(std::max({p.z, q.z, r.z}))};
-    boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
-  }
-  auto test = [&](const Box& x, const Box& y) {
-    const std::uint32_t t1 = x.info(), t2 = y.info();
+  auto test = [&](std::uint32_t t1, std::uint32_t t2) {
     const auto& a = op.tris[t1];
     const auto& b = op.tris[t2];
     for (int i = 0; i < 3; ++i) {
@@ -208,13 +222,8 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
     }
     if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
   };
-  std::vector<const Box*> ptrs;
-  ptrs.reserve(boxes.size());
-  for (const Box& b : boxes) ptrs.push_back(&b);
   try {
-    CGAL::box_self_intersection_d<CGAL::Sequential_tag>(
-        ptrs.begin(), ptrs.end(), [&](const Box* x, const Box* y) { test(*x, *y); },
-        std::ptrdiff_t(2000));
+    forOverlappingBoxes(verts, op.tris, 2000, test);
   } catch (const Intersecting& hit) {
     std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
     if (f1 > f2) std::swap(f1, f2);
@@ -230,21 +239,8 @@ void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::ar
                       const std::vector<std::uint8_t>& fresh,
                       const std::vector<std::uint32_t>& group,
                       const std::function<void(std::size_t, std::size_t)>& hit) {
-  std::vector<Box> boxes;
-  boxes.reserve(tris.size());
-  for (std::size_t t = 0; t < tris.size(); ++t) {
-    const Vec3& p = points[tris[t][0]];
-    const Vec3& q = points[tris[t][1]];
-    const Vec3& r = points[tris[t][2]];
-    float lo[3] = {down(std::min({p.x, q.x, r.x})), down(std::min({p.y, q.y, r.y})),
-                   down(std::min({p.z, q.z, r.z}))};
-    float hi[3] = {up(std::max({p.x, q.x, r.x})), up(std::max({p.y, q.y, r.y})),
-                   up(std::max({p.z, q.z, r.z}))};
-    boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
-  }
   auto P = [&](int i) { return pt(points[i]); };
-  auto test = [&](const Box* x, const Box* y) {
-    const std::uint32_t t1 = x->info(), t2 = y->info();
+  auto test = [&](std::uint32_t t1, std::uint32_t t2) {
     if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
     const auto& a = tris[t1];
     const auto& b = tris[t2];
@@ -294,12 +290,8 @@ void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::ar
     }
     if (meets) hit(t1, t2);
   };
-  std::vector<const Box*> ptrs;
-  ptrs.reserve(boxes.size());
-  for (const Box& b : boxes) ptrs.push_back(&b);
   // A few thousand boxes, crowded along the cut: a low cutoff splits them further.
-  CGAL::box_self_intersection_d<CGAL::Sequential_tag>(ptrs.begin(), ptrs.end(), test,
-                                                      std::ptrdiff_t(100));
+  forOverlappingBoxes(points, tris, 100, test);
 }
 
 namespace {

@@ -279,37 +279,30 @@ bool boundsASolid(const geom::PolyhedronData& data, std::size_t firstPoint,
 // Rounded through float, the corners of a thin or tiny cell can fall together or out of convex
 // position: edges shorter than float's resolution vanish, faces fold. The Boolean engine would
 // refuse the whole cell mesh for one such cell, losing every piece, so the cell is replaced by
-// the convex hull of its rounded corners. Returns false, with the cell removed again, when even
-// that bounds no solid (the corners span no volume, or the hull still has a face without area
-// where the cell is thinner than float resolves): there is no piece to cut with it in float.
+// the convex hull of its rounded corners. Returns false, with the cell removed again, when those
+// span no volume (the cell is thinner than float resolves): there is no piece to cut with it.
 bool keepSound(geom::PolyhedronData& data, std::size_t firstPoint, std::size_t firstIndex,
                std::size_t firstFace, CellMesh& stats) {
   if (boundsASolid(data, firstPoint, firstIndex)) return true;
   const std::vector<geom::Vec3> rounded(
       data.points.begin() + static_cast<std::ptrdiff_t>(firstPoint), data.points.end());
-  auto drop = [&] {
-    data.points.resize(firstPoint);
-    data.faceIndices.resize(firstIndex);
-    data.faceCount = firstFace;
-  };
-  drop();
+  data.points.resize(firstPoint);
+  data.faceIndices.resize(firstIndex);
+  data.faceCount = firstFace;
   std::vector<geom::Vec3> corners;
   std::vector<std::array<int, 3>> triangles;
-  if (geom::convexHull(rounded, corners, triangles)) {
-    const int base = static_cast<int>(firstPoint);
-    data.points.insert(data.points.end(), corners.begin(), corners.end());
-    for (const auto& t : triangles) {
-      const int tri[3] = {base + t[0], base + t[1], base + t[2]};
-      data.addFace(tri);
-    }
-    if (boundsASolid(data, firstPoint, firstIndex)) {
-      ++stats.rebuilt;
-      return true;
-    }
-    drop();
+  if (!geom::convexHull(rounded, corners, triangles)) {
+    ++stats.dropped;
+    return false;
   }
-  ++stats.dropped;
-  return false;
+  const int base = static_cast<int>(firstPoint);
+  data.points.insert(data.points.end(), corners.begin(), corners.end());
+  for (const auto& t : triangles) {
+    const int tri[3] = {base + t[0], base + t[1], base + t[2]};
+    data.addFace(tri);
+  }
+  ++stats.rebuilt;
+  return true;
 }
 
 }  // namespace

@@ -91,8 +91,8 @@ struct CellMesh {
   std::size_t stored = 0;      // sites the container holds (strictly inside the box)
   std::size_t coincident = 0;  // sites dropped for lying on top of one already stored
   // Cells that rounding through float left folded or without area somewhere: replaced by the
-  // convex hull of their rounded corners (`rebuilt`), or left out when even that bounds no
-  // solid, the cell being thinner than float resolves (`dropped`).
+  // convex hull of their rounded corners (`rebuilt`), or left out when those span no volume,
+  // the cell being thinner than float resolves (`dropped`).
   std::size_t rebuilt = 0;
   std::size_t dropped = 0;
 };
@@ -103,7 +103,7 @@ struct CellMesh {
 // Voro++ can resolve delete each other's cells. Each stored site's cell is the box cut by the
 // half spaces x.r <= t|r|^2/2 (x relative to the site, r towards every other stored site);
 // cells that the cuts delete give nothing. A cell whose corners, rounded through float, no longer
-// bound a solid is replaced by their convex hull, or left out when even that bounds none.
+// bound a solid is replaced by their convex hull, or left out when they span no volume.
 // Throws VoroError when Voro++ gives up. Requires isUsable(box).
 CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& box);
 
