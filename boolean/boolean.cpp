@@ -131,6 +131,7 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
   b->transform([&](const geom::Vec3& v) { return scale.fwd(v); });
 
   Csg csg;
+  csg.publishAsFloat(scale);
   geom::Triangulator triangulator;
   if (in.triangulate) csg.attach(triangulator);
   if (!in.canonicalize) {
@@ -141,8 +142,9 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
   try {
     result = csg.compute(*a, *b, operationOf(in.function),
                          in.classification != 0 ? Csg::CLASSIFY_EDGE : Csg::CLASSIFY_NORMAL);
-  } catch (const geom::Error&) {
+  } catch (const geom::Error& e) {
     log(Severity::Warning, kFallbackWarning);
+    log(Severity::Verbose, std::string("ICE BOOLEAN: ") + e.what());
     passThrough(in, *a, store);
     return Outcome::PassThrough;
   }

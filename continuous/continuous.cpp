@@ -173,6 +173,8 @@ Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
       }
     }
     Csg csg;
+    // Every work body is on the float grid, so the final cut has only its own points to round.
+    csg.publishAsFloat();
     // The work body is always an engine result, so its geometric validity is known.
     csg.skipSelfIntersectionCheck(Csg::OPERAND_A);
     if (uvOn) csg.attach(uvw);
@@ -200,6 +202,7 @@ Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
   }
 
   Csg csg;
+  csg.publishAsFloat();
   csg.skipSelfIntersectionCheck(Csg::OPERAND_B);
   if (idsOn) csg.attach(ids);
   if (uvOn) csg.attach(uvw);

@@ -10,6 +10,7 @@
 #include "geom/csg_corefine.h"
 #include "geom/csg_operand.h"
 #include "geom/error.h"
+#include "geom/rescale.h"
 #include "geom/triangulator.h"
 
 namespace geom {
@@ -106,6 +107,13 @@ void Csg::skipSelfIntersectionCheck(Operand which, bool skip) {
   skipSelfCheck_[which] = skip;
 }
 
+void Csg::publishAsFloat() {
+  grid_ = {true, Vec3{0, 0, 0}, 1.0};
+}
+void Csg::publishAsFloat(const Rescale& rescale) {
+  grid_ = {true, rescale.offset(), rescale.scale()};
+}
+
 std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& b, OP op,
                                          CLASSIFY_TYPE type) {
   using namespace csg;
@@ -154,7 +162,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       bool wantCorners = false;
       for (const CsgAttribute* attr : attributes_)
         wantCorners = wantCorners || attr->needsCorners();
-      assemble(cf, ta, tb, cls, wantCorners, rb);
+      assemble(cf, ta, tb, cls, wantCorners, grid_, rb);
       timings_.assemble = since(t);
     }
     if (triangulator_ != nullptr) triangulateResult(rb);

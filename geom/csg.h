@@ -8,10 +8,12 @@
 #include <memory>
 #include <vector>
 
+#include "geom/csg_grid.h"
 #include "geom/polyhedron.h"
 
 namespace geom {
 
+class Rescale;
 class Triangulator;
 class CsgAttribute;
 
@@ -68,6 +70,16 @@ class Csg {
   // consistently oriented) still run.
   void skipSelfIntersectionCheck(Operand which, bool skip = true);
 
+  // Results will be published in float: each vertex v as float(v), or as
+  // float(rescale.rev(v)). The engine then puts every result vertex where that rounding puts
+  // it and checks and repairs the result there, so that the published mesh is a valid operand
+  // again, whatever way a consumer triangulates its polygons: a cut face whose corners are no
+  // longer exactly in one plane comes out as the triangles that were checked. Operand vertices
+  // are expected on that grid already (they came from float). Without this call results are
+  // valid in double.
+  void publishAsFloat();
+  void publishAsFloat(const Rescale& rescale);
+
   // Computes op over the solids bounded by a and b and returns the result as a new mesh.
   //
   // Requires of each operand: finite coordinates; faces of at least three distinct vertices
@@ -101,6 +113,7 @@ class Csg {
   const Triangulator* triangulator_ = nullptr;
   std::vector<CsgAttribute*> attributes_;
   bool skipSelfCheck_[2] = {false, false};
+  csg::Grid grid_;
   std::vector<FaceOrigin> origins_;
   CsgTimings timings_;
 };

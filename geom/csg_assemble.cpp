@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "geom/csg_merge.h"
+#include "geom/csg_on_grid.h"
 #include "geom/csg_operand_check.h"
 #include "geom/csg_pending.h"
 #include "geom/csg_snap.h"
@@ -238,20 +239,21 @@ void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
 }
 
 // Makes the faces around the cut valid operand faces (see Snap, weldCoincident, zipSlivers,
-// judge) and drops the triangulation-only nodes that are left straight. Returns the faces that
+// judge) and drops the triangulation-only nodes that are left straight. Returns the sources of the faces that
 // are still not valid; it stops snapping early when one of them lies on a source face that is
 // not planar: merged into a polygon, its pieces are triangulated anew as an operand, off the
 // triangles of the cut by as much as the face bends, which no snapping mends.
-std::vector<std::uint32_t> snapAndCheck(const Corefinement& cf, const TriangulatedOperand* ops[2],
-                                        Keys& keys, Pending& pending) {
+std::vector<FaceOrigin> snapAndCheck(const Corefinement& cf, const TriangulatedOperand* ops[2],
+                                     const Grid& grid, Keys& keys, Pending& pending) {
   std::vector<std::uint8_t> only = triangulationOnlyNodes(cf, ops);
   Snap snap;
   snap.level.assign(keys.count, 0);
+  if (grid.active) snap.grid = &grid;
   for (std::uint8_t round = 0;; ++round) {
     weldCoincident(keys, snap, only, pending);
     for (int zip = 0; zip < 4 && zipSlivers(keys, snap, pending); ++zip) {
     }
-    dropStraightNodes(keys, only, pending);
+    dropStraightNodes(keys, snap, only, pending);
     Verdict verdict = judge(keys, pending);
     if (verdict.bad.empty() && verdict.twinFaces.empty()) return {};
     bool bent = false;
@@ -259,21 +261,25 @@ std::vector<std::uint32_t> snapAndCheck(const Corefinement& cf, const Triangulat
       const FaceOrigin& o = pending.origins[f];
       bent = bent || !planar(*ops[o.operand]->mesh, o.face);
     }
-    if (round == Snap::kMaxLevel || bent) return std::move(verdict.bad);
+    const bool last = round == Snap::kMaxLevel || bent;
+    std::vector<FaceOrigin> bad;
     for (const std::uint32_t f : verdict.bad) {
+      if (last) bad.push_back(pending.origins[f]);
       for (std::uint32_t i = pending.offsets[f]; i < pending.offsets[f + 1]; ++i) {
         std::uint8_t& l = snap.level[pending.corners[i]];
         l = std::max<std::uint8_t>(l, round + 1);
       }
     }
+    // Twin sheets go even when other faces stay bad: cancelling them keeps the surface closed.
     if (!verdict.twinFaces.empty()) cancelTwinTriangles(verdict, pending);
+    if (last) return bad;
   }
 }
 
 }  // namespace
 
 void assemble(const Corefinement& cf, const TriangulatedOperand& a, const TriangulatedOperand& b,
-              const Classification& cls, bool wantCorners, ResultBuild& out) {
+              const Classification& cls, bool wantCorners, const Grid& grid, ResultBuild& out) {
   const TriangulatedOperand* ops[2] = {&a, &b};
   std::vector<std::uint8_t> asTriangles[2];
   Keys keys;
@@ -283,15 +289,17 @@ void assemble(const Corefinement& cf, const TriangulatedOperand& a, const Triang
   // the classification saw), and all is done once more.
   for (int attempt = 0;; ++attempt) {
     keys = makeKeys(cf, ops);
+    placeOnGrid(grid, keys);
     pending = Pending();
     collectFaces(cf, ops, cls, keys, asTriangles, pending);
     if (cf.nodeCount == 0) break;
-    const std::vector<std::uint32_t> bad = snapAndCheck(cf, ops, keys, pending);
+    const std::vector<FaceOrigin> bad = snapAndCheck(cf, ops, grid, keys, pending);
     if (bad.empty() || attempt == 1) break;
     bool more = false;
-    for (const std::uint32_t f : bad) {
-      const FaceOrigin& o = pending.origins[f];
-      if (ops[o.operand]->mesh->face(o.face).size() == 3) continue;
+    for (const FaceOrigin& o : bad) {
+      // Merged pieces of a source triangle are flat in double; on the float grid they bend, and
+      // a diagonal across them can then run along the cut's curve on the wrong side of it.
+      if (!grid.active && ops[o.operand]->mesh->face(o.face).size() == 3) continue;
       std::vector<std::uint8_t>& marks = asTriangles[o.operand];
       if (marks.empty()) marks.assign(ops[o.operand]->mesh->faceCount(), 0);
       more = more || !marks[o.face];
@@ -300,6 +308,7 @@ void assemble(const Corefinement& cf, const TriangulatedOperand& a, const Triang
     if (!more) break;
   }
 
+  if (grid.active) splitBentFaces(keys, pending);
   // Number the vertices in order of first use.
   std::vector<int> index(keys.count, -1);
   out.points.clear();

@@ -6,6 +6,7 @@
 
 #include "geom/csg_attributes.h"
 #include "geom/csg_classify.h"
+#include "geom/csg_grid.h"
 
 namespace geom::csg {
 
@@ -31,8 +32,10 @@ struct ResultBuild {
 // its only two neighbours is dropped from every face that uses it. Vertices are numbered in
 // order of first use. With wantCorners, cornerSources and weights are filled: a copy where a
 // result corner is a corner of its source face, otherwise mean-value weights in the source
-// face's coordinates.
+// face's coordinates. With an active grid every vertex is placed where publication rounds it
+// before the faces around the cut are snapped and checked, and a cut face whose corners are then
+// not exactly in one plane is given as the triangles that were checked.
 void assemble(const Corefinement& cf, const TriangulatedOperand& a, const TriangulatedOperand& b,
-              const Classification& cls, bool wantCorners, ResultBuild& out);
+              const Classification& cls, bool wantCorners, const Grid& grid, ResultBuild& out);
 
 }  // namespace geom::csg

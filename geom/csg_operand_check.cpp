@@ -29,9 +29,7 @@ Verdict judge(const Keys& keys, const Pending& p) {
   const std::size_t faces = p.origins.size();
   std::vector<std::uint8_t> cut(faces, 0), around(keys.count, 0);
   for (std::size_t f = 0; f < faces; ++f) {
-    for (std::uint32_t i = p.offsets[f]; i < p.offsets[f + 1] && !cut[f]; ++i) {
-      cut[f] = static_cast<std::size_t>(p.corners[i]) < keys.nodes;
-    }
+    cut[f] = isCutFace(keys, p, f);
     if (!cut[f]) continue;
     for (std::uint32_t i = p.offsets[f]; i < p.offsets[f + 1]; ++i) around[p.corners[i]] = 1;
   }

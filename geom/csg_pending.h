@@ -43,4 +43,16 @@ struct Pending {
   }
 };
 
+// Whether face f of p is a piece made by the cut rather than a source face as it was: one of
+// its corners is an intersection point, or a vertex of the other operand (an intersection point
+// welded into it).
+inline bool isCutFace(const Keys& keys, const Pending& p, std::size_t f) {
+  const std::vector<int>& own = keys.original[p.origins[f].operand];
+  for (std::uint32_t i = p.offsets[f]; i < p.offsets[f + 1]; ++i) {
+    const int v = p.corners[i];
+    if (static_cast<std::size_t>(v) < keys.nodes || own[v] < 0) return true;
+  }
+  return false;
+}
+
 }  // namespace geom::csg

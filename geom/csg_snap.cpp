@@ -7,14 +7,16 @@
 namespace geom::csg {
 
 double Snap::tolerance(const Keys& keys, std::initializer_list<int> points) const {
-  double magnitude = 0;
+  double magnitude = 0, step = 0;
   int l = 0;
   for (int v : points) {
     const Vec3& p = keys.position[v];
     magnitude = std::max({magnitude, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    if (grid != nullptr) step = std::max(step, grid->spacing(p));
     l = std::max<int>(l, level[v]);
   }
-  return std::ldexp(magnitude, -40 + 2 * l);
+  const double grid = l > 0 ? std::ldexp(step, 2 * (l - 1)) : 0.0;
+  return std::max(std::ldexp(magnitude, -40 + 2 * l), grid);
 }
 
 bool planar(const Polyhedron& mesh, std::size_t f) {
@@ -267,10 +269,7 @@ bool zipSlivers(const Keys& keys, const Snap& snap, Pending& p) {
   std::vector<Insert> inserts;
   for (std::size_t f = 0; f < faces; ++f) {
     const std::uint32_t b = p.offsets[f], n = p.offsets[f + 1] - b;
-    bool cut = false;
-    for (std::uint32_t i = 0; i < n && !cut; ++i)
-      cut = static_cast<std::size_t>(p.corners[b + i]) < keys.nodes;
-    if (!cut || n < 3) continue;
+    if (n < 3 || !isCutFace(keys, p, f)) continue;
     for (std::uint32_t j = 0; j < n; ++j) {
       int a = p.corners[b + j], c = p.corners[b + (j + 1) % n];
       if (a > c) std::swap(a, c);
@@ -337,7 +336,8 @@ bool zipSlivers(const Keys& keys, const Snap& snap, Pending& p) {
 }
 
 // Drops triangulation-only nodes that lie straight between their only two neighbours.
-void dropStraightNodes(const Keys& keys, const std::vector<std::uint8_t>& only, Pending& p) {
+void dropStraightNodes(const Keys& keys, const Snap& snap, const std::vector<std::uint8_t>& only,
+                       Pending& p) {
   constexpr int kNone = -1, kMany = -2;
   std::vector<int> nb1(keys.nodes, kNone), nb2(keys.nodes, kNone);
   auto note = [&](int v, int n) {
@@ -372,8 +372,11 @@ void dropStraightNodes(const Keys& keys, const std::vector<std::uint8_t>& only, 
     const Vec3 ac = c - a, ax = x - a;
     const double l2 = dot(ac, ac);
     const double along = dot(ax, ac);
-    // Straight: off the line by no more than rounding of the corefined coordinates.
-    if (along > 0 && along < l2 && dot(cross(ac, ax), cross(ac, ax)) <= 1e-20 * l2 * l2)
+    // Straight: off the line by no more than rounding of the corefined coordinates, or than
+    // the grid's step.
+    const double step = snap.grid != nullptr ? snap.grid->spacing(x) : 0.0;
+    const double off2 = dot(cross(ac, ax), cross(ac, ax));
+    if (along > 0 && along < l2 && (off2 <= 1e-20 * l2 * l2 || off2 <= step * step * l2))
       drop[v] = 1;
   }
   // A face must keep at least three corners.

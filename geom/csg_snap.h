@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "geom/csg_grid.h"
 #include "geom/csg_pending.h"
 #include "geom/polyhedron.h"
 
@@ -17,9 +18,11 @@ namespace geom::csg {
 // rounding of an intersection point to double moves it, far below any feature of a mesh, and
 // below what the triangulation of an operand face takes for flat. Where a first snap left a
 // face that would not make a valid operand, its corners get four times the tolerance, then
-// sixteen times, and so on (`level`).
+// sixteen times, and so on (`level`). Results published in float start from the grid's step
+// instead, since rounding to the grid moves a point by up to half of it.
 struct Snap {
   std::vector<std::uint8_t> level;  // per key
+  const Grid* grid = nullptr;
   static constexpr std::uint8_t kMaxLevel = 5;
 
   // The tolerance for the given keys: from the largest coordinate among them and the highest
@@ -46,6 +49,9 @@ bool zipSlivers(const Keys& keys, const Snap& snap, Pending& p);
 
 // Drops triangulation-only nodes (`only`, per node) that lie straight between their only two
 // neighbours from every face that uses them, as long as each face keeps three corners.
-void dropStraightNodes(const Keys& keys, const std::vector<std::uint8_t>& only, Pending& p);
+// Straight is off the line by no more than the rounding of the corefined coordinates, or than
+// the grid's step.
+void dropStraightNodes(const Keys& keys, const Snap& snap, const std::vector<std::uint8_t>& only,
+                       Pending& p);
 
 }  // namespace geom::csg

@@ -231,6 +231,9 @@ Line error(std::string t) {
 Line errorStarting(std::string t) {
   return {2, std::move(t), true};
 }
+Line verboseStarting(std::string t) {
+  return {16, std::move(t), true};
+}
 
 struct Observed {
   State state = State::Unwritten;
@@ -348,7 +351,8 @@ Expect empty(std::vector<Line> lines = {}) {
   return {State::Empty, std::move(lines)};
 }
 Expect passThrough(std::function<void(const Observed&)> check = nullptr) {
-  return {State::PassThrough, {warning(kBoolFallback)}, std::move(check)};
+  return {State::PassThrough, {warning(kBoolFallback), verboseStarting("ICE BOOLEAN: operand A ")},
+          std::move(check)};
 }
 
 std::map<Node, Expect> forAll(const Expect& e) {

@@ -272,8 +272,10 @@ TEST_F(BooleanE2E, EngineFailurePassesAThrough) {
   connectBoth();
   h.connectLongArray(9, std::vector<std::int32_t>{1, 2, 3, 4, 5});
   const RecordCopy r = run(0);
-  ASSERT_EQ(h.log().size(), 1u);
+  ASSERT_EQ(h.log().size(), 2u);
   EXPECT_EQ(h.log()[0], (LogLine{4, tsl::boolean::kFallbackWarning}));
+  // The engine's reason right after, for whoever reads the verbose lines.
+  EXPECT_EQ(h.log()[1], (LogLine{16, "ICE BOOLEAN: operand A is open: 4 boundary edges"}));
   EXPECT_EQ(r.points, a.points);
   EXPECT_EQ(r.polygons, std::vector<std::int32_t>(a.description.begin(), a.description.end() - 2));
   EXPECT_TRUE(r.bounds.empty());

@@ -80,6 +80,7 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
   }
 
   Csg csg;
+  csg.publishAsFloat();
   // The cells are convex, closed and disjoint by construction.
   csg.skipSelfIntersectionCheck(Csg::OPERAND_B);
   if (uvOn) csg.attach(uvw);
