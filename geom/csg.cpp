@@ -1,15 +1,21 @@
 #include "geom/csg.h"
 
+#include <algorithm>
 #include <chrono>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "geom/csg_assemble.h"
 #include "geom/csg_attributes.h"
 #include "geom/csg_classify.h"
 #include "geom/csg_corefine.h"
+#include "geom/csg_intake.h"
 #include "geom/csg_operand.h"
+#include "geom/csg_resolve.h"
 #include "geom/error.h"
+#include "geom/mean_value.h"
 #include "geom/rescale.h"
 #include "geom/triangulator.h"
 
@@ -78,6 +84,89 @@ void triangulateResult(ResultBuild& rb) {
   rb = std::move(out);
 }
 
+// The operand without the islands marked in drop; from is what op was resolved from, if
+// anything, so that the provenance goes back to the operand as given.
+ResolvedOperand withoutIslands(const TriangulatedOperand& op, const std::vector<std::uint8_t>& drop,
+                               const ResolvedOperand* from) {
+  const Polyhedron& mesh = *op.mesh;
+  std::vector<std::uint8_t> keepFace(mesh.faceCount(), 1);
+  for (std::size_t t = 0; t < op.triCount; ++t) {
+    if (drop[op.triIsland[t]]) keepFace[op.triFace[t]] = 0;
+  }
+  std::vector<std::size_t> faces;
+  ResolvedOperand r;
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    if (!keepFace[f]) continue;
+    faces.push_back(f);
+    r.sourceFace.push_back(from ? from->sourceFace[f] : static_cast<std::uint32_t>(f));
+  }
+  r.mesh = mesh.subMesh(faces);
+  return r;
+}
+
+// Gives the faces of a resolved operand the attribute values of the operand it stands for:
+// a corner at a corner of its source face copies that corner's value, any other is
+// interpolated in the source face.
+void carryValues(const Polyhedron& given, const ResolvedOperand& r,
+                 const std::vector<CsgAttribute*>& attributes) {
+  if (attributes.empty()) return;
+  const Polyhedron& mesh = r.mesh;
+  std::vector<FaceOrigin> origins(mesh.faceCount());
+  std::vector<CornerSource> corners;
+  std::vector<CornerWeight> weights;
+  std::vector<Vec3> polygon;
+  std::vector<double> w;
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const std::uint32_t src = r.sourceFace[f];
+    origins[f] = {0, false, src};
+    const std::span<const int> face = given.face(src);
+    polygon.clear();
+    for (int v : face) polygon.push_back(given.vertices()[v]);
+    for (int v : mesh.face(f)) {
+      const Vec3& p = mesh.vertices()[v];
+      const auto at = std::find(polygon.begin(), polygon.end(), p);
+      if (at != polygon.end()) {
+        corners.push_back({static_cast<std::uint32_t>(at - polygon.begin()), 0});
+        continue;
+      }
+      meanValueWeights(polygon, p, w);
+      const auto begin = static_cast<std::uint32_t>(weights.size());
+      for (std::size_t k = 0; k < w.size(); ++k) {
+        if (w[k] != 0.0) weights.push_back({static_cast<std::uint32_t>(k), w[k]});
+      }
+      corners.push_back({begin, static_cast<std::uint32_t>(weights.size()) - begin});
+    }
+  }
+  CsgResultView view;
+  view.operands[0] = view.operands[1] = &given;
+  view.result = &mesh;
+  view.origins = origins;
+  view.corners = corners;
+  view.weights = weights;
+  for (CsgAttribute* attr : attributes) attr->interpolate(view);
+}
+
+// Drops the values attributes hold for resolved operands when the computation ends, however it
+// ends: those meshes die with it.
+class ForgetOnExit {
+ public:
+  ForgetOnExit(const std::vector<CsgAttribute*>& attributes,
+               const std::optional<ResolvedOperand> (&resolved)[2])
+      : attributes_(attributes), resolved_(resolved) {}
+  ~ForgetOnExit() {
+    for (const auto& r : resolved_) {
+      if (!r) continue;
+      for (CsgAttribute* attr : attributes_) attr->forget(r->mesh);
+    }
+  }
+  ForgetOnExit(const ForgetOnExit&) = delete;
+  ForgetOnExit& operator=(const ForgetOnExit&) = delete;
+
+ private:
+  const std::vector<CsgAttribute*>& attributes_;
+  const std::optional<ResolvedOperand> (&resolved_)[2];
+};
+
 using Clock = std::chrono::steady_clock;
 
 double since(Clock::time_point& t) {
@@ -126,11 +215,41 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
   const Clock::time_point start = Clock::now();
   Clock::time_point t = start;
   try {
-    TriangulatedOperand ta = prepareOperand(a, "operand A");
-    TriangulatedOperand tb = prepareOperand(b, "operand B");
+    // An operand with small defects is mended first; one that crosses itself, or has islands
+    // inside the solid, is replaced by the boundary of the solid it stands for. Its faces'
+    // values go with it, and the result's provenance is told in terms of the operand as given.
+    const Polyhedron* given[2] = {&a, &b};
+    std::optional<ResolvedOperand> resolved[2];
+    ForgetOnExit forget(attributes_, resolved);
+    for (int m = 0; m < 2; ++m) {
+      if (!skipSelfCheck_[m]) resolved[m] = mendOperand(*given[m]);
+    }
+    TriangulatedOperand ta = prepareOperand(resolved[0] ? resolved[0]->mesh : a, "operand A");
+    TriangulatedOperand tb = prepareOperand(resolved[1] ? resolved[1]->mesh : b, "operand B");
     timings_.validate = since(t);
-    if (!skipSelfCheck_[0]) checkSolid(ta);
-    if (!skipSelfCheck_[1]) checkSolid(tb);
+    TriangulatedOperand* prepared[2] = {&ta, &tb};
+    for (int m = 0; m < 2; ++m) {
+      if (skipSelfCheck_[m] || prepared[m]->empty()) continue;
+      TriangulatedOperand& op = *prepared[m];
+      const std::string name = op.name;
+      const ResolvedOperand* before = resolved[m] ? &*resolved[m] : nullptr;
+      if (selfIntersects(op)) {
+        ResolvedOperand r = resolveSelfIntersections(op, grid_);
+        if (before != nullptr) {
+          for (std::uint32_t& f : r.sourceFace) f = before->sourceFace[f];
+        }
+        resolved[m] = std::move(r);
+        op = prepareOperand(resolved[m]->mesh, name);
+      }
+      const std::vector<std::uint8_t> drop = redundantIslands(op);
+      if (std::find(drop.begin(), drop.end(), 1) != drop.end()) {
+        resolved[m] = withoutIslands(op, drop, resolved[m] ? &*resolved[m] : nullptr);
+        op = prepareOperand(resolved[m]->mesh, name);
+      }
+      if (resolved[m]) carryValues(*given[m], *resolved[m], attributes_);
+    }
+    const Polyhedron& ea = resolved[0] ? resolved[0]->mesh : a;
+    const Polyhedron& eb = resolved[1] ? resolved[1]->mesh : b;
     timings_.selfIntersection = since(t);
 
     ResultBuild rb;
@@ -156,7 +275,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       queries.within = [&](int which, const Vec3& p, double distance) {
         return solid(which).within(p, distance);
       };
-      const ExactPoints exact(cf, a, b);
+      const ExactPoints exact(cf, ea, eb);
       const Classification cls = classify(cf, ta, tb, op, type, exact, queries);
       timings_.classify = since(t);
       bool wantCorners = false;
@@ -169,13 +288,16 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     auto result = std::make_unique<Polyhedron>(std::move(rb.points), std::move(rb.offsets),
                                                std::move(rb.corners));
     CsgResultView view;
-    view.operands[0] = &a;
-    view.operands[1] = &b;
+    view.operands[0] = &ea;
+    view.operands[1] = &eb;
     view.result = result.get();
     view.origins = rb.origins;
     view.corners = rb.cornerSources;
     view.weights = rb.weights;
     for (CsgAttribute* attr : attributes_) attr->interpolate(view);
+    for (FaceOrigin& o : rb.origins) {
+      if (resolved[o.operand]) o.face = resolved[o.operand]->sourceFace[o.face];
+    }
     origins_ = std::move(rb.origins);
     timings_.hooks = since(t);
     timings_.total = std::chrono::duration<double>(Clock::now() - start).count();

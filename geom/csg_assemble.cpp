@@ -239,10 +239,10 @@ void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
 }
 
 // Makes the faces around the cut valid operand faces (see Snap, weldCoincident, zipSlivers,
-// judge) and drops the triangulation-only nodes that are left straight. Returns the sources of the faces that
-// are still not valid; it stops snapping early when one of them lies on a source face that is
-// not planar: merged into a polygon, its pieces are triangulated anew as an operand, off the
-// triangles of the cut by as much as the face bends, which no snapping mends.
+// judge) and drops the triangulation-only nodes that are left straight. Returns the sources of the
+// faces that are still not valid; it stops snapping early when one of them lies on a source face
+// that is not planar: merged into a polygon, its pieces are triangulated anew as an operand, off
+// the triangles of the cut by as much as the face bends, which no snapping mends.
 std::vector<FaceOrigin> snapAndCheck(const Corefinement& cf, const TriangulatedOperand* ops[2],
                                      const Grid& grid, Keys& keys, Pending& pending) {
   std::vector<std::uint8_t> only = triangulationOnlyNodes(cf, ops);

@@ -45,6 +45,8 @@ class CsgAttribute {
   virtual bool needsCorners() const = 0;
   // Stores values for the result's faces (called by geom::Csg after each computation).
   virtual void interpolate(const CsgResultView& view) = 0;
+  // Drops the values held for mesh's faces (for example a mesh that is about to be freed).
+  virtual void forget(const Polyhedron& mesh) = 0;
 };
 
 // One value per face. A result face takes its source face's value, if that has one.
@@ -75,7 +77,7 @@ class FaceAttr : public CsgAttribute {
     return t != nullptr && face < t->has.size() && t->has[face] ? t->values[face] : def;
   }
   // Drops the values of a mesh (for example a work body that is about to be freed).
-  void forget(const Polyhedron& mesh) { tables_.erase(mesh.id()); }
+  void forget(const Polyhedron& mesh) override { tables_.erase(mesh.id()); }
   void clear() { tables_.clear(); }
 
   bool needsCorners() const override { return false; }
@@ -142,7 +144,7 @@ class FaceVertexAttr : public CsgAttribute {
     const std::size_t i = index(mesh, face, corner);
     return i == kNone ? def : find(mesh.id())->values[i];
   }
-  void forget(const Polyhedron& mesh) { tables_.erase(mesh.id()); }
+  void forget(const Polyhedron& mesh) override { tables_.erase(mesh.id()); }
   void clear() { tables_.clear(); }
 
   bool needsCorners() const override { return true; }

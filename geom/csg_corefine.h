@@ -112,8 +112,15 @@ class SolidQuery {
   // other directions; throws geom::Error if every direction grazes.
   int winding(const Vec3& p, int skipIsland = -1) const;
 
- private:
+  // Winding number of the surface just in front of triangle (on the side its normal points
+  // to), at p, a point inside it away from its edges: rays leave p through that side, and the
+  // triangle itself is not counted. kOnSurface when p lies on another triangle too (two sheets
+  // on each other); throws geom::Error if every direction grazes.
+  int windingInFront(const Vec3& p, std::size_t triangle) const;
+
   struct Impl;
+
+ private:
   std::unique_ptr<Impl> impl_;
 };
 

@@ -200,15 +200,16 @@ TriangulatedOperand prepareOperand(const Polyhedron& mesh, const std::string& na
   return op;
 }
 
-void checkSolid(const TriangulatedOperand& op) {
-  if (op.empty()) return;
-  checkSelfIntersections(op);
+std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op) {
+  std::vector<std::uint8_t> drop(op.islandCount(), 0);
+  if (op.empty()) return drop;
   if (op.islandCount() == 1) {
     if (!(op.islandVolume[0] > 0)) fail(op.name, "is wound inwards (its volume is negative)");
-    return;
+    return drop;
   }
-  // Each island is inside as many others as its orientation requires: an outward island in
-  // none (counting inward islands as -1), an inward one in exactly one.
+  // Each island is inside as many others as its orientation allows for a boundary of the
+  // solid: an outward island in none (counting inward islands as -1), an inward one in exactly
+  // one. Deeper islands lie inside the solid anyway.
   const SolidQuery query(op.mesh->vertices(), op.tris, &op.triIsland, op.name);
   const std::vector<Vec3>& pts = op.mesh->vertices();
   std::vector<int> sample(op.islandCount(), -1);
@@ -220,15 +221,13 @@ void checkSolid(const TriangulatedOperand& op) {
     const Vec3 p = (pts[tri[0]] + pts[tri[1]] + pts[tri[2]]) * (1.0 / 3.0);
     const int w = query.winding(p, static_cast<int>(i));
     const bool outward = op.islandVolume[i] > 0;
-    if (outward && w != 0) {
-      fail(op.name, "does not bound a solid: island " + str(i) +
-                        " lies inside another island wound the same way");
-    }
-    if (!outward && w != 1) {
-      fail(op.name, "does not bound a solid: island " + str(i) +
+    if ((outward && w < 0) || (!outward && w < 1)) {
+      fail(op.name, "is wound inwards: island " + str(i) +
                         " is wound inwards but is not inside an outward island");
     }
+    drop[i] = outward ? w > 0 : w > 1;
   }
+  return drop;
 }
 
 }  // namespace geom::csg

@@ -37,9 +37,11 @@ struct TriangulatedOperand {
 // edges (with their count); a vertex where separate fans of faces meet.
 TriangulatedOperand prepareOperand(const Polyhedron& mesh, const std::string& name);
 
-// The geometric tests: throws geom::Error when two triangles of the operand intersect other
-// than in a shared edge or vertex, or when its islands do not bound a solid (an island wound
-// inwards that is not inside exactly one outward island, or an outward island inside another).
-void checkSolid(const TriangulatedOperand& op);
+// Which islands of op bound the solid it stands for (the points it winds around at least
+// once): an outward island inside another outward island, or an inward island inside more than
+// one, bounds nothing of it and is marked to drop (per island, 1: drop). Requires op without
+// self-intersection. Throws geom::Error("<name> ...") when op is wound inwards: a single island
+// of negative volume, or an inward island that is not inside an outward island.
+std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op);
 
 }  // namespace geom::csg

@@ -418,18 +418,19 @@ SolidQuery::SolidQuery(const std::vector<Vec3>& points, const std::vector<std::a
 
 SolidQuery::~SolidQuery() = default;
 
-int SolidQuery::winding(const Vec3& p, int skipIsland) const {
-  const Impl& im = *impl_;
-  if (im.tris->empty()) return 0;
+// Counts the signed crossings of rays from p, in the first direction that grazes nothing, over
+// the triangles skip does not exclude; only directions along which `toward` holds are tried.
+template <class Skip, class Toward>
+int castRays(const SolidQuery::Impl& im, const Vec3& p, Skip skip, Toward toward) {
   const Point a = pt(p);
   const double len = im.reach + length(p - im.centre);
   for (const auto& dir : kDirections) {
+    if (!toward(dir)) continue;
     const Point b(p.x + dir[0] * len, p.y + dir[1] * len, p.z + dir[2] * len);
     int wind = 0;
     bool grazed = false, onSurface = false;
     im.candidates(K::Segment_3(a, b), [&](std::size_t t) {
-      if (grazed || onSurface) return;
-      if (skipIsland >= 0 && im.island != nullptr && (*im.island)[t] == skipIsland) return;
+      if (grazed || onSurface || skip(t)) return;
       switch (crossing(a, b, im.corner(t, 0), im.corner(t, 1), im.corner(t, 2))) {
         case Crossing::OUT_OF:
           ++wind;
@@ -447,10 +448,34 @@ int SolidQuery::winding(const Vec3& p, int skipIsland) const {
           break;
       }
     });
-    if (onSurface) return kOnSurface;
+    if (onSurface) return SolidQuery::kOnSurface;
     if (!grazed) return wind;
   }
   throw Error(im.name + ": no ray from a test point avoids the edges and vertices of the mesh");
+}
+
+int SolidQuery::winding(const Vec3& p, int skipIsland) const {
+  const Impl& im = *impl_;
+  if (im.tris->empty()) return 0;
+  return castRays(
+      im, p,
+      [&](std::size_t t) {
+        return skipIsland >= 0 && im.island != nullptr && (*im.island)[t] == skipIsland;
+      },
+      [](const double*) { return true; });
+}
+
+int SolidQuery::windingInFront(const Vec3& p, std::size_t triangle) const {
+  const Impl& im = *impl_;
+  const auto& tri = (*im.tris)[triangle];
+  const std::vector<Vec3>& pts = *im.points;
+  const Vec3 n = cross(pts[tri[1]] - pts[tri[0]], pts[tri[2]] - pts[tri[0]]);
+  const double ln = length(n);
+  // Well into the front half: a ray almost in the triangle's plane would start on its far side
+  // for a p rounded off it.
+  return castRays(
+      im, p, [&](std::size_t t) { return t == triangle; },
+      [&](const double* d) { return d[0] * n.x + d[1] * n.y + d[2] * n.z > 0.2 * ln; });
 }
 
 bool SolidQuery::within(const Vec3& p, double distance) const {

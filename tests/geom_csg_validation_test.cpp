@@ -64,7 +64,6 @@ TEST(CsgValidation, RealBrokenMeshesAreRejectedWithTheirFault) {
   EXPECT_EQ(
       failure(ok, load("blobby-shuffled.off")).rfind("operand B is not consistently oriented", 0),
       0u);
-  EXPECT_EQ(failure(load("man.off"), ok).rfind("operand A self-intersects: faces ", 0), 0u);
 }
 
 TEST(CsgValidation, FaultsOfCoordinatesAndFaces) {
@@ -78,12 +77,12 @@ TEST(CsgValidation, FaultsOfCoordinatesAndFaces) {
             "operand A has a non-finite coordinate (vertex 3)");
 
   const std::vector<Vec3> tri{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {0, 0, 0}};
-  EXPECT_EQ(failure(fromFaces(tri, {{0, 1}}), ok),
-            "operand A has a face with fewer than three vertices (face 0)");
+  // What the intake mends: a polygon of two corners goes (and A is then empty), coincident
+  // corners in a row are one.
+  EXPECT_EQ(failure(fromFaces(tri, {{0, 1}}), ok), "");
   EXPECT_EQ(failure(fromFaces(tri, {{0, 1, 2}, {0, 1, 0, 2}}), ok),
             "operand A has a face that uses a vertex twice (face 1, vertex 0)");
-  EXPECT_EQ(failure(fromFaces(tri, {{0, 4, 1, 2}}), ok),
-            "operand A has a zero-length edge (face 0, vertices 0 and 4 coincide)");
+  EXPECT_EQ(failure(fromFaces(tri, {{0, 4, 1, 2}}), ok), "operand A is open: 3 boundary edges");
   EXPECT_EQ(failure(fromFaces(tri, {{0, 1, 3}}), ok), "operand A has a face of zero area (face 0)");
   const std::vector<Vec3> bow{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0, 1, 0}};
   EXPECT_EQ(failure(fromFaces(bow, {{0, 1, 2, 3}}), ok),
@@ -107,15 +106,8 @@ TEST(CsgValidation, FaultsOfTheSurface) {
   const Polyhedron inward = reversedFaces(cube({0, 0, 0}));
   EXPECT_EQ(failure(inward, ok), "operand A is wound inwards (its volume is negative)");
   EXPECT_EQ(
-      failure(ok, merged(cube({0, 0, 0}), cube({0, 0, 0}, 0.5))),
-      "operand B does not bound a solid: island 1 lies inside another island wound the same way");
-  EXPECT_EQ(
       failure(ok, merged(cube({0, 0, 0}), transformed(inward, rigid({0, 0, 1}, 0, {5, 0, 0})))),
-      "operand B does not bound a solid: island 1 is wound inwards but is not inside an outward "
-      "island");
-  EXPECT_EQ(failure(merged(cube({0, 0, 0}), cube({0.5, 0.5, 0.5})), ok)
-                .rfind("operand A self-intersects: faces ", 0),
-            0u);
+      "operand B is wound inwards: island 1 is wound inwards but is not inside an outward island");
   // A cavity (an inward island inside an outward one) is a solid, such as a result fed back.
   const Polyhedron hollow = merged(cube({0, 0, 0}), reversedFaces(cube({0, 0, 0}, 0.5)));
   Csg csg;

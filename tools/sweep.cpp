@@ -72,8 +72,8 @@ int main(int argc, char** argv) {
     const std::size_t nf = a.faceCount();
     if (nf > maxFaces) continue;
     if (!isClosedOutwardSolid(a)) {
-      std::printf("%-32s %7zu faces: not a closed outward mesh, skipped\n",
-                  path.filename().c_str(), nf);
+      std::printf("%-32s %7zu faces: not a closed outward mesh, skipped\n", path.filename().c_str(),
+                  nf);
       continue;
     }
     ++meshes;
@@ -107,8 +107,7 @@ int main(int argc, char** argv) {
       }
       std::fflush(stdout);
     }
-    const double sec =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double sec = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::printf("  (%.2f s)%s\n", sec, problems.c_str());
     std::fflush(stdout);
   }

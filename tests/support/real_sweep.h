@@ -124,7 +124,8 @@ inline SweepStep sweepStep(const HostMesh& a, const HostMesh& b, int function, b
   if (s.run.outcome != boolean::Outcome::Published) return s;
   const geom::Polyhedron p = polyhedronOf(s.run.result.points, s.run.result.description);
   s.closed = true;
-  for (std::size_t i = 0; i < p.manifoldCount(); ++i) s.closed = s.closed && p.manifold_is_closed()[i];
+  for (std::size_t i = 0; i < p.manifoldCount(); ++i)
+    s.closed = s.closed && p.manifold_is_closed()[i];
   if (p.faceCount() == 0) {
     s.verdict.problem.clear();  // the empty solid is a valid result
     s.again = runBoolean(s.run.result, knife, 2);

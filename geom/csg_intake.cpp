@@ -1,0 +1,153 @@
+#include "geom/csg_intake.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+#include "geom/csg_pending.h"
+#include "geom/predicates.h"
+
+namespace geom::csg {
+
+namespace {
+
+using Face = std::vector<int>;
+
+// Vertices at one position that a face joins by an edge (a zero-length edge), mapped to the
+// lowest index among those so joined; empty when there are none. Coincident vertices that no
+// edge joins stay apart: there the surface touches itself, and welding them would pinch it.
+std::vector<int> zeroLengthEdges(const Polyhedron& mesh) {
+  const std::vector<Vec3>& pts = mesh.vertices();
+  std::vector<int> to;
+  auto find = [&](int v) {
+    while (to[v] != v) v = to[v] = to[to[v]];
+    return v;
+  };
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const auto c = mesh.face(f);
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      const int u = c[i], v = c[(i + 1) % c.size()];
+      if (u == v || pts[u] != pts[v]) continue;
+      if (to.empty()) {
+        to.resize(pts.size());
+        for (std::size_t k = 0; k < pts.size(); ++k) to[k] = static_cast<int>(k);
+      }
+      const int ru = find(u), rv = find(v);
+      if (ru != rv) to[std::max(ru, rv)] = std::min(ru, rv);
+    }
+  }
+  for (std::size_t k = 0; k < to.size(); ++k) to[k] = find(static_cast<int>(k));
+  return to;
+}
+
+// Repeated corners in a row go (a closed walk: the last and the first count as a row too).
+void dropRepeats(Face& f) {
+  std::size_t n = 0;
+  for (int v : f) {
+    if (n == 0 || f[n - 1] != v) f[n++] = v;
+  }
+  while (n > 1 && f[n - 1] == f[0]) --n;
+  f.resize(n);
+}
+
+bool flat(const std::vector<Vec3>& pts, const Face& f) {
+  for (std::size_t i = 2; i < f.size(); ++i) {
+    if (!collinear(pts[f[0]], pts[f[1]], pts[f[i]])) return false;
+  }
+  return true;
+}
+
+// Position of each corner of a face without area along its line, for finding its longest edge.
+double along(const std::vector<Vec3>& pts, const Face& f, int v) {
+  Vec3 d = pts[f[1]] - pts[f[0]];
+  for (std::size_t i = 2; i < f.size() && dot(d, d) == 0; ++i) d = pts[f[i]] - pts[f[0]];
+  return dot(pts[v] - pts[f[0]], d);
+}
+
+}  // namespace
+
+std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh) {
+  const std::vector<Vec3>& pts = mesh.vertices();
+  const std::vector<int> to = zeroLengthEdges(mesh);
+  std::vector<Face> faces(mesh.faceCount());
+  bool changed = false;
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const auto idx = mesh.face(f);
+    faces[f].assign(idx.begin(), idx.end());
+    if (!to.empty()) {
+      for (int& v : faces[f]) v = to[v];
+    }
+    const std::size_t before = faces[f].size();
+    dropRepeats(faces[f]);
+    changed = changed || faces[f].size() != before;
+  }
+  // Faces without area: each hands its corners between the ends of its longest edge to the face
+  // across that edge, and goes.
+  std::vector<std::uint8_t> gone(faces.size(), 0);
+  bool flatFaces = false;
+  for (std::size_t f = 0; f < faces.size(); ++f) {
+    if (faces[f].size() < 3) {
+      gone[f] = 1;
+      changed = true;
+    } else if (flat(pts, faces[f])) {
+      flatFaces = true;
+    }
+  }
+  if (!changed && !flatFaces && to.empty()) return std::nullopt;
+  if (flatFaces) {
+    std::unordered_map<std::uint64_t, std::uint32_t> edgeFace;  // directed edge -> face
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+      if (gone[f]) continue;
+      const Face& c = faces[f];
+      for (std::size_t i = 0; i < c.size(); ++i) {
+        edgeFace[directedKey(c[i], c[(i + 1) % c.size()])] = static_cast<std::uint32_t>(f);
+      }
+    }
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+      if (gone[f] || faces[f].size() < 3 || !flat(pts, faces[f])) continue;
+      Face& c = faces[f];
+      const std::size_t n = c.size();
+      // The longest edge runs between the corners furthest apart; every other corner lies on the
+      // way back, in order.
+      std::size_t lo = 0, hi = 0;
+      for (std::size_t i = 1; i < n; ++i) {
+        if (along(pts, c, c[i]) < along(pts, c, c[lo])) lo = i;
+        if (along(pts, c, c[i]) > along(pts, c, c[hi])) hi = i;
+      }
+      if ((lo + 1) % n != hi && (hi + 1) % n != lo) continue;  // folded more than once
+      const std::size_t u = (lo + 1) % n == hi ? lo : hi;      // the long edge u -> u+1
+      const int from = c[u], toV = c[(u + 1) % n];
+      const auto across = edgeFace.find(directedKey(toV, from));
+      if (across == edgeFace.end() || across->second == f) continue;
+      Face path;  // from toV around to from, excluding both
+      for (std::size_t k = 2; k < n; ++k) path.push_back(c[(u + k) % n]);
+      Face& g = faces[across->second];
+      const auto at = std::find(g.begin(), g.end(), toV);
+      if (at == g.end()) continue;
+      g.insert(at + 1, path.begin(), path.end());
+      const Face& ng = g;
+      for (std::size_t i = 0; i < ng.size(); ++i) {
+        edgeFace[directedKey(ng[i], ng[(i + 1) % ng.size()])] = across->second;
+      }
+      gone[f] = 1;
+      changed = true;
+    }
+  }
+  if (!changed && to.empty()) return std::nullopt;
+  ResolvedOperand r;
+  std::vector<std::uint32_t> offsets{0};
+  std::vector<int> corners;
+  for (std::size_t f = 0; f < faces.size(); ++f) {
+    if (gone[f]) continue;
+    corners.insert(corners.end(), faces[f].begin(), faces[f].end());
+    offsets.push_back(static_cast<std::uint32_t>(corners.size()));
+    r.sourceFace.push_back(static_cast<std::uint32_t>(f));
+  }
+  r.mesh = Polyhedron(pts, std::move(offsets), std::move(corners));
+  return r;
+}
+
+}  // namespace geom::csg

@@ -1,0 +1,25 @@
+// Tolerant intake of a Boolean operand: the small defects of real meshes mended before the
+// operand is checked.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "geom/csg_resolve.h"
+#include "geom/polyhedron.h"
+
+namespace geom::csg {
+
+// Mends what needs no judgement about the solid: vertices at exactly one position that an edge
+// joins (a zero-length edge) are welded into one (the lowest index; coincident vertices that no
+// edge joins are where the surface touches itself, and stay), a face then loses repeated
+// corners in a row and goes when fewer than three are left, and a face whose corners all lie on one
+// line (no area) goes, its corners between the ends of its longest edge passed on to the face
+// across that edge, so that the surface stays closed. Faces keep their order and winding.
+//
+// Returns nothing when the mesh has none of these defects (it is used as it is), else the mended
+// mesh with each face's source face in mesh. Whatever the mending cannot do (a face that still
+// has no area, an edge left without its pair) is left for the operand checks to name.
+std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh);
+
+}  // namespace geom::csg

@@ -1,0 +1,34 @@
+// Operands that cross themselves, replaced by the surface of the solid they stand for.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geom/csg_grid.h"
+#include "geom/csg_operand.h"
+#include "geom/polyhedron.h"
+
+namespace geom::csg {
+
+// A closed operand's surface without self-intersection, made of triangles of its faces.
+struct ResolvedOperand {
+  Polyhedron mesh;                        // triangles; the operand's used vertices come first
+  std::vector<std::uint32_t> sourceFace;  // per triangle: the operand face it lies in
+};
+
+// Whether two triangles of op meet other than in a shared edge or vertex (the test
+// checkSelfIntersections makes, as a verdict instead of a throw).
+bool selfIntersects(const TriangulatedOperand& op);
+
+// The surface of the region op winds around at least once: op's triangles are cut along the
+// curves where they cross one another (CGAL's autorefinement), and of the patches between those
+// curves the ones with winding number 0 just in front are kept (the others lie inside the
+// solid, or bound a pocket wound the wrong way), welded along the curves. Every vertex is put
+// on grid. Requires op closed, manifold and
+// consistently oriented (prepareOperand's checks). Throws geom::Error("<name> self-intersects
+// ...") when the crossings cannot be resolved into a closed manifold surface (sheets on each
+// other, surfaces that would only touch), or when the resolved surface, on the grid, still
+// crosses itself.
+ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid);
+
+}  // namespace geom::csg
