@@ -4,7 +4,8 @@ if(EXISTS ${TSL_CGAL_DEMO_ARCHIVE})
   file(ARCHIVE_EXTRACT INPUT ${TSL_CGAL_DEMO_ARCHIVE} DESTINATION ${TSL_CSG_MESH_DIR}
     PATTERNS data/meshes/bunny00.off data/meshes/armadillo.off data/meshes/bear.off
              data/meshes/double-torus-example.off data/meshes/elephant-with-holes.off
-             data/meshes/man.off data/meshes/blobby-shuffled.off)
+             data/meshes/man.off data/meshes/blobby-shuffled.off
+             data/meshes/bull.off data/meshes/elk.off data/meshes/cow.off)
 endif()
 
 add_executable(csg_tests
@@ -16,6 +17,7 @@ add_executable(csg_tests
   geom_csg_degenerate_test.cpp
   geom_csg_chain_test.cpp
   geom_convex_hull_test.cpp
+  geom_csg_intake_test.cpp
 )
 target_include_directories(csg_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
 target_link_libraries(csg_tests PRIVATE tsl_geom tsl_meshfiles GTest::gtest_main)

@@ -1,0 +1,76 @@
+// Every closed, outward mesh of libcgal-demo's data under a size limit, combined with a copy of
+// itself turned by 0.5 rad about z and moved by (0.3, 0.2, 0.1) of its half size, by union,
+// intersection and A minus B through the Boolean node's logic: a result each time (no
+// pass-through), every island closed, no self-intersection by CGAL's own test on what is
+// published (float, CGAL's triangulation), and accepted again as operand A of a further cut.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/real_sweep.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TSL_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TSL_UNDER_ASAN 1
+#endif
+#endif
+
+namespace {
+
+using namespace tsl::test;
+
+#ifdef TSL_UNDER_ASAN
+constexpr std::size_t kMaxFaces = 2000;  // ten times slower: the small ones only
+#else
+constexpr std::size_t kMaxFaces = 20000;
+#endif
+
+std::vector<std::string> sweepMeshes() {
+  std::vector<std::string> names;
+  const std::filesystem::path dir = std::string(TSL_SWEEP_MESH_DIR);
+  if (!std::filesystem::is_directory(dir)) return names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    if (e.path().extension() == ".off") names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class BooleanSweep : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(BooleanSweep, ResultsAreValidInFloatAndAcceptedAgain) {
+  HostMesh a;
+  try {
+    a = hostMeshFromFile(std::string(TSL_SWEEP_MESH_DIR) + "/" + GetParam());
+  } catch (const std::exception&) {
+    GTEST_SKIP() << "not a mesh the readers take";
+  }
+  if (a.faceCount() > kMaxFaces) GTEST_SKIP() << a.faceCount() << " faces";
+  if (!isClosedOutwardSolid(a)) GTEST_SKIP() << "not a closed, outward mesh";
+  const double move[3] = {0.3, 0.2, 0.1}, knifeMove[3] = {-0.2, 0.25, -0.15};
+  const HostMesh b = placedCopy(a, 0.5, move);
+  const HostMesh knife = placedCopy(a, -0.3, knifeMove);
+  for (int function : {0, 1, 2}) {
+    SCOPED_TRACE("function " + std::to_string(function));
+    const SweepStep s = sweepStep(a, b, function, false, knife);
+    EXPECT_TRUE(s.good()) << s.problem();
+  }
+}
+
+std::string nameOf(const ::testing::TestParamInfo<std::string>& info) {
+  std::string n = info.param.substr(0, info.param.rfind('.'));
+  for (char& c : n) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return n;
+}
+
+INSTANTIATE_TEST_SUITE_P(DemoMeshes, BooleanSweep, ::testing::ValuesIn(sweepMeshes()), nameOf);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(BooleanSweep);
+
+}  // namespace

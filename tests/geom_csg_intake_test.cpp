@@ -1,0 +1,166 @@
+// Operands as real meshes bring them: crossing themselves, with islands inside the solid, with
+// zero-length edges and faces without area. The engine computes with the solid each stands
+// for, carries identifiers and UVW from the faces as given, and tells provenance in their terms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "geom/csg.h"
+#include "geom/csg_attributes.h"
+#include "geom/error.h"
+#include "geom/mesh_files.h"
+#include "support/csg_meshes.h"
+
+namespace {
+
+using geom::Csg;
+using geom::Polyhedron;
+using geom::Vec3;
+using namespace tsl::csgtest;
+
+Polyhedron load(const std::string& name) {
+  const geom::MeshFile f = geom::readMeshFile(std::string(TSL_CSG_MESH_DIR) + "/" + name);
+  return fromFaces(f.points, f.polygons);
+}
+
+std::unique_ptr<Polyhedron> run(const Polyhedron& a, const Polyhedron& b, Csg::OP op) {
+  Csg csg;
+  return csg.compute(a, b, op, Csg::CLASSIFY_EDGE);
+}
+
+// The solid a mesh stands for, as the engine resolves it: its union with nothing.
+std::unique_ptr<Polyhedron> resolved(const Polyhedron& m) {
+  return run(m, Polyhedron(), Csg::UNION);
+}
+
+TEST(CsgIntake, ACrossingMeshIsTheUnionOfItsParts) {
+  const Polyhedron two = merged(cube({0, 0, 0}), cube({0.5, 0.5, 0.5}));
+  const auto solid = resolved(two);
+  EXPECT_TRUE(allClosed(*solid));
+  EXPECT_NEAR(volume(*solid), 16 - 1.5 * 1.5 * 1.5, 1e-12);
+  // Cut by a box through both parts: the same as cutting the union made first.
+  const Polyhedron knife = box({-2, -2, 0.25}, {2, 2, 0.75});
+  for (Csg::OP op : {Csg::UNION, Csg::INTERSECTION, Csg::A_MINUS_B, Csg::B_MINUS_A}) {
+    SCOPED_TRACE(op);
+    const auto direct = run(two, knife, op);
+    const auto viaSolid = run(*solid, knife, op);
+    EXPECT_TRUE(allClosed(*direct));
+    EXPECT_NEAR(volume(*direct), volume(*viaSolid), 1e-12);
+  }
+  // As operand B too.
+  EXPECT_NEAR(volume(*run(knife, two, Csg::A_MINUS_B)), volume(*run(knife, *solid, Csg::A_MINUS_B)),
+              1e-12);
+}
+
+TEST(CsgIntake, IslandsInsideTheSolidGo) {
+  // A cube inside a cube, wound the same way, and a cavity inside both: the outer cube holds it
+  // all, the cavity is inside the inner one too, so only the outer cube bounds the solid.
+  const Polyhedron nested =
+      merged(merged(cube({0, 0, 0}, 2), cube({0, 0, 0})), reversedFaces(cube({0, 0, 0}, 0.5)));
+  const auto solid = resolved(nested);
+  EXPECT_EQ(solid->faceCount(), 6u);
+  EXPECT_NEAR(volume(*solid), 64, 1e-12);
+}
+
+TEST(CsgIntake, ZeroLengthEdgesAndFacesWithoutAreaAreMended) {
+  // The cube's first face split at the midpoint m of one edge, and the sliver (m, 0, 2) with its
+  // three corners on one line closing the gap; and a second copy of corner 0 joined to it by an
+  // edge of length zero.
+  const Polyhedron c = cube({0, 0, 0});
+  std::vector<Vec3> pts = c.vertices();
+  std::vector<std::vector<int>> faces;
+  for (std::size_t f = 0; f < c.faceCount(); ++f)
+    faces.emplace_back(c.face(f).begin(), c.face(f).end());
+  const int a0 = faces[0][0], a1 = faces[0][1];
+  pts.push_back((pts[a0] + pts[a1]) * 0.5);  // m
+  const int m = static_cast<int>(pts.size()) - 1;
+  faces[0].insert(faces[0].begin() + 1, m);
+  faces.push_back({m, a0, a1});
+  pts.push_back(pts[a0]);  // a copy of corner a0
+  faces[0].insert(faces[0].begin() + 1, static_cast<int>(pts.size()) - 1);
+  const Polyhedron mended = fromFaces(pts, faces);
+  const auto r = run(mended, cube({1, 1, 1}), Csg::UNION);
+  EXPECT_TRUE(allClosed(*r));
+  EXPECT_NEAR(volume(*r), 15, 1e-12);
+}
+
+struct Uvw {
+  double u = 0, v = 0, w = 0;
+  friend Uvw operator*(const Uvw& a, double s) { return {a.u * s, a.v * s, a.w * s}; }
+  friend Uvw operator+(const Uvw& a, const Uvw& b) { return {a.u + b.u, a.v + b.v, a.w + b.w}; }
+};
+
+// A corner's UVW is its position (a linear function, which interpolation reproduces), and each
+// face's identifier its index: through resolution both must still hold on the result.
+TEST(CsgIntake, ValuesAndProvenanceFollowAResolvedOperand) {
+  const Polyhedron two = merged(cube({0, 0, 0}), cube({0.5, 0.5, 0.5}));
+  const Polyhedron knife = box({-2, -2, 0.25}, {2, 2, 0.75});
+  geom::FaceAttr<int> ids;
+  geom::FaceVertexAttr<Uvw> uvw;
+  for (const Polyhedron* m : {&two, &knife}) {
+    for (std::size_t f = 0; f < m->faceCount(); ++f) {
+      ids.setAttribute(*m, f, static_cast<int>(f) + (m == &two ? 0 : 1000));
+      for (std::size_t k = 0; k < m->face(f).size(); ++k) {
+        const Vec3& p = m->vertices()[m->face(f)[k]];
+        uvw.setAttribute(*m, f, k, {p.x, p.y, p.z});
+      }
+    }
+  }
+  Csg csg;
+  csg.attach(ids);
+  csg.attach(uvw);
+  const auto r = csg.compute(two, knife, Csg::A_MINUS_B, Csg::CLASSIFY_EDGE);
+  ASSERT_EQ(csg.origins().size(), r->faceCount());
+  for (std::size_t f = 0; f < r->faceCount(); ++f) {
+    const geom::FaceOrigin& o = csg.origins()[f];
+    const Polyhedron& src = o.operand == 0 ? two : knife;
+    ASSERT_LT(o.face, src.faceCount());
+    EXPECT_EQ(ids.getAttribute(*r, f, -1), static_cast<int>(o.face) + (o.operand == 0 ? 0 : 1000));
+    for (std::size_t k = 0; k < r->face(f).size(); ++k) {
+      const Vec3& p = r->vertices()[r->face(f)[k]];
+      const Uvw t = uvw.getAttribute(*r, f, k);
+      EXPECT_NEAR(t.u, p.x, 1e-9);
+      EXPECT_NEAR(t.v, p.y, 1e-9);
+      EXPECT_NEAR(t.w, p.z, 1e-9);
+    }
+  }
+}
+
+// Real meshes with small self-intersections: a result, closed, and the same as cutting the
+// solid resolved first.
+TEST(CsgIntake, RealSelfIntersectingMeshes) {
+  for (const char* name : {"man.off", "bull.off", "elk.off", "cow.off"}) {
+    SCOPED_TRACE(name);
+    const Polyhedron m = load(name);
+    const geom::AABB bb = m.aabb();
+    const Polyhedron knife =
+        box(bb.pos - bb.extent * 0.5, bb.pos + Vec3{bb.extent.x, bb.extent.y, bb.extent.z * 0.25});
+    std::unique_ptr<Polyhedron> solid;
+    ASSERT_NO_THROW(solid = resolved(m));
+    EXPECT_TRUE(allClosed(*solid));
+    std::unique_ptr<Polyhedron> direct;
+    ASSERT_NO_THROW(direct = run(m, knife, Csg::A_MINUS_B));
+    EXPECT_TRUE(allClosed(*direct));
+    const auto viaSolid = run(*solid, knife, Csg::A_MINUS_B);
+    EXPECT_NEAR(volume(*direct), volume(*viaSolid), 1e-9 * std::fabs(volume(*viaSolid)));
+  }
+}
+
+TEST(CsgIntake, WhatIsNotASolidIsStillRefused) {
+  const Polyhedron ok = cube({0, 0, 0});
+  auto failure = [&](const Polyhedron& a) -> std::string {
+    try {
+      run(a, ok, Csg::UNION);
+    } catch (const geom::Error& e) {
+      return e.what();
+    }
+    return "";
+  };
+  EXPECT_EQ(failure(reversedFaces(cube({0, 0, 0}))),
+            "operand A is wound inwards (its volume is negative)");
+  EXPECT_EQ(failure(load("elephant-with-holes.off")), "operand A is open: 1353 boundary edges");
+}
+
+}  // namespace
