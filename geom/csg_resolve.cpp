@@ -195,8 +195,8 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   }
 
   // Patches: triangles joined across edges that are not on a crossing. Along a patch nothing
-  // passes through the surface, so the winding number in front of it is the same throughout;
-  // the patch bounds the solid (winding number at least one) when that number is 0.
+  // crosses the surface, so the winding number in front of it is mostly the same throughout; a
+  // triangle bounds the solid (winding number at least one) when that number is 0.
   std::vector<int> patch(tris.size(), -1);
   std::vector<std::size_t> best;  // per patch: its largest triangle, where the test is made
   std::vector<double> bestArea;
@@ -225,16 +225,30 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
       }
     }
   }
+  // Where sheets only touch, autorefinement marks no curve, and a patch can run on through
+  // such a place while the winding number in front of it changes there: small patches (where
+  // such places are) and patches whose samples disagree are decided triangle by triangle.
   const SolidQuery query(points, tris, nullptr, op.name);
-  std::vector<std::uint8_t> keepPatch(best.size(), 0);
-  for (std::size_t id = 0; id < best.size(); ++id) {
-    const auto& tri = tris[best[id]];
+  auto inFront = [&](std::size_t t) {
+    const auto& tri = tris[t];
     const Vec3 c = (points[tri[0]] + points[tri[1]] + points[tri[2]]) * (1.0 / 3.0);
-    const int w = query.windingInFront(c, best[id]);
+    const int w = query.windingInFront(c, t);
     if (w == SolidQuery::kOnSurface) {
       throw Error(op.name + " self-intersects where two of its sheets lie on each other");
     }
-    keepPatch[id] = w == 0;
+    return w;
+  };
+  std::vector<std::vector<std::size_t>> members(best.size());
+  for (std::size_t t = 0; t < tris.size(); ++t) members[patch[t]].push_back(t);
+  std::vector<std::uint8_t> keep(tris.size(), 0);
+  constexpr std::size_t kSmall = 2000, kSamples = 8;
+  for (std::size_t id = 0; id < best.size(); ++id) {
+    const std::vector<std::size_t>& in = members[id];
+    bool one = in.size() > kSmall;
+    const int w = inFront(best[id]);
+    for (std::size_t k = 1; k <= kSamples && one; ++k)
+      one = inFront(in[k * in.size() / (kSamples + 1)]) == w;
+    for (const std::size_t t : in) keep[t] = (one ? w : inFront(t)) == 0;
   }
 
   // The kept triangles. Where a kept triangle's neighbour across an edge went, the surface goes
@@ -248,7 +262,7 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   };
   auto keptTri = [&](FI f) {
     const int t = triOf[f];
-    return t >= 0 && keepPatch[patch[t]] != 0;
+    return t >= 0 && keep[t] != 0;
   };
   using Key = std::array<double, 6>;
   auto keyOf = [&](int u, int v) {
@@ -258,7 +272,7 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   };
   std::map<Key, std::vector<std::pair<int, int>>> open;  // (from, to) by their positions
   for (std::size_t t = 0; t < tris.size(); ++t) {
-    if (!keepPatch[patch[t]]) continue;
+    if (!keep[t]) continue;
     for (const auto h : CGAL::halfedges_around_face(m.halfedge(faceOf[t]), m)) {
       const auto o = m.opposite(h);
       if (!m.is_border(o) && keptTri(m.face(o))) continue;
@@ -286,7 +300,7 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   std::vector<std::uint32_t> offsets{0};
   std::vector<int> corners;
   for (std::size_t t = 0; t < tris.size(); ++t) {
-    if (!keepPatch[patch[t]]) continue;
+    if (!keep[t]) continue;
     for (int v : tris[t]) {
       const int root = find(v);
       if (number[root] < 0) {
