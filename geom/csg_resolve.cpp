@@ -37,8 +37,7 @@ struct Sources {
 };
 // Gives each fan of triangles around a vertex its own vertex: where the solid touches itself
 // at a point, its surface passes through that point more than once.
-void splitPinches(const std::vector<std::uint32_t>& offsets, std::vector<int>& corners,
-                  std::vector<Vec3>& points) {
+void splitPinches(std::vector<int>& corners, std::vector<Vec3>& points) {
   const std::size_t nc = corners.size();
   std::unordered_map<std::uint64_t, std::uint32_t> edgeCorner;  // directed edge -> its corner
   std::unordered_map<std::uint64_t, int> uses;
@@ -77,15 +76,16 @@ void splitPinches(const std::vector<std::uint32_t>& offsets, std::vector<int>& c
     if (fresh) points.push_back(points[v]);
     corners[c] = it->second;
   }
-  (void)offsets;
 }
 
 // Where distinct vertices of a resolved surface sit at one position (sheets that touch at a
-// point or along a curve, which the solid does there), all but the first are moved one grid
-// step into their own solid, against the normal of their faces, so that the sheets are apart
-// on the grid.
-void separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offsets,
-                      const std::vector<int>& corners, std::vector<Vec3>& points) {
+// point or along a curve, which the solid does there), all but the first are moved into their
+// own solid, so that the sheets are apart on the grid: `toward` 0 moves them toward the middle of
+// their ring of neighbours (a fan that meets another at its tip pulls back from it), 1 against
+// the normal of their faces; by `steps` grid steps. Returns the vertices moved.
+std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offsets,
+                                  const std::vector<int>& corners, int toward, double steps,
+                                  std::vector<Vec3>& points) {
   std::map<std::array<double, 3>, int> first;
   std::vector<int> moving;
   for (std::size_t v = 0; v < points.size(); ++v) {
@@ -94,19 +94,25 @@ void separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offset
       moving.push_back(static_cast<int>(v));
     }
   }
-  if (moving.empty()) return;
-  std::vector<Vec3> normal(points.size());
+  if (moving.empty()) return moving;
+  std::vector<Vec3> dir(points.size());
   for (std::size_t f = 0; f + 1 < offsets.size(); ++f) {
-    const int a = corners[offsets[f]], b = corners[offsets[f] + 1], c = corners[offsets[f] + 2];
-    const Vec3 n = cross(points[b] - points[a], points[c] - points[a]);
-    for (int v : {a, b, c}) normal[v] = normal[v] + n;
+    const int c[3] = {corners[offsets[f]], corners[offsets[f] + 1], corners[offsets[f] + 2]};
+    const Vec3 n = cross(points[c[1]] - points[c[0]], points[c[2]] - points[c[0]]);
+    for (int k = 0; k < 3; ++k) {
+      const int v = c[k];
+      dir[v] =
+          dir[v] + (toward == 0 ? points[c[(k + 1) % 3]] + points[c[(k + 2) % 3]] - points[v] * 2.0
+                                : n * -1.0);
+    }
   }
   for (int v : moving) {
-    const double ln = length(normal[v]);
+    const double ln = length(dir[v]);
     if (!(ln > 0)) continue;
     const double step = std::max(grid.spacing(points[v]), 1e-15 * length(points[v]));
-    points[v] = grid.round(points[v] - normal[v] * (1.5 * step / ln));
+    points[v] = grid.round(points[v] + dir[v] * (steps * step / ln));
   }
+  return moving;
 }
 
 struct Visitor : PMP::Corefinement::Default_visitor<Mesh> {
@@ -312,9 +318,22 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     offsets.push_back(static_cast<std::uint32_t>(corners.size()));
     r.sourceFace.push_back(static_cast<std::uint32_t>(sources.face[faceOf[t]]));
   }
-  splitPinches(offsets, corners, kept);
-  separateTouching(grid, offsets, corners, kept);
-  r.mesh = Polyhedron(std::move(kept), std::move(offsets), std::move(corners));
+  splitPinches(corners, kept);
+  // Touching sheets set apart; where the first way of doing it makes them cross, the others.
+  const std::vector<Vec3> placed = kept;
+  for (int attempt = 0;; ++attempt) {
+    const int toward = attempt % 2;
+    const double steps = 1.5 * (1 << (attempt / 2));
+    kept = placed;
+    const bool moved = !separateTouching(grid, offsets, corners, toward, steps, kept).empty();
+    r.mesh = Polyhedron(kept, offsets, corners);
+    if (!moved || attempt == 5) break;
+    try {
+      if (!selfIntersects(prepareOperand(r.mesh, op.name))) break;
+    } catch (const Error&) {
+      // named below, after the last attempt
+    }
+  }
 
   // Where the crossings' vertices moved onto the grid, the surface must still be one.
   TriangulatedOperand check;
