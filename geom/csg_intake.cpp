@@ -71,6 +71,10 @@ double along(const std::vector<Vec3>& pts, const Face& f, int v) {
 
 std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh) {
   const std::vector<Vec3>& pts = mesh.vertices();
+  // Predicates on a coordinate that is not finite mean nothing; the operand checks name it.
+  for (const Vec3& p : pts) {
+    if (!isFinite(p)) return std::nullopt;
+  }
   const std::vector<int> to = zeroLengthEdges(mesh);
   std::vector<Face> faces(mesh.faceCount());
   bool changed = false;

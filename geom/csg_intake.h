@@ -17,7 +17,8 @@ namespace geom::csg {
 // line (no area) goes, its corners between the ends of its longest edge passed on to the face
 // across that edge, so that the surface stays closed. Faces keep their order and winding.
 //
-// Returns nothing when the mesh has none of these defects (it is used as it is), else the mended
+// Returns nothing when the mesh has none of these defects or a coordinate that is not finite
+// (it is used as it is, and checked), else the mended
 // mesh with each face's source face in mesh. Whatever the mending cannot do (a face that still
 // has no area, an edge left without its pair) is left for the operand checks to name.
 std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh);

@@ -170,8 +170,9 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& e) {
-    throw Error(op.name +
-                " self-intersects, and cutting it along its crossings failed: " + e.what());
+    std::string why = e.what();  // CGAL's own messages run over several lines
+    std::replace(why.begin(), why.end(), '\n', ' ');
+    throw Error(op.name + " self-intersects, and cutting it along its crossings failed: " + why);
   }
 
   // The refined surface as triangles over its vertices.
