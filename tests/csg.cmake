@@ -20,6 +20,6 @@ add_executable(csg_tests
   geom_csg_intake_test.cpp
 )
 target_include_directories(csg_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
-target_link_libraries(csg_tests PRIVATE tsl_geom tsl_meshfiles GTest::gtest_main)
+target_link_libraries(csg_tests PRIVATE tsl_geom tsl_meshfiles tsl_solidcheck GTest::gtest_main)
 target_compile_definitions(csg_tests PRIVATE TSL_CSG_MESH_DIR="${TSL_CSG_MESH_DIR}/data/meshes")
 gtest_discover_tests(csg_tests TEST_PREFIX csg. DISCOVERY_TIMEOUT 60)
