@@ -1,27 +1,17 @@
-// CGAL corefinement of two triangulated operands. This is one of the two translation units of
+// CGAL corefinement of two triangulated operands. This is one of the few translation units of
 // the kernel that include CGAL; everything it hands back is plain arrays.
 #include "geom/csg_corefine.h"
 
-#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#include <CGAL/Polygon_mesh_processing/corefinement.h>
-#include <CGAL/Surface_mesh.h>
-
 #include <string>
 
+#include "geom/csg_cgal_mesh.h"
 #include "geom/error.h"
 
 namespace geom::csg {
 
 namespace {
 
-using K = CGAL::Exact_predicates_inexact_constructions_kernel;
-using Point = K::Point_3;
-using Mesh = CGAL::Surface_mesh<Point>;
-using VI = Mesh::Vertex_index;
-using HI = Mesh::Halfedge_index;
-using FI = Mesh::Face_index;
-using EI = Mesh::Edge_index;
-namespace PMP = CGAL::Polygon_mesh_processing;
+using namespace cgal;
 
 // Per-mesh bookkeeping that the corefinement visitor keeps up to date.
 struct Track {

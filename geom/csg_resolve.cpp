@@ -2,10 +2,6 @@
 // corefinement headers cost to compile.
 #include "geom/csg_resolve.h"
 
-#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#include <CGAL/Polygon_mesh_processing/corefinement.h>
-#include <CGAL/Surface_mesh.h>
-
 #include <algorithm>
 #include <array>
 #include <exception>
@@ -13,6 +9,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "geom/csg_cgal_mesh.h"
 #include "geom/csg_corefine.h"
 #include "geom/csg_pending.h"
 #include "geom/error.h"
@@ -21,13 +18,7 @@ namespace geom::csg {
 
 namespace {
 
-using K = CGAL::Exact_predicates_inexact_constructions_kernel;
-using Point = K::Point_3;
-using Mesh = CGAL::Surface_mesh<Point>;
-using VI = Mesh::Vertex_index;
-using FI = Mesh::Face_index;
-using EI = Mesh::Edge_index;
-namespace PMP = CGAL::Polygon_mesh_processing;
+using namespace cgal;
 
 // Keeps each face's source face through the re-triangulation of the faces that are cut. CGAL
 // copies the visitor, so the state lives outside it.
@@ -320,32 +311,30 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     r.sourceFace.push_back(static_cast<std::uint32_t>(sources.face[faceOf[t]]));
   }
   splitPinches(corners, kept);
-  // Touching sheets set apart; where the first way of doing it makes them cross, the others.
+  // Where the crossings' vertices moved onto the grid, the surface must still be one; touching
+  // sheets are set apart, and where the first way of doing it makes them cross, the others.
+  auto fault = [&]() -> std::string {
+    try {
+      if (selfIntersects(prepareOperand(r.mesh, op.name))) {
+        return op.name + " self-intersects, and its resolved surface still does once rounded";
+      }
+    } catch (const Error& e) {
+      return std::string(e.what()) + " once its self-intersections are resolved";
+    }
+    return {};
+  };
   const std::vector<Vec3> placed = kept;
+  std::string problem;
   for (int attempt = 0;; ++attempt) {
     const int toward = attempt % 2;
     const double steps = 1.5 * (1 << (attempt / 2));
     kept = placed;
     const bool moved = !separateTouching(grid, offsets, corners, toward, steps, kept).empty();
     r.mesh = Polyhedron(kept, offsets, corners);
-    if (!moved || attempt == 5) break;
-    try {
-      if (!selfIntersects(prepareOperand(r.mesh, op.name))) break;
-    } catch (const Error&) {
-      // named below, after the last attempt
-    }
+    problem = fault();
+    if (problem.empty() || !moved || attempt == 5) break;
   }
-
-  // Where the crossings' vertices moved onto the grid, the surface must still be one.
-  TriangulatedOperand check;
-  try {
-    check = prepareOperand(r.mesh, op.name);
-  } catch (const Error& e) {
-    throw Error(std::string(e.what()) + " once its self-intersections are resolved");
-  }
-  if (selfIntersects(check)) {
-    throw Error(op.name + " self-intersects, and its resolved surface still does once rounded");
-  }
+  if (!problem.empty()) throw Error(problem);
   return r;
 }
 

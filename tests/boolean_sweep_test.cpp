@@ -11,14 +11,7 @@
 #include <vector>
 
 #include "support/real_sweep.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TSL_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TSL_UNDER_ASAN 1
-#endif
-#endif
+#include "support/sanitizer.h"
 
 namespace {
 

@@ -12,9 +12,8 @@
 #include "geom/csg_attributes.h"
 #include "geom/csg_grid.h"
 #include "geom/error.h"
-#include "geom/mesh_files.h"
 #include "geom/solid_check.h"
-#include "support/csg_meshes.h"
+#include "support/csg_demo_meshes.h"
 
 namespace {
 
@@ -22,11 +21,6 @@ using geom::Csg;
 using geom::Polyhedron;
 using geom::Vec3;
 using namespace tsl::csgtest;
-
-Polyhedron load(const std::string& name) {
-  const geom::MeshFile f = geom::readMeshFile(std::string(TSL_CSG_MESH_DIR) + "/" + name);
-  return fromFaces(f.points, f.polygons);
-}
 
 std::unique_ptr<Polyhedron> run(const Polyhedron& a, const Polyhedron& b, Csg::OP op) {
   Csg csg;
@@ -136,7 +130,7 @@ TEST(CsgIntake, ValuesAndProvenanceFollowAResolvedOperand) {
 TEST(CsgIntake, RealSelfIntersectingMeshes) {
   for (const char* name : {"man.off", "bull.off", "elk.off", "cow.off"}) {
     SCOPED_TRACE(name);
-    const Polyhedron m = load(name);
+    const Polyhedron m = loadDemo(name);
     const geom::AABB bb = m.aabb();
     const Polyhedron knife =
         box(bb.pos - bb.extent * 0.5, bb.pos + Vec3{bb.extent.x, bb.extent.y, bb.extent.z * 0.25});
@@ -163,7 +157,7 @@ TEST(CsgIntake, WhatIsNotASolidIsStillRefused) {
   };
   EXPECT_EQ(failure(reversedFaces(cube({0, 0, 0}))),
             "operand A is wound inwards (its volume is negative)");
-  EXPECT_EQ(failure(load("elephant-with-holes.off")), "operand A is open: 1353 boundary edges");
+  EXPECT_EQ(failure(loadDemo("elephant-with-holes.off")), "operand A is open: 1353 boundary edges");
 }
 
 }  // namespace

@@ -8,8 +8,7 @@
 
 #include "geom/csg.h"
 #include "geom/csg_attributes.h"
-#include "geom/mesh_files.h"
-#include "support/csg_meshes.h"
+#include "support/csg_demo_meshes.h"
 
 namespace {
 
@@ -21,8 +20,7 @@ using namespace tsl::csgtest;
 Polyhedron load(const std::string& name) {
   if (name == "star") return starPrism(7, 1.0, 0.45, 0.8);
   if (name == "grid") return gridCube(3);
-  const geom::MeshFile f = geom::readMeshFile(std::string(TSL_CSG_MESH_DIR) + "/" + name);
-  return fromFaces(f.points, f.polygons);
+  return loadDemo(name);
 }
 
 // The mesh scaled about its box centre to the given largest half extent, rotated, and moved.

@@ -9,8 +9,7 @@
 #include "geom/csg.h"
 #include "geom/csg_attributes.h"
 #include "geom/error.h"
-#include "geom/mesh_files.h"
-#include "support/csg_meshes.h"
+#include "support/csg_demo_meshes.h"
 
 namespace {
 
@@ -18,11 +17,6 @@ using geom::Csg;
 using geom::Polyhedron;
 using geom::Vec3;
 using namespace tsl::csgtest;
-
-Polyhedron load(const std::string& name) {
-  const geom::MeshFile f = geom::readMeshFile(std::string(TSL_CSG_MESH_DIR) + "/" + name);
-  return fromFaces(f.points, f.polygons);
-}
 
 // The message of the geom::Error that compute throws, or "" when it does not throw.
 std::string failure(const Polyhedron& a, const Polyhedron& b, Csg* engine = nullptr) {
@@ -60,10 +54,11 @@ Polyhedron joined(Vec3 move) {
 
 TEST(CsgValidation, RealBrokenMeshesAreRejectedWithTheirFault) {
   const Polyhedron ok = cube({0, 0, 0}, 0.3);
-  EXPECT_EQ(failure(load("elephant-with-holes.off"), ok), "operand A is open: 1353 boundary edges");
-  EXPECT_EQ(
-      failure(ok, load("blobby-shuffled.off")).rfind("operand B is not consistently oriented", 0),
-      0u);
+  EXPECT_EQ(failure(loadDemo("elephant-with-holes.off"), ok),
+            "operand A is open: 1353 boundary edges");
+  EXPECT_EQ(failure(ok, loadDemo("blobby-shuffled.off"))
+                .rfind("operand B is not consistently oriented", 0),
+            0u);
 }
 
 TEST(CsgValidation, FaultsOfCoordinatesAndFaces) {

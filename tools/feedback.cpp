@@ -45,11 +45,9 @@ std::vector<HostMesh> piecesOf(const HostMesh& m) {
 // pieces' faces at general angles.
 HostMesh middleKnife(const HostMesh& m) {
   HostMesh box = cube({0, 0, 0}, 1.0f);
-  float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-  for (const Float3& p : m.points) {
-    const float c[3] = {p.x, p.y, p.z};
-    for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
-  }
+  const HostBox b = boxOf(m);
+  const float lo[3] = {float(b.lo[0]), float(b.lo[1]), float(b.lo[2])};
+  const float hi[3] = {float(b.hi[0]), float(b.hi[1]), float(b.hi[2])};
   for (Float3& p : box.points) {
     p = {lo[0] + (hi[0] - lo[0]) * (0.5f + 0.3f * p.x + 0.05f * p.y),
          lo[1] + (hi[1] - lo[1]) * (0.5f + 0.3f * p.y - 0.04f * p.z),
@@ -134,11 +132,9 @@ int fracture(const std::string& path, std::size_t count, std::uint64_t seed) {
 int carve(const std::string& path, int knives, std::uint64_t seed) {
   const HostMesh a = hostMeshFromFile(path);
   Knife o = octahedron(1.0f);
-  float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-  for (const Float3& p : a.points) {
-    const float c[3] = {p.x, p.y, p.z};
-    for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
-  }
+  const HostBox b = boxOf(a);
+  const float lo[3] = {float(b.lo[0]), float(b.lo[1]), float(b.lo[2])};
+  const float hi[3] = {float(b.hi[0]), float(b.hi[1]), float(b.hi[2])};
   const float size = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
   std::mt19937_64 rng(seed);
   std::uniform_real_distribution<float> u(0, 1);
@@ -175,13 +171,9 @@ int carve(const std::string& path, int knives, std::uint64_t seed) {
 
 int sliver(const std::string& path) {
   const HostMesh a = hostMeshFromFile(path);
-  double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
-  for (const Float3& p : a.points) {
-    const double c[3] = {p.x, p.y, p.z};
-    for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
-  }
+  const HostBox box = boxOf(a);
   // Moved by 1e-6 along z in absolute terms: the move is a fraction of the half size.
-  const double move[3] = {0, 0, 1e-6 / ((hi[2] - lo[2]) / 2)};
+  const double move[3] = {0, 0, 1e-6 / ((box.hi[2] - box.lo[2]) / 2)};
   const HostMesh b = placedCopy(a, 1e-5, move);
   const HostMesh knife = placedCopy(a, -0.3, move);
   int bad = 0;

@@ -3,8 +3,7 @@
 
 #include <string>
 
-#include "geom/mesh_files.h"
-#include "support/mesh_builders.h"
+#include "support/host_mesh_file.h"
 
 namespace tsl::test {
 
@@ -14,17 +13,8 @@ inline std::string demoMeshPath(const std::string& name) {
 
 // The mesh as host arrays, every point moved by offset.
 inline HostMesh demoMesh(const std::string& name, Float3 offset = {0, 0, 0}) {
-  const geom::MeshFile file = geom::readMeshFile(demoMeshPath(name));
-  HostMesh m;
-  m.points.reserve(file.points.size());
-  for (const auto& p : file.points) {
-    m.points.push_back({static_cast<float>(p.x) + offset.x, static_cast<float>(p.y) + offset.y,
-                        static_cast<float>(p.z) + offset.z});
-  }
-  for (const auto& poly : file.polygons) {
-    m.description.insert(m.description.end(), poly.begin(), poly.end());
-    m.description.push_back(-2);
-  }
+  HostMesh m = hostMeshFromFile(demoMeshPath(name));
+  for (Float3& p : m.points) p = {p.x + offset.x, p.y + offset.y, p.z + offset.z};
   return m;
 }
 

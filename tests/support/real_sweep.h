@@ -10,38 +10,21 @@
 
 #include "boolean/boolean.h"
 #include "core/topo_store.h"
-#include "geom/mesh_files.h"
 #include "geom/solid_check.h"
-#include "support/mesh_builders.h"
+#include "support/host_mesh_file.h"
 #include "support/mesh_measures.h"
 
 namespace tsl::test {
 
-// The mesh file as host arrays (float points, -2 separated polygons).
-inline HostMesh hostMeshFromFile(const std::string& path) {
-  const geom::MeshFile file = geom::readMeshFile(path);
-  HostMesh m;
-  m.points.reserve(file.points.size());
-  for (const auto& p : file.points) {
-    m.points.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-  }
-  for (const auto& poly : file.polygons) {
-    m.description.insert(m.description.end(), poly.begin(), poly.end());
-    m.description.push_back(-2);
-  }
-  return m;
-}
-
 // A copy turned by angle (radians) about z around the box centre, then moved by move times
 // the half size, per axis; coordinates rounded to float as a host would hold them.
 inline HostMesh placedCopy(const HostMesh& m, double angle, const double move[3]) {
-  double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
-  for (const Float3& p : m.points) {
-    const double c[3] = {p.x, p.y, p.z};
-    for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
-  }
+  const HostBox box = boxOf(m);
   double mid[3], half[3];
-  for (int k = 0; k < 3; ++k) mid[k] = (lo[k] + hi[k]) / 2, half[k] = (hi[k] - lo[k]) / 2;
+  for (int k = 0; k < 3; ++k) {
+    mid[k] = (box.lo[k] + box.hi[k]) / 2;
+    half[k] = (box.hi[k] - box.lo[k]) / 2;
+  }
   const double cs = std::cos(angle), sn = std::sin(angle);
   HostMesh out = m;
   for (Float3& p : out.points) {
