@@ -184,6 +184,18 @@ TEST(CsgGrid, RoundsEveryAxisToWhatAConsumerReads) {
   EXPECT_EQ(off.spacing(Vec3{0.1, 0.2, 0.3}), 0.0);
 }
 
+geom::SolidVerdict publishedVerdict(const Polyhedron& r) {
+  std::vector<std::array<float, 3>> pts;
+  for (const Vec3& p : r.vertices()) {
+    pts.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+    EXPECT_EQ(p.x, static_cast<double>(static_cast<float>(p.x)));
+  }
+  std::vector<std::vector<int>> faces;
+  for (std::size_t f = 0; f < r.faceCount(); ++f)
+    faces.emplace_back(r.face(f).begin(), r.face(f).end());
+  return geom::checkPublishedSolid(pts, faces);
+}
+
 // Two spheres placed in float and combined as the Boolean node does: the result, read in float,
 // passes CGAL's own test, and the engine takes it again.
 TEST(CsgGrid, ResultsAreValidWhereTheyArePublished) {
@@ -201,17 +213,37 @@ TEST(CsgGrid, ResultsAreValidWhereTheyArePublished) {
     Csg csg;
     csg.publishAsFloat();
     const auto r = csg.compute(a, b, op, Csg::CLASSIFY_EDGE);
-    std::vector<std::array<float, 3>> pts;
-    for (const Vec3& p : r->vertices()) {
-      pts.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-      EXPECT_EQ(p.x, static_cast<double>(static_cast<float>(p.x)));
-    }
-    std::vector<std::vector<int>> faces;
-    for (std::size_t f = 0; f < r->faceCount(); ++f)
-      faces.emplace_back(r->face(f).begin(), r->face(f).end());
-    const geom::SolidVerdict v = geom::checkPublishedSolid(pts, faces);
+    const geom::SolidVerdict v = publishedVerdict(*r);
     EXPECT_TRUE(v.valid()) << v.problem;
     EXPECT_NO_THROW(csg.compute(*r, b, Csg::A_MINUS_B, Csg::CLASSIFY_EDGE));
+  }
+}
+
+// Solids that touch along an edge or at a corner: their union's surface passes twice through
+// the edge or the corner. That is a valid result: CGAL's test, which splits the vertices there,
+// finds no crossing, the solids are two closed islands with their volumes, and the vertices
+// stay shared.
+TEST(CsgGrid, ResultsThatTouchThemselvesAreValid) {
+  const Polyhedron a = box({0, 0, 0}, {1, 1, 1});
+  const Polyhedron alongEdge = box({1, 1, 0}, {2, 2, 1});
+  const Polyhedron atCorner = box({1, 1, 1}, {2, 2, 2});
+  for (const Polyhedron* b : {&alongEdge, &atCorner}) {
+    Csg csg;
+    csg.publishAsFloat();
+    const auto r = csg.compute(a, *b, Csg::UNION, Csg::CLASSIFY_EDGE);
+    const geom::SolidVerdict v = publishedVerdict(*r);
+    EXPECT_TRUE(v.valid()) << v.problem;
+    EXPECT_TRUE(v.touchesItself);
+    EXPECT_EQ(r->vertices().size(), b == &alongEdge ? 14u : 15u);
+    EXPECT_EQ(r->manifoldCount(), 2u);
+    EXPECT_NEAR(volume(*r), 2.0, 1e-12);
+    // Sheets that touch and also cross elsewhere are still found: a far corner of the second
+    // solid pulled into the first.
+    Polyhedron crossing = *r;
+    crossing.transform([](const Vec3& p) {
+      return p.x == 2 && p.y == 2 && p.z == 1 ? Vec3{0.5, 0.5, 0.5} : p;
+    });
+    EXPECT_FALSE(publishedVerdict(crossing).valid());
   }
 }
 
