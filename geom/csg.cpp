@@ -101,6 +101,23 @@ ResolvedOperand withoutIslands(const TriangulatedOperand& op, const std::vector<
     r.sourceFace.push_back(from ? from->sourceFace[f] : static_cast<std::uint32_t>(f));
   }
   r.mesh = mesh.subMesh(faces);
+  if (!op.sameVertex.empty()) {
+    // The sub-mesh numbers the vertices in order of first use; a copy whose vertex went with a
+    // dropped island stands for itself.
+    std::vector<int> number(mesh.vertexCount(), -1);
+    int next = 0;
+    for (const std::size_t f : faces) {
+      for (const int v : mesh.face(f)) {
+        if (number[v] < 0) number[v] = next++;
+      }
+    }
+    r.sameVertex.resize(static_cast<std::size_t>(next));
+    for (std::size_t v = 0; v < number.size(); ++v) {
+      if (number[v] < 0) continue;
+      const int same = number[op.sameVertex[v]];
+      r.sameVertex[number[v]] = same >= 0 ? same : number[v];
+    }
+  }
   return r;
 }
 
@@ -224,8 +241,25 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     for (int m = 0; m < 2; ++m) {
       if (!skipSelfCheck_[m]) resolved[m] = mendOperand(*given[m]);
     }
-    TriangulatedOperand ta = prepareOperand(resolved[0] ? resolved[0]->mesh : a, "operand A");
-    TriangulatedOperand tb = prepareOperand(resolved[1] ? resolved[1]->mesh : b, "operand B");
+    // A solid that touches itself along an edge or at a point is checked as the sheets it is
+    // made of, which may meet there and nowhere else.
+    auto prepare = [&](int m, const std::string& name) {
+      const Polyhedron& mesh = resolved[m] ? resolved[m]->mesh : *given[m];
+      try {
+        return prepareOperand(mesh, name);
+      } catch (const Error&) {
+        if (skipSelfCheck_[m]) throw;
+        std::optional<ResolvedOperand> split =
+            splitTouchingSheets(mesh, resolved[m] ? &*resolved[m] : nullptr);
+        if (!split) throw;
+        resolved[m] = std::move(split);
+        TriangulatedOperand op = prepareOperand(resolved[m]->mesh, name);
+        op.sameVertex = resolved[m]->sameVertex;
+        return op;
+      }
+    };
+    TriangulatedOperand ta = prepare(0, "operand A");
+    TriangulatedOperand tb = prepare(1, "operand B");
     timings_.validate = since(t);
     TriangulatedOperand* prepared[2] = {&ta, &tb};
     for (int m = 0; m < 2; ++m) {
@@ -240,24 +274,55 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
         }
         resolved[m] = std::move(r);
         op = prepareOperand(resolved[m]->mesh, name);
+        op.sameVertex = resolved[m]->sameVertex;
       }
       const std::vector<std::uint8_t> drop = redundantIslands(op);
       if (std::find(drop.begin(), drop.end(), 1) != drop.end()) {
         resolved[m] = withoutIslands(op, drop, resolved[m] ? &*resolved[m] : nullptr);
         op = prepareOperand(resolved[m]->mesh, name);
+        op.sameVertex = resolved[m]->sameVertex;
       }
       if (resolved[m]) carryValues(*given[m], *resolved[m], attributes_);
     }
-    const Polyhedron& ea = resolved[0] ? resolved[0]->mesh : a;
-    const Polyhedron& eb = resolved[1] ? resolved[1]->mesh : b;
     timings_.selfIntersection = since(t);
 
+    const Polyhedron* ea = nullptr;
+    const Polyhedron* eb = nullptr;
     ResultBuild rb;
     {
       std::string unchecked;
       if (skipSelfCheck_[0]) unchecked = ta.name;
       if (skipSelfCheck_[1]) unchecked += (unchecked.empty() ? "" : " or ") + tb.name;
-      const Corefinement cf = boxesMeet(ta, tb) ? corefine(ta, tb, unchecked) : uncut(ta, tb);
+      auto corefineOrSetApart = [&]() -> Corefinement {
+        try {
+          return boxesMeet(ta, tb) ? corefine(ta, tb, unchecked) : uncut(ta, tb);
+        } catch (const std::bad_alloc&) {
+          throw;
+        } catch (const std::exception&) {
+          // Where the other operand cuts through the place where a solid touches itself, the
+          // corefinement meets the sheets there twice; they are set apart, and it runs again.
+          if (ta.sameVertex.empty() && tb.sameVertex.empty()) throw;
+        }
+        // The first try released the operands' triangles: both are prepared again.
+        for (int m = 0; m < 2; ++m) {
+          TriangulatedOperand& op = *prepared[m];
+          const std::string name = op.name;
+          const bool touching = !op.sameVertex.empty();
+          op = prepareOperand(resolved[m] ? resolved[m]->mesh : *given[m], name);
+          if (!touching) continue;
+          op.sameVertex = resolved[m]->sameVertex;
+          ResolvedOperand r = setSheetsApart(op, grid_);
+          for (std::uint32_t& f : r.sourceFace) f = resolved[m]->sourceFace[f];
+          for (CsgAttribute* attr : attributes_) attr->forget(resolved[m]->mesh);
+          resolved[m] = std::move(r);
+          op = prepareOperand(resolved[m]->mesh, name);
+          carryValues(*given[m], *resolved[m], attributes_);
+        }
+        return corefine(ta, tb, unchecked);
+      };
+      const Corefinement cf = corefineOrSetApart();
+      ea = resolved[0] ? &resolved[0]->mesh : &a;
+      eb = resolved[1] ? &resolved[1]->mesh : &b;
       timings_.corefine = since(t);
       // Point tests run against the corefined surfaces: the same solids, and the operands'
       // own triangles are released by then.
@@ -275,7 +340,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       queries.within = [&](int which, const Vec3& p, double distance) {
         return solid(which).within(p, distance);
       };
-      const ExactPoints exact(cf, ea, eb);
+      const ExactPoints exact(cf, *ea, *eb);
       const Classification cls = classify(cf, ta, tb, op, type, exact, queries);
       timings_.classify = since(t);
       bool wantCorners = false;
@@ -288,8 +353,8 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     auto result = std::make_unique<Polyhedron>(std::move(rb.points), std::move(rb.offsets),
                                                std::move(rb.corners));
     CsgResultView view;
-    view.operands[0] = &ea;
-    view.operands[1] = &eb;
+    view.operands[0] = ea;
+    view.operands[1] = eb;
     view.result = result.get();
     view.origins = rb.origins;
     view.corners = rb.cornerSources;

@@ -28,14 +28,18 @@ Keys makeKeys(const Corefinement& cf, const TriangulatedOperand* ops[2]) {
     k.ofVertex[m].resize(mesh.points.size());
     k.ofOriginal[m].assign(ops[m]->mesh->vertexCount(), -1);
     k.original[m].assign(k.count, -1);
+    // Copies of a vertex where the operand touches itself are that vertex again in the result:
+    // it touches itself there as the operand did.
+    const std::vector<int>& same = ops[m]->sameVertex;
     for (std::size_t v = 0; v < mesh.points.size(); ++v) {
-      const int key =
-          mesh.node[v] >= 0 ? mesh.node[v] : static_cast<int>(k.base[m]) + mesh.original[v];
+      int original = mesh.original[v];
+      if (original >= 0 && !same.empty()) original = same[original];
+      const int key = mesh.node[v] >= 0 ? mesh.node[v] : static_cast<int>(k.base[m]) + original;
       k.ofVertex[m][v] = key;
       k.position[key] = mesh.points[v];
       if (mesh.original[v] >= 0) {
         k.ofOriginal[m][mesh.original[v]] = key;
-        k.original[m][key] = mesh.original[v];
+        k.original[m][key] = original;
       }
     }
   }

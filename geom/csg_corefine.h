@@ -59,6 +59,11 @@ Corefinement uncut(const TriangulatedOperand& a, const TriangulatedOperand& b);
 // than in a shared edge or vertex of the triangulation.
 void checkSelfIntersections(const TriangulatedOperand& op);
 
+// Whether triangles a and b (vertex indices into points) meet other than in the vertices and
+// the edge they share (three shared vertices: they meet).
+bool meetApart(const std::vector<Vec3>& points, const std::array<int, 3>& a,
+               const std::array<int, 3>& b);
+
 // Calls hit(i, j) once for each pair of triangles that meet other than in a shared edge or
 // vertex (as checkSelfIntersections decides it; two triangles over the same three vertices
 // meet), among the pairs in which at least one of the two is marked in `fresh` and that are of

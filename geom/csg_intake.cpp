@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "geom/csg_pending.h"
+#include "geom/csg_sheets.h"
 #include "geom/predicates.h"
 
 namespace geom::csg {
@@ -151,6 +152,32 @@ std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh) {
     r.sourceFace.push_back(static_cast<std::uint32_t>(f));
   }
   r.mesh = Polyhedron(pts, std::move(offsets), std::move(corners));
+  return r;
+}
+
+std::optional<ResolvedOperand> splitTouchingSheets(const Polyhedron& mesh,
+                                                   const ResolvedOperand* from) {
+  std::optional<Sheets> sheets =
+      splitSheets(mesh.vertices(), mesh.offsets(), mesh.corners(), SplitAt::Everywhere);
+  if (!sheets || sheets->sourceOf.empty()) return std::nullopt;
+  std::vector<Vec3> points = mesh.vertices();
+  ResolvedOperand r;
+  r.sameVertex.resize(points.size() + sheets->sourceOf.size());
+  for (std::size_t v = 0; v < points.size(); ++v) r.sameVertex[v] = static_cast<int>(v);
+  for (std::size_t k = 0; k < sheets->sourceOf.size(); ++k) {
+    const int v = sheets->sourceOf[k];
+    r.sameVertex[points.size()] = v;
+    points.push_back(points[v]);
+  }
+  r.mesh = Polyhedron(std::move(points), mesh.offsets(), std::move(sheets->corners));
+  if (from != nullptr) {
+    r.sourceFace = from->sourceFace;
+  } else {
+    r.sourceFace.resize(mesh.faceCount());
+    for (std::size_t f = 0; f < r.sourceFace.size(); ++f) {
+      r.sourceFace[f] = static_cast<std::uint32_t>(f);
+    }
+  }
   return r;
 }
 

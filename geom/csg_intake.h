@@ -23,4 +23,14 @@ namespace geom::csg {
 // has no area, an edge left without its pair) is left for the operand checks to name.
 std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh);
 
+// Where the solid touches itself along an edge or at a point (an edge of four faces, a vertex
+// where separate fans of faces meet, as the engine's own symmetric differences have), gives
+// each sheet its own copies of the vertices there, recorded in sameVertex; faces, their order
+// and their winding are kept. The faces around such an edge are paired as the islands of a mesh
+// are. `from` is what mesh was mended from, if anything, so that provenance goes back to the
+// operand as given. Returns nothing when no vertex needs a copy, or when the faces around an
+// edge cannot be paired into closed sheets (the operand checks then name what is wrong).
+std::optional<ResolvedOperand> splitTouchingSheets(const Polyhedron& mesh,
+                                                   const ResolvedOperand* from);
+
 }  // namespace geom::csg

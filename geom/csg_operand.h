@@ -23,6 +23,10 @@ struct TriangulatedOperand {
   std::vector<int> triIsland;               // island of each triangle
   std::vector<double> islandVolume;         // signed volume of each island
   Vec3 lo, hi;                              // bounds of the used vertices
+  // Per vertex, where the solid touches itself along an edge or at a point and the vertices
+  // there were given one copy per sheet: the vertex it copies (itself otherwise). Empty when
+  // no vertex was split. Such sheets may meet in those vertices and nowhere else.
+  std::vector<int> sameVertex;
 
   std::size_t triCount = 0;  // stays when tris is released
 

@@ -212,13 +212,24 @@ bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32
 void checkSelfIntersections(const TriangulatedOperand& op) {
   const std::vector<Vec3>& verts = op.mesh->vertices();
   const std::vector<std::uint8_t> flat = flatFans(op);
+  const std::vector<int>& same = op.sameVertex;
   auto test = [&](std::uint32_t t1, std::uint32_t t2) {
     const auto& a = op.tris[t1];
     const auto& b = op.tris[t2];
+    bool touching = false;  // at a vertex split where the surface touches itself
     for (int i = 0; i < 3; ++i) {
       for (int j = 0; j < 3; ++j) {
         if (a[i] == b[j] && flat[a[i]]) return;
+        touching = touching || (!same.empty() && same[a[i]] == same[b[j]]);
       }
+    }
+    if (touching) {
+      // Sheets of a solid that touches itself meet where their vertices were one, and must
+      // not meet elsewhere.
+      const std::array<int, 3> ca{same[a[0]], same[a[1]], same[a[2]]};
+      const std::array<int, 3> cb{same[b[0]], same[b[1]], same[b[2]]};
+      if (meetApart(verts, ca, cb)) throw Intersecting{t1, t2};
+      return;
     }
     if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
   };
@@ -235,60 +246,62 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
   }
 }
 
+// Whether triangles a and b (vertex indices into points) meet other than in the vertices and
+// the edge they share.
+bool meetApart(const std::vector<Vec3>& points, const std::array<int, 3>& a,
+               const std::array<int, 3>& b) {
+  auto P = [&](int i) { return pt(points[i]); };
+  int shared = 0, ia = -1, ib = -1;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      if (a[i] != b[j]) continue;
+      ++shared;
+      if (ia < 0) {
+        ia = i;
+        ib = j;
+      } else if ((ia + 1) % 3 != i) {
+        // Keep ia as the start of the shared edge in a's winding.
+        ia = i;
+      }
+    }
+  }
+  if (shared == 3) return true;
+  if (shared == 2) {
+    // Shared edge a[ia] -> a[ia+1]: they meet only if they fold onto each other.
+    int s = -1;
+    for (int j = 0; j < 3; ++j) {
+      if (b[j] != a[0] && b[j] != a[1] && b[j] != a[2]) s = b[j];
+    }
+    const Point q0 = P(a[ia]), q1 = P(a[(ia + 1) % 3]), r = P(a[(ia + 2) % 3]), sp = P(s);
+    return CGAL::coplanar(q0, q1, r, sp) &&
+           CGAL::coplanar_orientation(q0, q1, r, sp) == CGAL::POSITIVE;
+  }
+  if (shared == 1) {
+    // Apart from the shared corner, one lies on one side of the other's plane: they do not
+    // meet. (Around a vertex where the surface is convex or saddle-free, nearly every pair.)
+    const Point v = P(a[ia]), a1 = P(a[(ia + 1) % 3]), a2 = P(a[(ia + 2) % 3]);
+    const Point b1 = P(b[(ib + 1) % 3]), b2 = P(b[(ib + 2) % 3]);
+    const CGAL::Orientation o1 = CGAL::orientation(v, a1, a2, b1);
+    if (o1 != CGAL::COPLANAR && o1 == CGAL::orientation(v, a1, a2, b2)) return false;
+    const CGAL::Orientation o2 = CGAL::orientation(v, b1, b2, a1);
+    if (o2 != CGAL::COPLANAR && o2 == CGAL::orientation(v, b1, b2, a2)) return false;
+    const K::Triangle_3 ta(P(a[0]), P(a[1]), P(a[2]));
+    const K::Triangle_3 tb(P(b[0]), P(b[1]), P(b[2]));
+    const K::Segment_3 sa(P(a[(ia + 1) % 3]), P(a[(ia + 2) % 3]));
+    const K::Segment_3 sb(P(b[(ib + 1) % 3]), P(b[(ib + 2) % 3]));
+    return CGAL::do_intersect(ta, sb) || CGAL::do_intersect(tb, sa);
+  }
+  return CGAL::do_intersect(K::Triangle_3(P(a[0]), P(a[1]), P(a[2])),
+                            K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
+}
+
 void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
                       const std::vector<std::uint8_t>& fresh,
                       const std::vector<std::uint32_t>& group,
                       const std::function<void(std::size_t, std::size_t)>& hit) {
-  auto P = [&](int i) { return pt(points[i]); };
   auto test = [&](std::uint32_t t1, std::uint32_t t2) {
     if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
-    const auto& a = tris[t1];
-    const auto& b = tris[t2];
-    int shared = 0, ia = -1, ib = -1;
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) {
-        if (a[i] != b[j]) continue;
-        ++shared;
-        if (ia < 0) {
-          ia = i;
-          ib = j;
-        } else if ((ia + 1) % 3 != i) {
-          // Keep ia as the start of the shared edge in a's winding.
-          ia = i;
-        }
-      }
-    }
-    bool meets = false;
-    if (shared == 3) {
-      meets = true;
-    } else if (shared == 2) {
-      // Shared edge a[ia] -> a[ia+1]: they meet only if they fold onto each other.
-      int s = -1;
-      for (int j = 0; j < 3; ++j) {
-        if (b[j] != a[0] && b[j] != a[1] && b[j] != a[2]) s = b[j];
-      }
-      const Point q0 = P(a[ia]), q1 = P(a[(ia + 1) % 3]), r = P(a[(ia + 2) % 3]), sp = P(s);
-      meets = CGAL::coplanar(q0, q1, r, sp) &&
-              CGAL::coplanar_orientation(q0, q1, r, sp) == CGAL::POSITIVE;
-    } else if (shared == 1) {
-      // Apart from the shared corner, one lies on one side of the other's plane: they do not
-      // meet. (Around a vertex where the surface is convex or saddle-free, nearly every pair.)
-      const Point v = P(a[ia]), a1 = P(a[(ia + 1) % 3]), a2 = P(a[(ia + 2) % 3]);
-      const Point b1 = P(b[(ib + 1) % 3]), b2 = P(b[(ib + 2) % 3]);
-      const CGAL::Orientation o1 = CGAL::orientation(v, a1, a2, b1);
-      if (o1 != CGAL::COPLANAR && o1 == CGAL::orientation(v, a1, a2, b2)) return;
-      const CGAL::Orientation o2 = CGAL::orientation(v, b1, b2, a1);
-      if (o2 != CGAL::COPLANAR && o2 == CGAL::orientation(v, b1, b2, a2)) return;
-      const K::Triangle_3 ta(P(a[0]), P(a[1]), P(a[2]));
-      const K::Triangle_3 tb(P(b[0]), P(b[1]), P(b[2]));
-      const K::Segment_3 sa(P(a[(ia + 1) % 3]), P(a[(ia + 2) % 3]));
-      const K::Segment_3 sb(P(b[(ib + 1) % 3]), P(b[(ib + 2) % 3]));
-      meets = CGAL::do_intersect(ta, sb) || CGAL::do_intersect(tb, sa);
-    } else {
-      meets = CGAL::do_intersect(K::Triangle_3(P(a[0]), P(a[1]), P(a[2])),
-                                 K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
-    }
-    if (meets) hit(t1, t2);
+    if (meetApart(points, tris[t1], tris[t2])) hit(t1, t2);
   };
   // A few thousand boxes, crowded along the cut: a low cutoff splits them further.
   forOverlappingBoxes(points, tris, 100, test);

@@ -338,4 +338,29 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   return r;
 }
 
+ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) {
+  ResolvedOperand r;
+  std::vector<std::uint32_t> offsets{0};
+  std::vector<int> corners;
+  corners.reserve(3 * op.tris.size());
+  for (std::size_t t = 0; t < op.tris.size(); ++t) {
+    corners.insert(corners.end(), op.tris[t].begin(), op.tris[t].end());
+    offsets.push_back(static_cast<std::uint32_t>(corners.size()));
+  }
+  r.sourceFace = op.triFace;
+  const std::vector<Vec3>& placed = op.mesh->vertices();
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    std::vector<Vec3> points = placed;
+    separateTouching(grid, offsets, corners, attempt % 2, 1.5 * (1 << (attempt / 2)), points);
+    r.mesh = Polyhedron(std::move(points), offsets, corners);
+    try {
+      if (!selfIntersects(prepareOperand(r.mesh, op.name))) return r;
+    } catch (const Error&) {
+      // Moved this way, a sheet folded; the next way may not.
+    }
+  }
+  throw Error(op.name + " touches itself where the other operand cuts it, and its sheets " +
+              "cannot be set apart there");
+}
+
 }  // namespace geom::csg

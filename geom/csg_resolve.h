@@ -12,8 +12,9 @@ namespace geom::csg {
 
 // A closed operand's surface without self-intersection, made of triangles of its faces.
 struct ResolvedOperand {
-  Polyhedron mesh;                        // triangles; the operand's used vertices come first
-  std::vector<std::uint32_t> sourceFace;  // per triangle: the operand face it lies in
+  Polyhedron mesh;                        // faces of the operand, or triangles of them
+  std::vector<std::uint32_t> sourceFace;  // per face: the operand face it lies in
+  std::vector<int> sameVertex;            // see TriangulatedOperand::sameVertex
 };
 
 // Whether two triangles of op meet other than in a shared edge or vertex (the test
@@ -30,5 +31,12 @@ bool selfIntersects(const TriangulatedOperand& op);
 // other, surfaces that would only touch), or when the resolved surface, on the grid, still
 // crosses itself.
 ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid);
+
+// op's triangles with the sheets that touch at its split vertices (op.sameVertex) moved apart
+// by a few steps of grid (or by a few units in the last place of double where grid is
+// inactive), each into its own solid. For the corefinement, which cannot take two sheets that
+// meet where the other operand cuts them. Requires op checked by prepareOperand. Throws
+// geom::Error("<name> touches itself ...") when every way tried leaves the sheets crossing.
+ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid);
 
 }  // namespace geom::csg

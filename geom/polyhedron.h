@@ -74,6 +74,9 @@ class Polyhedron {
   }
   // Offset of face f's first corner among all corners (face order, then corner order).
   std::uint32_t firstCorner(std::size_t f) const { return offsets_[f]; }
+  // All corners in face order, and where each face's begin (faceCount() + 1 entries, or none).
+  const std::vector<int>& corners() const { return corners_; }
+  const std::vector<std::uint32_t>& offsets() const { return offsets_; }
 
   // Island of face f, in [0, manifoldCount()). Requires f < faceCount().
   int manifold_id(std::size_t f) const { return manifoldId_[f]; }

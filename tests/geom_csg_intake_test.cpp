@@ -221,8 +221,8 @@ TEST(CsgGrid, ResultsAreValidWhereTheyArePublished) {
 
 // Solids that touch along an edge or at a corner: their union's surface passes twice through
 // the edge or the corner. That is a valid result: CGAL's test, which splits the vertices there,
-// finds no crossing, the solids are two closed islands with their volumes, and the vertices
-// stay shared.
+// finds no crossing, the solids are two closed islands with their volumes, the vertices stay
+// shared, and the engine takes it again, cut where the solids touch or elsewhere.
 TEST(CsgGrid, ResultsThatTouchThemselvesAreValid) {
   const Polyhedron a = box({0, 0, 0}, {1, 1, 1});
   const Polyhedron alongEdge = box({1, 1, 0}, {2, 2, 1});
@@ -237,6 +237,21 @@ TEST(CsgGrid, ResultsThatTouchThemselvesAreValid) {
     EXPECT_EQ(r->vertices().size(), b == &alongEdge ? 14u : 15u);
     EXPECT_EQ(r->manifoldCount(), 2u);
     EXPECT_NEAR(volume(*r), 2.0, 1e-12);
+    // Taken again, cut through where the solids touch and away from it.
+    for (const Vec3& at : {Vec3{1, 1, 1}, Vec3{1, 1, 0.5}, Vec3{0.5, 0.5, 0.5}}) {
+      SCOPED_TRACE(at.z);
+      Csg again;
+      again.publishAsFloat();
+      const Polyhedron knife = cube(at, 0.25);
+      std::unique_ptr<Polyhedron> cut;
+      EXPECT_NO_THROW(cut = again.compute(*r, knife, Csg::A_MINUS_B, Csg::CLASSIFY_EDGE));
+      if (!cut) continue;
+      EXPECT_TRUE(publishedVerdict(*cut).valid()) << publishedVerdict(*cut).problem;
+      // Cut where they touch, the solids are set apart by a step of the grid there.
+      EXPECT_NEAR(volume(*cut),
+                  2.0 - volume(*again.compute(*r, knife, Csg::INTERSECTION, Csg::CLASSIFY_EDGE)),
+                  1e-6);
+    }
     // Sheets that touch and also cross elsewhere are still found: a far corner of the second
     // solid pulled into the first.
     Polyhedron crossing = *r;

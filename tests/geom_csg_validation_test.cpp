@@ -95,9 +95,9 @@ TEST(CsgValidation, FaultsOfTheSurface) {
     return fromFaces(c.vertices(), f);
   }();
   EXPECT_EQ(failure(ok, cubeMissingFace), "operand B is open: 4 boundary edges");
-  EXPECT_EQ(failure(joined({1, 1, 0}), ok).rfind("operand A is not manifold: edge (", 0), 0u);
-  EXPECT_EQ(failure(joined({1, 1, 1}), ok),
-            "operand A is not manifold: separate fans of faces meet at vertex 7");
+  // Solids that touch along an edge or at a corner are solids (results of the engine have them).
+  EXPECT_EQ(failure(joined({1, 1, 0}), ok), "");
+  EXPECT_EQ(failure(joined({1, 1, 1}), ok), "");
   const Polyhedron inward = reversedFaces(cube({0, 0, 0}));
   EXPECT_EQ(failure(inward, ok), "operand A is wound inwards (its volume is negative)");
   EXPECT_EQ(
