@@ -4,52 +4,81 @@
 #include <string>
 #include <vector>
 
-#include "cli/args.h"
-#include "cli/node_run.h"
+#include "cli/command_line.h"
+#include "cli/exit_status.h"
+#include "cli/output_file.h"
 #include "cli/verbs.h"
 #include "geom/error.h"
+#include "host/host.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tessellon <verb> [arguments]\n"
-    "  info PLUGIN [--json]                      the node a plug-in registers\n"
-    "  combine MESH [--filter-id N] [-o OUT] [--json]\n"
-    "  boolean A B --op union|intersection|a-minus-b|b-minus-a|symmetric-difference\n"
-    "          [--classify edge|normal] [--triangulate] [--canonicalize] [-o OUT] [--json]\n"
-    "  about PLUGIN                              the text of a node's About port\n"
-    "  voronoi MESH (--centers FILE | --count N [--seed S]) [--thickness T]\n"
-    "          [--uv-scale S] [--explode F] [-o OUT] [--json]\n"
-    "  continuous MESH --knife KNIFE (--instances FILE | --knife-points FILE)\n"
-    "          [-o OUT] [--json]\n"
-    "MESH: .obj, .off, .ply or .stl; OUT: .obj or .ply. PLUGIN: a .so path or a node name.\n";
+constexpr const char* kFooter =
+    "Run 'tessellon VERB --help' for a verb's options.\n"
+    "Exit status: 0 a result; 2 the node published the empty output or none; 3 the Boolean\n"
+    "node passed A through; 64 a bad command line; 66 an input file missing or unusable;\n"
+    "73 the output file cannot be created; 74 writing it failed; 130 cancelled with Ctrl-C;\n"
+    "1 anything else.";
+
+std::string verbName(const CLI::App& app) {
+  const auto parsed = app.get_subcommands();
+  return parsed.empty() ? "tessellon" : "tessellon " + parsed.front()->get_name();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
-    std::cout << kUsage;
-    return argc < 2 ? cli::kExitUsage : 0;
+  CLI::App app(
+      "Runs the Tessellon plug-ins (Combiner, Boolean, Voronoi, Continuous) on mesh "
+      "files, through the same host calls a 3D application makes.",
+      "tessellon");
+  app.set_version_flag("--version", std::string("tessellon ") + TSL_VERSION);
+  app.require_subcommand(1, 1);
+  app.footer(kFooter);
+  app.get_formatter()->column_width(26);
+  const std::vector<cli::Verb> verbs = {cli::addInfo(app),    cli::addAbout(app),
+                                        cli::addCombine(app), cli::addBoolean(app),
+                                        cli::addVoronoi(app), cli::addContinuous(app)};
+
+  const auto isVerb = [&verbs](const std::string& word) {
+    for (const auto& v : verbs) {
+      if (v.command->get_name() == word) return true;
+    }
+    return false;
+  };
+  if (argc >= 2 && argv[1][0] != '-' && !isVerb(argv[1])) {
+    std::cerr << "tessellon: unknown verb '" << argv[1]
+              << "' (info, about, combine, boolean, voronoi, continuous)\n";
+    return cli::kExitUsage;
   }
-  const std::string verb = argv[1];
-  const std::vector<std::string> rest(argv + 2, argv + argc);
   try {
-    if (verb == "info") return cli::runInfo(rest);
-    if (verb == "combine") return cli::runCombine(rest);
-    if (verb == "boolean") return cli::runBoolean(rest);
-    if (verb == "about") return cli::runAbout(rest);
-    if (verb == "continuous") return cli::runContinuous(rest);
-    if (verb == "voronoi") return cli::runVoronoi(rest);
-    std::cerr << "tessellon: unknown verb '" << verb << "'\n" << kUsage;
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
+    std::cerr << verbName(app) << ": " << e.what() << "\n(see '" << verbName(app) << " --help')\n";
+    return cli::kExitUsage;
+  }
+
+  const std::string name = verbName(app);
+  try {
+    for (const auto& verb : verbs) {
+      if (verb.command->parsed()) return verb.run();
+    }
     return cli::kExitUsage;
   } catch (const cli::UsageError& e) {
-    std::cerr << e.what() << '\n';
+    std::cerr << name << ": " << e.what() << '\n';
     return cli::kExitUsage;
   } catch (const geom::Error& e) {
-    std::cerr << "tessellon " << verb << ": " << e.what() << '\n';
+    std::cerr << name << ": " << e.what() << '\n';
     return cli::kExitInput;
+  } catch (const cli::OutputError& e) {
+    std::cerr << name << ": " << e.what() << '\n';
+    return cli::kExitCantCreate;
+  } catch (const cli::WriteError& e) {
+    std::cerr << name << ": " << e.what() << '\n';
+    return cli::kExitWriteFailed;
   } catch (const std::exception& e) {
-    std::cerr << "tessellon " << verb << ": " << e.what() << '\n';
-    return 1;
+    std::cerr << name << ": " << e.what() << '\n';
+    return cli::kExitInternal;
   }
 }

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <stdexcept>
+#include <ostream>
 
 #include "geom/polyhedron.h"
 
@@ -69,14 +67,14 @@ void writePly(const TopoMesh& m, std::ostream& out) {
   out << "ply\nformat ascii 1.0\ncomment tessellon result\n";
   out << "element vertex " << m.points.size()
       << "\nproperty float x\nproperty float y\nproperty float z\n";
-  out << "element face " << faces.size() << "\nproperty list uchar int vertex_indices\n";
+  // uint counts: Boolean results have faces of hundreds of corners.
+  out << "element face " << faces.size() << "\nproperty list uint int vertex_indices\n";
   out << "property int island\nproperty int face_id\n";
-  if (uv) out << "property list uchar float uvw\n";
+  if (uv) out << "property list uint float uvw\n";
   out << "end_header\n";
   for (const auto& p : m.points) out << fmt(p[0]) << ' ' << fmt(p[1]) << ' ' << fmt(p[2]) << '\n';
   std::size_t corner = 0;
   for (std::size_t f = 0; f < faces.size(); ++f) {
-    if (faces[f].size() > 255) throw std::runtime_error("a face has more than 255 corners");
     out << faces[f].size();
     for (int v : faces[f]) out << ' ' << v;
     out << ' ' << islands[f] << ' ' << (ids ? m.faceInfo[f][1] : -2);
@@ -116,23 +114,12 @@ std::vector<int> faceIslands(const TopoMesh& m) {
   return out;
 }
 
-void writeMesh(const TopoMesh& mesh, const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  if (ext != ".obj" && ext != ".ply") {
-    throw std::runtime_error(path + ": unknown output format '" + ext +
-                             "' (expected .obj or .ply)");
-  }
-  std::ofstream out(path);
-  if (!out) throw std::runtime_error(path + ": cannot open the file for writing");
-  if (ext == ".obj") {
+void writeMesh(const TopoMesh& mesh, MeshFormat format, std::ostream& out) {
+  if (format == MeshFormat::Obj) {
     writeObj(mesh, out);
   } else {
     writePly(mesh, out);
   }
-  out.flush();
-  if (!out) throw std::runtime_error(path + ": write failed");
 }
 
 }  // namespace cli

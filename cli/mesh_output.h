@@ -1,7 +1,7 @@
 // Writing a result mesh: Wavefront OBJ (one object per island) or ASCII PLY.
 #pragma once
 
-#include <string>
+#include <iosfwd>
 #include <vector>
 
 #include "cli/record.h"
@@ -12,9 +12,10 @@ namespace cli {
 // components of the faces (so pieces stay apart even without identifiers).
 std::vector<int> faceIslands(const TopoMesh& mesh);
 
-// Writes mesh to path; the format follows the extension (.obj or .ply). UVW values are written
-// when there is one per polygon corner. Throws std::runtime_error naming the file on failure
-// or on another extension.
-void writeMesh(const TopoMesh& mesh, const std::string& path);
+enum class MeshFormat { Obj, Ply };
+
+// Writes mesh to out. UVW values are written when there is one per polygon corner; faces of
+// any number of corners. The caller checks the stream.
+void writeMesh(const TopoMesh& mesh, MeshFormat format, std::ostream& out);
 
 }  // namespace cli

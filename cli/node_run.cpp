@@ -2,16 +2,14 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
-#include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <set>
-#include <sstream>
 
-#include "cli/mesh_output.h"
+#include "cli/exit_status.h"
 #include "cli/record.h"
+#include "cli/summary.h"
 
 namespace cli {
 namespace {
@@ -26,42 +24,18 @@ fs::path executableDir() {
   return fs::path(buf).parent_path();
 }
 
-const char* severityName(std::uint32_t s) {
-  switch (s) {
-    case 2:
-      return "error";
-    case 4:
-      return "warning";
-    case 8:
-      return "info";
-    case 16:
-      return "verbose";
+int exitStatus(const RunFacts& facts) {
+  if (facts.cancelled) return kExitCancelled;
+  switch (facts.outcome) {
+    case Outcome::Result:
+      return kExitResult;
+    case Outcome::PassThrough:
+      return kExitPassThrough;
+    case Outcome::Empty:
+    case Outcome::Unwritten:
+      break;
   }
-  return "unknown";
-}
-
-std::string jsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
-std::string jsonNumber(float v) {
-  if (!std::isfinite(v)) return "null";
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
-  return buf;
+  return kExitNoRecord;
 }
 
 }  // namespace
@@ -94,47 +68,37 @@ HostArrays toHostArrays(const geom::MeshFile& mesh) {
   return a;
 }
 
-int report(host::Host& h, std::uint32_t port, const Args& args,
-           const std::function<void(TopoMesh&)>& adjust) {
+int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, OutputFile& output) {
+  h.beginEvaluate();
+  const auto start = std::chrono::steady_clock::now();
+  h.evaluate(run.port);
+  RunFacts facts;
+  facts.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
   for (const auto& line : h.log()) {
     std::cerr << '[' << severityName(line.severity) << "] " << line.text << '\n';
   }
   for (const auto& e : h.escapedExceptions())
     std::cerr << "[host] exception escaped: " << e << '\n';
-  const host::CustomOutput& out = h.customOutput(port);
-  TopoMesh mesh;
-  const bool published = out.state == host::OutputState::Data;
-  if (published) mesh = readRecord(out.bytes);
 
-  if (args.flag("--json")) {
-    std::ostringstream js;
-    js << "{\n  \"record\": " << jsonString(stateName(out.state));
-    js << ",\n  \"points\": " << mesh.points.size() << ",\n  \"faces\": " << mesh.faceCount();
-    std::set<int> islands;
-    if (published && mesh.faceCount() > 0) {
-      for (int i : faceIslands(mesh)) islands.insert(i);
+  const host::CustomOutput& out = h.customOutput(run.port);
+  facts.outcome = classify(out.state, h.log());
+  facts.reason = reasonFor(facts.outcome, h.log());
+  TopoMesh mesh;
+  if (out.state == host::OutputState::Data) {
+    mesh = readRecord(out.bytes);
+    if (run.adjust) run.adjust(mesh);
+    if (output.wanted()) {
+      output.commit(mesh);
+      facts.output = output.path();
     }
-    js << ",\n  \"islands\": " << islands.size() << ",\n  \"uvw\": " << mesh.uvw.size();
-    js << ",\n  \"faceInfo\": " << mesh.faceInfo.size() << ",\n  \"bounds\": [";
-    for (std::size_t i = 0; i < mesh.bounds.size(); ++i) {
-      js << (i ? ", " : "") << '[' << jsonNumber(mesh.bounds[i][0]) << ", "
-         << jsonNumber(mesh.bounds[i][1]) << ", " << jsonNumber(mesh.bounds[i][2]) << ']';
-    }
-    js << "],\n  \"log\": [";
-    const auto& log = h.log();
-    for (std::size_t i = 0; i < log.size(); ++i) {
-      js << (i ? "," : "") << "\n    {\"severity\": " << jsonString(severityName(log[i].severity))
-         << ", \"text\": " << jsonString(log[i].text) << '}';
-    }
-    js << (log.empty() ? "]" : "\n  ]") << "\n}\n";
-    std::cout << js.str();
   }
-  if (!published) return kExitNoRecord;
-  if (const auto path = args.value("-o")) {
-    if (adjust) adjust(mesh);
-    writeMesh(mesh, *path);
+  if (options.json) {
+    std::cout << summarize(facts, mesh, h.log(), run.extra)
+                     .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << '\n';
   }
-  return 0;
+  return exitStatus(facts);
 }
 
 }  // namespace cli

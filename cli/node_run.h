@@ -1,22 +1,20 @@
-// Running a real plug-in through the host face and reporting what it published: log lines on
-// standard error, an optional JSON summary on standard output, the result file.
+// Running a real plug-in through the host face: finding it, feeding it mesh files, and
+// reporting what it published (log lines on standard error, the JSON summary on standard
+// output, the result file).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
-#include "cli/args.h"
+#include "cli/command_line.h"
+#include "cli/output_file.h"
 #include "geom/mesh_files.h"
 #include "host/host.h"
 
 namespace cli {
-
-// Status for a run whose node gave no record (empty or unwritten output).
-inline constexpr int kExitNoRecord = 2;
-// Status for a file or usage problem.
-inline constexpr int kExitUsage = 64;
-inline constexpr int kExitInput = 66;
 
 // The path of a plug-in given by path (contains '/' or ends in .so) or by node name
 // (TSL_Combiner), looked up beside this executable. Throws UsageError when not found.
@@ -33,11 +31,20 @@ HostArrays toHostArrays(const geom::MeshFile& mesh);
 
 struct TopoMesh;
 
-// After an evaluate of port: prints the log as "[severity] text" lines on stderr, the JSON
-// summary on stdout when --json was given, writes -o OUT when a record was published (after
-// adjust, when given, has changed the copy to be written). Returns the exit status (0
-// published, kExitNoRecord otherwise).
-int report(host::Host& h, std::uint32_t port, const Args& args,
-           const std::function<void(TopoMesh&)>& adjust = {});
+// One evaluation of a connected node and its report.
+struct NodeRun {
+  explicit NodeRun(std::uint32_t outputPort) : port(outputPort) {}
+  std::uint32_t port;
+  // Changes the copy that is written and summarized (the Voronoi verb's explode).
+  std::function<void(TopoMesh&)> adjust;
+  // The verb's own summary fields.
+  nlohmann::ordered_json extra = nlohmann::ordered_json::object();
+};
+
+// Begin-evaluate and evaluate of run.port (timed), then: the log as "[severity] text" lines on
+// standard error, the result written to output when the node published a record, the summary
+// on standard output with --json. Returns the exit status (exit_status.h). Throws WriteError
+// when the file cannot be written.
+int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, OutputFile& output);
 
 }  // namespace cli

@@ -37,16 +37,4 @@ TopoMesh readRecord(std::span<const std::uint8_t> bytes) {
   return m;
 }
 
-const char* stateName(host::OutputState state) {
-  switch (state) {
-    case host::OutputState::Data:
-      return "published";
-    case host::OutputState::Empty:
-      return "empty";
-    case host::OutputState::Unwritten:
-      break;
-  }
-  return "unwritten";
-}
-
 }  // namespace cli

@@ -26,7 +26,4 @@ struct TopoMesh {
 // published them loaded and not evaluated since.
 TopoMesh readRecord(std::span<const std::uint8_t> bytes);
 
-// The state as the summary names it: "published", "empty" or "unwritten".
-const char* stateName(host::OutputState state);
-
 }  // namespace cli

@@ -1,15 +1,20 @@
 // tessellon boolean A B --op OP [--classify edge|normal] [--triangulate] [--canonicalize]
-//                   [-o OUT] [--json]
-// tessellon about PLUGIN
-#include <iostream>
+//                   [--move-b X,Y,Z] [--rotate-b RX,RY,RZ] [--scale-b S] [-o OUT] [--json]
 #include <map>
+#include <memory>
 
-#include "cli/args.h"
 #include "cli/node_run.h"
+#include "cli/placement.h"
 #include "cli/verbs.h"
 
 namespace cli {
 namespace {
+
+const std::map<std::string, std::int32_t> kOps{{"union", 0},
+                                               {"intersection", 1},
+                                               {"a-minus-b", 2},
+                                               {"b-minus-a", 3},
+                                               {"symmetric-difference", 4}};
 
 void connectMesh(host::Host& h, const HostArrays& m, std::uint32_t points, std::uint32_t desc,
                  std::uint32_t uvw, std::uint32_t ids) {
@@ -21,56 +26,78 @@ void connectMesh(host::Host& h, const HostArrays& m, std::uint32_t points, std::
 
 }  // namespace
 
-int runBoolean(const std::vector<std::string>& argv) {
-  const Args args("boolean", argv,
-                  {{"--op", "--classify", "-o"}, {"--triangulate", "--canonicalize", "--json"}});
-  args.expectPositionals(2, "A and B");
-  static const std::map<std::string, std::int32_t> ops{{"union", 0},
-                                                       {"intersection", 1},
-                                                       {"a-minus-b", 2},
-                                                       {"b-minus-a", 3},
-                                                       {"symmetric-difference", 4}};
-  const std::string op = args.required("--op");
-  const auto it = ops.find(op);
-  if (it == ops.end()) {
-    throw UsageError("tessellon boolean: unknown --op '" + op +
-                     "' (union, intersection, a-minus-b, b-minus-a, symmetric-difference)");
-  }
-  const std::string classify = args.value("--classify").value_or("edge");
-  if (classify != "edge" && classify != "normal") {
-    throw UsageError("tessellon boolean: --classify must be edge or normal, not '" + classify +
-                     "'");
-  }
-  const HostArrays a = toHostArrays(geom::readMeshFile(args.positionals()[0]));
-  const HostArrays b = toHostArrays(geom::readMeshFile(args.positionals()[1]));
+Verb addBoolean(CLI::App& app) {
+  struct Options {
+    std::string a, b, op, classify = "edge";
+    bool triangulate = false, canonicalize = false;
+    Placement placeB;
+    RunOptions run;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = app.add_subcommand("boolean", "Union, intersection or difference of two solids.");
+  cmd->footer(
+      wrap("Runs TSL_ICE_Boolean. Face identifiers and UVs of both meshes follow their "
+           "faces. When the engine cannot take an operand (open, wound inwards, ...) "
+           "the node passes A through unchanged: the outcome is \"pass-through\", the "
+           "reason names the operand and the problem, and the exit status is 3.",
+           80));
+  cmd->add_option("A", o->a, wrap("First solid: a closed mesh file (.obj, .off, .ply, .stl)."))
+      ->required();
+  cmd->add_option("B", o->b, wrap("Second solid, placed by --move-b, --rotate-b, --scale-b."))
+      ->required();
+  once(cmd->add_option("--op", o->op,
+                       wrap("The operation: union, intersection, a-minus-b, b-minus-a or "
+                            "symmetric-difference. Required."))
+           ->required()
+           ->check(CLI::IsMember(kOps)));
+  once(cmd->add_option("--classify", o->classify,
+                       wrap("How the pieces of the surfaces are sorted in or out: edge (by the "
+                            "order of faces around the intersection curve, the rest by a "
+                            "point-in-solid test) or normal (every piece by a point-in-solid "
+                            "test). Both give the same result on valid input. Default: edge."))
+           ->check(CLI::IsMember({"edge", "normal"})));
+  cmd->add_flag("--triangulate", o->triangulate,
+                wrap("Split every result face of more than three corners into triangles. "
+                     "Default: faces stay polygons."));
+  cmd->add_flag("--canonicalize", o->canonicalize,
+                wrap("Put the result in a canonical order (points sorted by x, y, z; each face "
+                     "starting at its lowest point; faces sorted), so equal results give equal "
+                     "files. Default: the engine's order."));
+  addTriple(*cmd, "--move-b", o->placeB.move,
+            wrap("Move B by X,Y,Z (in B's units) after turning and scaling it. Default: 0,0,0."));
+  addTriple(*cmd, "--rotate-b", o->placeB.rotateDegrees,
+            wrap("Turn B about its origin by RX, RY and RZ degrees about x, then y, then z "
+                 "(right-handed). Default: 0,0,0."))
+      ->type_name("RX,RY,RZ");
+  once(cmd->add_option("--scale-b", o->placeB.scale,
+                       wrap("Scale B uniformly about its origin by S, greater than 0 (a negative "
+                            "scale would turn B inside out). Default: 1."))
+           ->type_name("S")
+           ->check(finiteNumber())
+           ->check(greaterThanZero()));
+  addRunOptions(*cmd, o->run);
 
-  host::Host h(locatePlugin("TSL_ICE_Boolean"));
-  connectMesh(h, a, 0, 1, 2, 9);
-  connectMesh(h, b, 3, 4, 5, 10);
-  h.connectLong(6, it->second);
-  h.connectLong(7, classify == "edge" ? 1 : 0);
-  h.connectBool(8, args.flag("--triangulate"));
-  h.connectBool(11, args.flag("--canonicalize"));
-  h.init();
-  h.beginEvaluate();
-  h.evaluate(201);
-  const int status = report(h, 201, args);
-  h.term();
-  return status;
-}
+  return {cmd, [o] {
+            OutputFile output(o->run.output);
+            const HostArrays a = toHostArrays(geom::readMeshFile(o->a));
+            geom::MeshFile bFile = geom::readMeshFile(o->b);
+            if (!o->placeB.isIdentity()) {
+              for (auto& p : bFile.points) p = o->placeB.apply(p);
+            }
+            const HostArrays b = toHostArrays(bFile);
 
-int runAbout(const std::vector<std::string>& argv) {
-  const Args args("about", argv, {{}, {}});
-  args.expectPositionals(1, "PLUGIN");
-  host::Host h(locatePlugin(args.positionals()[0]));
-  const auto* about = h.node().findOutput(202);
-  if (about == nullptr || about->dataType != XSI::siICENodeDataString) {
-    throw UsageError(args.positionals()[0] + ": the node has no About port");
-  }
-  h.beginEvaluate();
-  h.evaluate(202);
-  std::cout << h.stringOutputText(202) << '\n';
-  return 0;
+            host::Host h(locatePlugin("TSL_ICE_Boolean"));
+            connectMesh(h, a, 0, 1, 2, 9);
+            connectMesh(h, b, 3, 4, 5, 10);
+            h.connectLong(6, kOps.at(o->op));
+            h.connectLong(7, o->classify == "edge" ? 1 : 0);
+            h.connectBool(8, o->triangulate);
+            h.connectBool(11, o->canonicalize);
+            h.init();
+            const int status = runNode(h, NodeRun(201), o->run, output);
+            h.term();
+            return status;
+          }};
 }
 
 }  // namespace cli

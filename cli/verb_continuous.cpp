@@ -1,12 +1,13 @@
 // tessellon continuous MESH --knife KNIFE (--instances FILE | --knife-points FILE)
-//                      [-o OUT] [--json]
+//                      [-o OUT] [--json] [--quiet]
 #include <cmath>
 #include <fstream>
-#include <numbers>
+#include <memory>
 #include <sstream>
 
-#include "cli/args.h"
+#include "cli/knife.h"
 #include "cli/node_run.h"
+#include "cli/placement.h"
 #include "cli/verbs.h"
 #include "geom/error.h"
 
@@ -32,6 +33,10 @@ std::vector<std::vector<double>> readNumberLines(const std::string& path, bool a
                         (allowSeven ? " needs 3 numbers (x y z) or 7 (x y z rx ry rz scale)"
                                     : " needs 3 numbers (x y z)"));
     }
+    if (row.size() == 7 && !(row[6] > 0)) {
+      throw geom::Error(path + ": line " + std::to_string(n) + " has a scale of " +
+                        std::to_string(row[6]) + "; it must be greater than 0");
+    }
     for (double x : row) {
       if (!std::isfinite(x))
         throw geom::Error(path + ": line " + std::to_string(n) + " is not finite");
@@ -41,77 +46,102 @@ std::vector<std::vector<double>> readNumberLines(const std::string& path, bool a
   return rows;
 }
 
-// Rotation about x, then y, then z (degrees), uniform scale, then translation.
-host::Vec3f place(const geom::Vec3& p, const std::vector<double>& t) {
-  double x = p.x, y = p.y, z = p.z;
-  if (t.size() == 7) {
-    const double k = std::numbers::pi / 180.0;
-    const double ax = t[3] * k, ay = t[4] * k, az = t[5] * k;
-    double y1 = y * std::cos(ax) - z * std::sin(ax), z1 = y * std::sin(ax) + z * std::cos(ax);
-    y = y1;
-    z = z1;
-    double x2 = x * std::cos(ay) + z * std::sin(ay), z2 = -x * std::sin(ay) + z * std::cos(ay);
-    x = x2;
-    z = z2;
-    double x3 = x * std::cos(az) - y * std::sin(az), y3 = x * std::sin(az) + y * std::cos(az);
-    x = x3 * t[6];
-    y = y3 * t[6];
-    z *= t[6];
+Placement placementOf(const std::vector<double>& row) {
+  Placement p;
+  p.move = {row[0], row[1], row[2]};
+  if (row.size() == 7) {
+    p.rotateDegrees = {row[3], row[4], row[5]};
+    p.scale = row[6];
   }
-  return {static_cast<float>(x + t[0]), static_cast<float>(y + t[1]), static_cast<float>(z + t[2])};
+  return p;
+}
+
+host::Vec3f toFloat(const geom::Vec3& p) {
+  return {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
 }
 
 }  // namespace
 
-int runContinuous(const std::vector<std::string>& argv) {
-  const Args args("continuous", argv,
-                  {{"--knife", "--instances", "--knife-points", "-o"}, {"--json"}});
-  args.expectPositionals(1, "MESH");
-  const auto instances = args.value("--instances");
-  const auto pointsFile = args.value("--knife-points");
-  if (instances.has_value() == pointsFile.has_value()) {
-    throw UsageError("tessellon continuous: give exactly one of --instances and --knife-points");
-  }
-  const std::string knifePath = args.required("--knife");
-  const HostArrays mesh = toHostArrays(geom::readMeshFile(args.positionals()[0]));
-  const geom::MeshFile knife = geom::readMeshFile(knifePath);
+Verb addContinuous(CLI::App& app) {
+  struct Options {
+    std::string mesh, knife, instances, knifePoints;
+    RunOptions run;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd =
+      app.add_subcommand("continuous", "Carve a closed mesh with a series of knife solids.");
+  cmd->footer(
+      wrap("Runs TSL_Continuous: every placed knife is cut out of the mesh, which may "
+           "fall apart into pieces. The walls the knives make get the knife's UVs (zeros "
+           "when the knife has none; the mesh keeps its own UVs either way) and "
+           "identifier -2. Example: tessellon continuous examples/two_boxes.obj --knife "
+           "examples/octahedron_knife.obj --instances examples/knife_instances.txt "
+           "-o carved.obj",
+           80));
+  cmd->add_option("MESH", o->mesh, wrap("The closed mesh to carve (.obj, .off, .ply, .stl)."))
+      ->required();
+  once(cmd->add_option("--knife", o->knife,
+                       wrap("The knife: one closed, outward solid with the topology of a sphere "
+                            "(no holes through it), any mesh format; faces of more than three "
+                            "corners are split into triangles, its UVs become the cut walls' "
+                            "UVs. Required."))
+           ->type_name("KNIFE")
+           ->required());
+  auto* instances =
+      once(cmd->add_option("--instances", o->instances,
+                           wrap("File of knife placements, one a line: 'x y z' (a move) or "
+                                "'x y z rx ry rz s' (scale s > 0 about the knife's origin, turn "
+                                "rx, ry, rz degrees about x, y, z, then move). # starts a "
+                                "comment. One of --instances and --knife-points is required."))
+               ->type_name("FILE"));
+  auto* points =
+      once(cmd->add_option("--knife-points", o->knifePoints,
+                           wrap("File of the points of every knife instance, 'x y z' a line, "
+                                "instance after instance, each as many points as the knife has "
+                                "and in its order."))
+               ->type_name("FILE"));
+  instances->excludes(points);
+  points->excludes(instances);
+  addRunOptions(*cmd, o->run);
 
-  std::vector<std::int32_t> descriptor;
-  for (const auto& tri : knife.polygons) {
-    if (tri.size() != 3) throw geom::Error(knifePath + ": the knife must be a triangle mesh");
-    descriptor.insert(descriptor.end(), {tri[0], tri[1], tri[2], -2});
-  }
-  std::vector<host::Vec3f> knifePoints;
-  if (instances) {
-    const std::size_t expected = knife.polygons.size() / 2 + 2;
-    if (knife.points.size() != expected) {
-      throw geom::Error(knifePath + ": a closed knife of " + std::to_string(knife.polygons.size()) +
-                        " triangles with the topology of a sphere has " + std::to_string(expected) +
-                        " points, not " + std::to_string(knife.points.size()));
-    }
-    for (const auto& t : readNumberLines(*instances, true)) {
-      for (const auto& p : knife.points) knifePoints.push_back(place(p, t));
-    }
-  } else {
-    for (const auto& r : readNumberLines(*pointsFile, false)) {
-      knifePoints.push_back(
-          {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])});
-    }
-  }
+  return {cmd, [o] {
+            if (o->instances.empty() == o->knifePoints.empty()) {
+              throw UsageError("give one of --instances FILE and --knife-points FILE");
+            }
+            OutputFile output(o->run.output);
+            const HostArrays mesh = toHostArrays(geom::readMeshFile(o->mesh));
+            const Knife knife = prepareKnife(geom::readMeshFile(o->knife), o->knife);
 
-  host::Host h(locatePlugin("TSL_Continuous"));
-  h.connectVector3Array(0, mesh.points);
-  h.connectLongArray(1, mesh.description);
-  if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
-  if (!mesh.faceIds.empty()) h.connectLongArray(3, mesh.faceIds);
-  h.connectVector3Array(4, knifePoints);
-  h.connectLongArray(5, descriptor);
-  if (!knife.uvw.empty()) {
-    h.connectVector3Array(6, std::vector<host::Vec3f>(knife.uvw.begin(), knife.uvw.end()));
-  }
-  h.beginEvaluate();
-  h.evaluate(200);
-  return report(h, 200, args);
+            std::vector<host::Vec3f> knifePoints;
+            if (!o->instances.empty()) {
+              for (const auto& row : readNumberLines(o->instances, true)) {
+                const Placement place = placementOf(row);
+                for (const auto& p : knife.points) knifePoints.push_back(toFloat(place.apply(p)));
+              }
+            } else {
+              for (const auto& r : readNumberLines(o->knifePoints, false)) {
+                knifePoints.push_back(
+                    {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])});
+              }
+              if (knifePoints.size() % knife.points.size() != 0) {
+                throw geom::Error(o->knifePoints + ": " + std::to_string(knifePoints.size()) +
+                                  " points are not a whole number of knives of " +
+                                  std::to_string(knife.points.size()) + " points");
+              }
+            }
+
+            host::Host h(locatePlugin("TSL_Continuous"));
+            h.connectVector3Array(0, mesh.points);
+            h.connectLongArray(1, mesh.description);
+            if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
+            if (!mesh.faceIds.empty()) h.connectLongArray(3, mesh.faceIds);
+            h.connectVector3Array(4, knifePoints);
+            h.connectLongArray(5, knife.descriptor);
+            h.connectVector3Array(6, knife.uvw);
+            NodeRun run(200);
+            run.extra["knives"] = knifePoints.size() / knife.points.size();
+            return runNode(h, run, o->run, output);
+          }};
 }
 
 }  // namespace cli

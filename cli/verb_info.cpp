@@ -1,13 +1,20 @@
 // tessellon info PLUGIN [--json]: the node definition a plug-in registers.
+// tessellon about PLUGIN: the text of its About port.
 #include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli/args.h"
 #include "cli/node_run.h"
+#include "cli/summary.h"
 #include "cli/verbs.h"
 
 namespace cli {
 namespace {
+
+const std::string kPluginHelp = wrap(
+    "A plug-in: a .so path, or a node name (TSL_Combiner, TSL_ICE_Boolean, TSL_Voronoi, "
+    "TSL_Continuous) looked up in ../plugins beside the executable.");
 
 std::string valueText(const XSI::CValue& v) {
   std::ostringstream s;
@@ -34,28 +41,28 @@ std::string valueText(const XSI::CValue& v) {
   return s.str();
 }
 
-std::string valueJson(const XSI::CValue& v) {
+nlohmann::ordered_json valueJson(const XSI::CValue& v) {
   switch (v.GetType()) {
     case XSI::CValue::siEmpty:
-      return "null";
-    case XSI::CValue::siVector3f: {
-      std::ostringstream s;
-      s << '[' << v.GetVector3f().GetX() << ", " << v.GetVector3f().GetY() << ", "
-        << v.GetVector3f().GetZ() << ']';
-      return s.str();
-    }
+      return nullptr;
+    case XSI::CValue::siInt4:
+      return v.GetInt();
+    case XSI::CValue::siBool:
+      return v.GetBool();
+    case XSI::CValue::siFloat:
+    case XSI::CValue::siDouble:
+      return v.GetDouble();
+    case XSI::CValue::siVector3f:
+      return {jsonFloat(v.GetVector3f().GetX()), jsonFloat(v.GetVector3f().GetY()),
+              jsonFloat(v.GetVector3f().GetZ())};
     default:
       return valueText(v);
   }
 }
 
-std::string q(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
+template <class Colour>
+nlohmann::ordered_json colour(const Colour& c) {
+  return {c.red, c.green, c.blue};
 }
 
 void printTable(const host::Host& h) {
@@ -106,81 +113,104 @@ void printTable(const host::Host& h) {
 }
 
 void printJson(const host::Host& h) {
+  using nlohmann::ordered_json;
   const host::PluginDefinition& p = h.plugin();
   const host::NodeDefinition& n = h.node();
-  std::ostringstream s;
-  s << std::boolalpha << "{\n  \"plugin\": " << q(p.name) << ",\n  \"author\": " << q(p.author)
-    << ",\n  \"version\": ";
-  if (p.version) {
-    s << '[' << p.version->first << ", " << p.version->second << ']';
-  } else {
-    s << "null";
+  ordered_json j;
+  j["plugin"] = p.name;
+  j["author"] = p.author;
+  j["version"] = p.version ? ordered_json{p.version->first, p.version->second} : ordered_json();
+  j["node"] = n.name;
+  j["displayName"] = n.displayName;
+  j["customTypes"] = ordered_json::array();
+  for (const auto& t : n.customTypes) {
+    j["customTypes"].push_back({{"name", t.name},
+                                {"scriptName", t.scriptName},
+                                {"description", t.description},
+                                {"color", colour(t.color)}});
   }
-  s << ",\n  \"node\": " << q(n.name) << ",\n  \"displayName\": " << q(n.displayName);
-  s << ",\n  \"customTypes\": [";
-  for (std::size_t i = 0; i < n.customTypes.size(); ++i) {
-    const auto& t = n.customTypes[i];
-    s << (i ? ", " : "") << "{\"name\": " << q(t.name) << ", \"scriptName\": " << q(t.scriptName)
-      << ", \"description\": " << q(t.description) << ", \"color\": [" << t.color.red << ", "
-      << t.color.green << ", " << t.color.blue << "]}";
+  j["color"] = n.color ? colour(*n.color) : ordered_json();
+  j["threadingModel"] = n.threadingModel ? ordered_json(*n.threadingModel) : ordered_json();
+  j["portGroups"] = ordered_json::array();
+  for (const auto& g : n.portGroups) {
+    j["portGroups"].push_back({{"id", g.id},
+                               {"min", g.minInstances},
+                               {"max", g.maxInstances},
+                               {"scriptName", g.scriptName}});
   }
-  s << "],\n  \"color\": ";
-  if (n.color) {
-    s << '[' << n.color->red << ", " << n.color->green << ", " << n.color->blue << ']';
-  } else {
-    s << "null";
+  j["categories"] = n.categories;
+  j["inputs"] = ordered_json::array();
+  for (const auto& i : n.inputs) {
+    j["inputs"].push_back(
+        {{"id", i.id},
+         {"group", i.groupId},
+         {"dataType", i.dataType},
+         {"structure", i.structureType},
+         {"context", i.contextType},
+         {"name", i.name},
+         {"scriptName", i.scriptName},
+         {"default", valueJson(i.defaultValue)},
+         {"min", valueJson(i.minValue)},
+         {"max", valueJson(i.maxValue)},
+         {"constraints", {i.typeConstraintId, i.structureConstraintId, i.contextConstraintId}}});
   }
-  s << ",\n  \"threadingModel\": "
-    << (n.threadingModel ? std::to_string(*n.threadingModel) : "null");
-  s << ",\n  \"portGroups\": [";
-  for (std::size_t i = 0; i < n.portGroups.size(); ++i) {
-    const auto& g = n.portGroups[i];
-    s << (i ? ", " : "") << "{\"id\": " << g.id << ", \"min\": " << g.minInstances
-      << ", \"max\": " << g.maxInstances << ", \"scriptName\": " << q(g.scriptName) << '}';
-  }
-  s << "],\n  \"categories\": [";
-  for (std::size_t i = 0; i < n.categories.size(); ++i) s << (i ? ", " : "") << q(n.categories[i]);
-  s << "],\n  \"inputs\": [";
-  for (std::size_t k = 0; k < n.inputs.size(); ++k) {
-    const auto& i = n.inputs[k];
-    s << (k ? "," : "") << "\n    {\"id\": " << i.id << ", \"group\": " << i.groupId
-      << ", \"dataType\": " << i.dataType << ", \"structure\": " << i.structureType
-      << ", \"context\": " << i.contextType << ", \"name\": " << q(i.name)
-      << ", \"scriptName\": " << q(i.scriptName) << ", \"default\": " << valueJson(i.defaultValue)
-      << ", \"min\": " << valueJson(i.minValue) << ", \"max\": " << valueJson(i.maxValue)
-      << ", \"constraints\": [" << i.typeConstraintId << ", " << i.structureConstraintId << ", "
-      << i.contextConstraintId << "]}";
-  }
-  s << "\n  ],\n  \"outputs\": [";
-  for (std::size_t k = 0; k < n.outputs.size(); ++k) {
-    const auto& o = n.outputs[k];
-    s << (k ? "," : "") << "\n    {\"id\": " << o.id << ", \"dataType\": " << o.dataType
-      << ", \"customTypes\": [";
-    for (std::size_t t = 0; t < o.customTypes.size(); ++t)
-      s << (t ? ", " : "") << q(o.customTypes[t]);
-    s << "], \"structure\": " << o.structureType << ", \"context\": " << o.contextType
-      << ", \"name\": " << q(o.name) << ", \"scriptName\": " << q(o.scriptName)
-      << ", \"constraints\": [" << o.typeConstraintId << ", " << o.structureConstraintId << ", "
-      << o.contextConstraintId << "]}";
+  j["outputs"] = ordered_json::array();
+  for (const auto& o : n.outputs) {
+    j["outputs"].push_back(
+        {{"id", o.id},
+         {"dataType", o.dataType},
+         {"customTypes", o.customTypes},
+         {"structure", o.structureType},
+         {"context", o.contextType},
+         {"name", o.name},
+         {"scriptName", o.scriptName},
+         {"constraints", {o.typeConstraintId, o.structureConstraintId, o.contextConstraintId}}});
   }
   const host::CallbackSet cb = h.callbacks();
-  s << "\n  ],\n  \"callbacks\": {\"init\": " << cb.init << ", \"term\": " << cb.term
-    << ", \"beginEvaluate\": " << cb.beginEvaluate << ", \"evaluate\": " << cb.evaluate << "}\n}\n";
-  std::cout << s.str();
+  j["callbacks"] = {{"init", cb.init},
+                    {"term", cb.term},
+                    {"beginEvaluate", cb.beginEvaluate},
+                    {"evaluate", cb.evaluate}};
+  std::cout << j.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
 }
 
 }  // namespace
 
-int runInfo(const std::vector<std::string>& argv) {
-  const Args args("info", argv, {{}, {"--json"}});
-  args.expectPositionals(1, "PLUGIN");
-  host::Host h(locatePlugin(args.positionals()[0]));
-  if (args.flag("--json")) {
-    printJson(h);
-  } else {
-    printTable(h);
-  }
-  return 0;
+Verb addInfo(CLI::App& app) {
+  struct Options {
+    std::string plugin;
+    bool json = false;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = app.add_subcommand("info", "Print the node definition a plug-in registers.");
+  cmd->add_option("PLUGIN", o->plugin, kPluginHelp)->required();
+  cmd->add_flag("--json", o->json, "Print the definition as JSON.");
+  return {cmd, [o] {
+            host::Host h(locatePlugin(o->plugin));
+            if (o->json) {
+              printJson(h);
+            } else {
+              printTable(h);
+            }
+            return 0;
+          }};
+}
+
+Verb addAbout(CLI::App& app) {
+  auto plugin = std::make_shared<std::string>();
+  CLI::App* cmd = app.add_subcommand("about", "Print the text of a node's About port.");
+  cmd->add_option("PLUGIN", *plugin, kPluginHelp)->required();
+  return {cmd, [plugin] {
+            host::Host h(locatePlugin(*plugin));
+            const auto* about = h.node().findOutput(202);
+            if (about == nullptr || about->dataType != XSI::siICENodeDataString) {
+              throw UsageError(*plugin + ": the node has no About port");
+            }
+            h.beginEvaluate();
+            h.evaluate(202);
+            std::cout << h.stringOutputText(202) << '\n';
+            return 0;
+          }};
 }
 
 }  // namespace cli

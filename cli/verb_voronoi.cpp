@@ -5,9 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
 
-#include "cli/args.h"
 #include "cli/mesh_output.h"
 #include "cli/node_run.h"
 #include "cli/record.h"
@@ -86,42 +87,94 @@ void explode(TopoMesh& m, double factor) {
 
 }  // namespace
 
-int runVoronoi(const std::vector<std::string>& argv) {
-  const Args args(
-      "voronoi", argv,
-      {{"--centers", "--count", "--seed", "--thickness", "--uv-scale", "--explode", "-o"},
-       {"--json"}});
-  args.expectPositionals(1, "MESH");
-  const auto centresFile = args.value("--centers");
-  const auto count = args.integer("--count");
-  if (centresFile.has_value() == count.has_value()) {
-    throw UsageError("tessellon voronoi: give exactly one of --centers and --count");
-  }
-  if (count && (*count < 1 || *count > 10000000)) {
-    throw UsageError("tessellon voronoi: --count must be between 1 and 10000000");
-  }
-  const auto seed = args.integer("--seed").value_or(1);
-  const auto explodeBy = args.number("--explode");
-  const geom::MeshFile file = geom::readMeshFile(args.positionals()[0]);
-  const HostArrays mesh = toHostArrays(file);
-  // The node jitters centres with rand(); seeding it here makes a whole run reproducible.
-  std::srand(static_cast<unsigned>(seed));
-  const std::vector<host::Vec3f> centres =
-      centresFile ? readCentres(*centresFile) : scatter(file, *count, static_cast<unsigned>(seed));
+Verb addVoronoi(CLI::App& app) {
+  struct Options {
+    std::string mesh, centres;
+    std::optional<std::int64_t> count;
+    std::uint32_t seed = 1;
+    std::optional<float> thickness;
+    float uvScale = 1.0f;
+    double explode = 0.0;
+    RunOptions run;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = app.add_subcommand("voronoi", "Break a closed mesh into Voronoi pieces.");
+  cmd->footer(
+      wrap("Runs TSL_Voronoi: one piece per Voronoi cell of the centres, every cell "
+           "shrunk towards its centre so that neighbouring pieces are parted by a gap. "
+           "Faces of the mesh keep their UVs and identifiers; the new inner faces get "
+           "planar UVs. Example: tessellon voronoi bunny.off --count 50 --explode 0.5 "
+           "-o pieces.obj --json",
+           80));
+  cmd->add_option("MESH", o->mesh, wrap("The closed mesh to break (.obj, .off, .ply, .stl)."))
+      ->required();
+  auto* centres = once(cmd->add_option("--centers", o->centres,
+                                       wrap("File of cell centres: one 'x y z' a line (# starts "
+                                            "a comment), or the points of a mesh file. One of "
+                                            "--centers and --count is required."))
+                           ->type_name("FILE"));
+  auto* count =
+      once(cmd->add_option("--count", o->count,
+                           wrap("Scatter N centres uniformly inside the mesh instead; 1 to "
+                                "10000000. Pieces made can be fewer than N: centres closer "
+                                "than the jitter step merge, and a cell can miss the mesh."))
+               ->type_name("N")
+               ->check(CLI::Range(std::int64_t{1}, std::int64_t{10000000})));
+  centres->excludes(count);
+  count->excludes(centres);
+  once(cmd->add_option("--seed", o->seed,
+                       wrap("Seed of the scatter and of the node's jitter of the centres: the "
+                            "same seed gives the same pieces. 0 to 4294967295. Default: 1."))
+           ->type_name("S"));
+  once(cmd->add_option("--thickness", o->thickness,
+                       wrap("Knife thickness: the fraction by which each cell shrinks towards "
+                            "its centre, so two pieces are parted by a gap of T times the "
+                            "distance between their centres. 0.0001 to 0.9999 (the node clamps "
+                            "its factor 1 - T to that range). Default: 0.001."))
+           ->type_name("T")
+           ->check(finiteNumber())
+           ->check(CLI::Range(0.0001f, 0.9999f)));
+  once(cmd->add_option("--uv-scale", o->uvScale,
+                       wrap("Scale of the planar UVs of the new inner faces, in UV units per "
+                            "scene unit; at least 1 (the node's minimum). Default: 1."))
+           ->type_name("S")
+           ->check(finiteNumber())
+           ->check(CLI::Range(1.0f, 1.0e6f)));
+  once(cmd->add_option("--explode", o->explode,
+                       wrap("Move every piece away from the mesh centre by F times its offset "
+                            "from it, before the file is written and the bounds are taken; "
+                            "0 or more. Default: 0 (pieces in place)."))
+           ->type_name("F")
+           ->check(finiteNumber())
+           ->check(CLI::NonNegativeNumber));
+  addRunOptions(*cmd, o->run);
 
-  host::Host h(locatePlugin("TSL_Voronoi"));
-  h.connectVector3Array(0, mesh.points);
-  h.connectLongArray(1, mesh.description);
-  if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
-  if (!mesh.faceIds.empty()) h.connectLongArray(6, mesh.faceIds);
-  h.connectVector3Array(3, centres);
-  if (const auto t = args.number("--thickness")) h.connectFloat(4, static_cast<float>(*t));
-  h.connectFloat(7, static_cast<float>(args.number("--uv-scale").value_or(1.0)));
-  h.beginEvaluate();
-  h.evaluate(200);
-  std::function<void(TopoMesh&)> adjust;
-  if (explodeBy) adjust = [f = *explodeBy](TopoMesh& m) { explode(m, f); };
-  return report(h, 200, args, adjust);
+  return {cmd, [o] {
+            if (o->centres.empty() && !o->count) {
+              throw UsageError("give one of --centers FILE and --count N");
+            }
+            OutputFile output(o->run.output);
+            const geom::MeshFile file = geom::readMeshFile(o->mesh);
+            const HostArrays mesh = toHostArrays(file);
+            // The node jitters centres with rand(); seeding it here makes a whole run
+            // reproducible.
+            std::srand(o->seed);
+            const std::vector<host::Vec3f> centres =
+                o->count ? scatter(file, *o->count, o->seed) : readCentres(o->centres);
+
+            host::Host h(locatePlugin("TSL_Voronoi"));
+            h.connectVector3Array(0, mesh.points);
+            h.connectLongArray(1, mesh.description);
+            if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
+            if (!mesh.faceIds.empty()) h.connectLongArray(6, mesh.faceIds);
+            h.connectVector3Array(3, centres);
+            if (o->thickness) h.connectFloat(4, *o->thickness);
+            h.connectFloat(7, o->uvScale);
+            NodeRun run(200);
+            if (o->explode != 0.0) run.adjust = [f = o->explode](TopoMesh& m) { explode(m, f); };
+            run.extra["centres"] = centres.size();
+            return runNode(h, run, o->run, output);
+          }};
 }
 
 }  // namespace cli

@@ -1,17 +1,24 @@
-// The verbs of the tessellon command. Each takes the arguments after the verb and returns the
-// process exit status; usage problems throw UsageError, file problems geom::Error.
+// The verbs of the tessellon command. Each adds its subcommand, with every option and its
+// help, to the command line and returns what runs it once the line is parsed. A run returns
+// the exit status; it throws UsageError for a usage problem found after parsing, geom::Error
+// for an input file, OutputError or WriteError for the output file.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <CLI/CLI.hpp>
+#include <functional>
 
 namespace cli {
 
-int runInfo(const std::vector<std::string>& argv);
-int runCombine(const std::vector<std::string>& argv);
-int runBoolean(const std::vector<std::string>& argv);
-int runAbout(const std::vector<std::string>& argv);
-int runContinuous(const std::vector<std::string>& argv);
-int runVoronoi(const std::vector<std::string>& argv);
+struct Verb {
+  CLI::App* command = nullptr;
+  std::function<int()> run;
+};
+
+Verb addInfo(CLI::App& app);
+Verb addAbout(CLI::App& app);
+Verb addCombine(CLI::App& app);
+Verb addBoolean(CLI::App& app);
+Verb addVoronoi(CLI::App& app);
+Verb addContinuous(CLI::App& app);
 
 }  // namespace cli

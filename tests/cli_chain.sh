@@ -8,11 +8,13 @@ tessellon=$1 mesh=$2 steps=$3 seed=$4
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 current=$mesh
-bounds=$("$tessellon" combine "$mesh" --json 2>/dev/null | grep '"bounds"')
+# The box from a summary: "bounds": {"min": [x, y, z], "centre": [...], "max": [x, y, z]}.
+box() {
+  tr -d ' \n' | sed 's/.*"bounds":{"min":\[\([^]]*\)\],"centre":\[[^]]*\],"max":\[\([^]]*\)\]}.*/\1,\2/; s/,/ /g'
+}
+bounds=$("$tessellon" combine "$mesh" --json 2>/dev/null | box)
 for ((i = 1; i <= steps; i++)); do
-  # Box from the summary: [[lo], [centre], [hi]].
-  read -r lx ly lz hx hy hz < <(printf '%s' "$bounds" | sed 's/.*"bounds"://; s/[][,]/ /g' |
-    awk '{print $1, $2, $3, $7, $8, $9}')
+  read -r lx ly lz hx hy hz <<<"$bounds"
   awk -v s="$seed" -v i="$i" -v lx="$lx" -v ly="$ly" -v lz="$lz" -v hx="$hx" -v hy="$hy" \
     -v hz="$hz" 'BEGIN {
       srand(s * 1000 + i);
@@ -34,12 +36,11 @@ for ((i = 1; i <= steps; i++)); do
   [ $((i % 3)) -eq 0 ] && op=union
   out=$("$tessellon" boolean "$current" "$dir/knife$i.off" --op "$op" -o "$dir/step$i.ply" --json 2>&1)
   status=$?
-  if [ "$status" -ne 0 ] || printf '%s' "$out" | grep -q 'passed to out' ||
-     ! printf '%s' "$out" | grep -q '"record": "published"'; then
+  if [ "$status" -ne 0 ] || ! printf '%s' "$out" | grep -q '"outcome": "result"'; then
     printf 'step %d (%s, exit %d):\n%s\n' "$i" "$op" "$status" "$out"
     exit 1
   fi
-  bounds=$(printf '%s' "$out" | grep '"bounds"')
+  bounds=$(printf '%s' "$out" | grep -v '^\[' | box)
   current=$dir/step$i.ply
 done
 printf '%d steps, every one a result\n' "$steps"
