@@ -8,6 +8,8 @@
 #include <iostream>
 
 #include "cli/exit_status.h"
+#include "cli/interrupt.h"
+#include "cli/progress_display.h"
 #include "cli/record.h"
 #include "cli/summary.h"
 
@@ -69,11 +71,21 @@ HostArrays toHostArrays(const geom::MeshFile& mesh) {
 }
 
 int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, OutputFile& output) {
-  h.beginEvaluate();
-  const auto start = std::chrono::steady_clock::now();
-  h.evaluate(run.port);
   RunFacts facts;
-  facts.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  bool interrupted = false;
+  {
+    ProgressDisplay display(ProgressDisplay::styleFor(options.quiet), std::cerr);
+    const CancelOnInterrupt interrupt;
+    h.onProgress([&display](const host::ProgressReport& r) { display.show(r); });
+    h.onCancelQuery([&interrupt] { return interrupt.requested(); });
+    h.beginEvaluate();
+    const auto start = std::chrono::steady_clock::now();
+    h.evaluate(run.port);
+    facts.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    h.onProgress({});
+    h.onCancelQuery({});
+    interrupted = interrupt.requested();
+  }
 
   for (const auto& line : h.log()) {
     std::cerr << '[' << severityName(line.severity) << "] " << line.text << '\n';
@@ -84,6 +96,9 @@ int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, Output
   const host::CustomOutput& out = h.customOutput(run.port);
   facts.outcome = classify(out.state, h.log());
   facts.reason = reasonFor(facts.outcome, h.log());
+  // A node that finished before it looked at the request has a result worth keeping.
+  facts.cancelled =
+      interrupted && (facts.outcome == Outcome::Empty || facts.outcome == Outcome::Unwritten);
   TopoMesh mesh;
   if (out.state == host::OutputState::Data) {
     mesh = readRecord(out.bytes);

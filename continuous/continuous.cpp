@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,7 @@ constexpr const char* kIslandGate = "TSL Continuous: Invalid knife TRACE POINT 0
 constexpr const char* kSolidGate = "TSL Continuous: Invalid Knife TRACE POINT 1, bypassed";
 constexpr const char* kKnifeUv = "Knife UV samples count doesn't much faces count, UV bypassed";
 constexpr const char* kCoreFailed = "TSL CONT: cCore is corrupted , bypassed";
+constexpr const char* kCancelled = "TSL CONT: Cancelled by the user , stopped";
 
 // One corner of the margin box: the box corner moved 0.05 outward along the half-diagonal,
 // in float as the host's data are.
@@ -72,6 +74,18 @@ std::unique_ptr<Polyhedron> knifeInstance(const ContinuousInput& in, const Knife
   return std::make_unique<Polyhedron>(std::move(pts), k.triangles, faces);
 }
 
+// Runs fn when it goes out of scope.
+class OnExit {
+ public:
+  explicit OnExit(std::function<void()> fn) : fn_(std::move(fn)) {}
+  ~OnExit() { fn_(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+
+ private:
+  std::function<void()> fn_;
+};
+
 // The corner entries must address a point of an instance; the descriptor is user data and an
 // index outside the instance would otherwise reach into the next instance's points.
 bool cornersInRange(std::span<const std::int32_t> d, const KnifeShape& k) {
@@ -91,8 +105,10 @@ KnifeShape knifeShape(std::size_t descriptorLength) {
   return {t, t / 2 + 2};
 }
 
-Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
-  clearTopoStore(store);
+namespace {
+
+Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& log,
+                   const Progress& progress) {
   const std::size_t d = in.knifeDescriptor.size();
   if (d % 4 != 0) {
     log(Severity::Warning, kGeometry0);
@@ -141,7 +157,11 @@ Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
 
   const std::size_t instances = in.knifePoints.size() / knife.pointsPerInstance;
   std::uint32_t skipped = 0;
+  progress.begin("Knives", instances);
   for (std::size_t i = 0; i < instances; ++i) {
+    stopIfCancelled(progress);
+    // Counts the instance on every way out of this iteration, skipped ones included.
+    const OnExit counted([&progress] { progress.done(); });
     std::unique_ptr<Polyhedron> k;
     try {
       k = knifeInstance(in, knife, i);
@@ -201,6 +221,8 @@ Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
     }
   }
 
+  stopIfCancelled(progress);
+  progress.begin("Final cut", 1);
   Csg csg;
   csg.publishAsFloat();
   csg.skipSelfIntersectionCheck(Csg::OPERAND_B);
@@ -232,7 +254,22 @@ Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log) {
     }
   }
   writeBounds(store, result->aabb());
+  progress.done();
   return Outcome::Published;
+}
+
+}  // namespace
+
+Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log,
+              const Progress& progress) {
+  clearTopoStore(store);
+  try {
+    return carveSteps(in, store, log, progress);
+  } catch (const Cancelled&) {
+    clearTopoStore(store);
+    log(Severity::Warning, kCancelled);
+    return Outcome::Empty;
+  }
 }
 
 }  // namespace tsl::continuous

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "core/log.h"
+#include "core/progress.h"
 #include "core/topo_store.h"
 
 namespace tsl::continuous {
@@ -36,7 +37,10 @@ struct KnifeShape {
 };
 KnifeShape knifeShape(std::size_t descriptorLength);
 
-// Fills store (emptied first) and logs through log. Throws only std::bad_alloc.
-Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log);
+// Fills store (emptied first) and logs through log. Reports the knife loop, one unit per
+// instance, and the final cut to progress; when progress says stop, it stops before the next
+// instance or the final cut, logs one warning and gives Empty. Throws only std::bad_alloc.
+Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log,
+              const Progress& progress = Progress());
 
 }  // namespace tsl::continuous

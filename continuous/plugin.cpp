@@ -2,6 +2,7 @@
 #include "continuous/continuous.h"
 #include "core/plugin_frame.h"
 #include "core/port_access.h"
+#include "core/progress.h"
 #include "core/topo_store.h"
 
 namespace {
@@ -77,7 +78,7 @@ void evaluate(XSI::ICENodeContext& ctx, XSI::CDataArrayRef& output) {
   in.knifeUvw = knifeUvw;
 
   TopoStore& store = moduleStore();
-  switch (continuous::carve(in, store, hostLogger())) {
+  switch (continuous::carve(in, store, hostLogger(), hostProgress())) {
     case continuous::Outcome::Published:
       publishRecord(ctx, output, store);
       break;

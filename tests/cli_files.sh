@@ -64,8 +64,8 @@ case $case in
     # A bad output is refused before the meshes are read or the node runs.
     for out in "$dir/nodir/x.obj" "$dir/x.fbx" "$dir"; do
       run 73 voronoi "$meshes/bunny00.off" --count 2000 -o "$out"
-      grep -q 'Total num' "$dir/err" && fail "the node ran for $out"
-      [ -s "$dir/out" ] && fail "a summary for $out"
+      if grep -q 'Total num' "$dir/err"; then fail "the node ran for $out"; fi
+      if [ -s "$dir/out" ]; then fail "a summary for $out"; fi
     done
     run 73 combine "$dir/missing-input.off" -o "$dir/x.3ds"
     ;;
@@ -120,6 +120,42 @@ case $case in
       --scale-b=2 --rotate-b 0,0,45 --move-b=10,0,0 --json
     tr -d ' \n' <"$dir/out" | grep -q '"islands":3,.*"min":\[0.0,-0.56568545,-0.8\].*"max":\[10.565685,1.0,1.0\]' ||
       fail "$(cat "$dir/out")"
+    ;;
+  progress)
+    # Not a terminal: one line per stage; --quiet: none; a terminal: a bar redrawn in place.
+    run 0 voronoi "$examples/two_boxes.obj" --count 20
+    for stage in 'Voronoi cells (20)' 'Cutting the mesh (1)' 'Assembling the pieces'; do
+      grep -qF "[progress] $stage" "$dir/err" || fail "no line for $stage:" "$(cat "$dir/err")"
+    done
+    run 0 voronoi "$examples/two_boxes.obj" --count 20 --quiet
+    if grep -q progress "$dir/err"; then fail "progress with --quiet"; fi
+    script -qec "'$tessellon' voronoi '$meshes/bunny00.off' --count 200" /dev/null >"$dir/tty" ||
+      fail "the run on a terminal failed: $(cat "$dir/tty")"
+    tr '\r' '\n' <"$dir/tty" | grep -q 'Voronoi cells \[#*\.*\] [0-9]*/200 ' ||
+      fail "no bar on the terminal: $(tr '\r' '\n' <"$dir/tty" | head)"
+    if grep -q '\[progress\]' "$dir/tty"; then fail "plain lines on a terminal"; fi
+    ;;
+  cancel)
+    # Ctrl-C in the knife loop: the node stops, logs one line, publishes nothing; no file.
+    awk 'BEGIN { for (i = 0; i < 5000; i++) printf "%.4f 0.1 0 0 0 0 0.1\n", -0.05 + i / 50000 }' \
+      >"$dir/many.txt"
+    "$tessellon" continuous "$meshes/bunny00.off" --knife "$examples/octahedron_knife.obj" \
+      --instances "$dir/many.txt" -o "$dir/carved.obj" --json >"$dir/out" 2>"$dir/err" &
+    pid=$!
+    for _ in $(seq 100); do
+      grep -q 'progress\] Knives' "$dir/err" && break
+      sleep 0.1
+    done
+    sleep 0.5
+    kill -INT "$pid"
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 130 ] || fail "exit status $status, expected 130:" "$(cat "$dir/out" "$dir/err")"
+    grep -q '"outcome": "empty"' "$dir/out" && grep -q '"cancelled": true' "$dir/out" &&
+      grep -q '"reason": "TSL CONT: Cancelled by the user , stopped"' "$dir/out" ||
+      fail "$(cat "$dir/out")"
+    [ "$(grep -c '^\[warning\]' "$dir/err")" -eq 1 ] || fail "$(cat "$dir/err")"
+    [ -z "$(ls -A "$dir" | grep carved)" ] || fail "files left: $(ls -A "$dir")"
     ;;
   *)
     fail "unknown case $case"

@@ -251,3 +251,32 @@ TEST_F(ContinuousE2E, OpenInputIsRejectedBeforeAnyKnife) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ContinuousE2E, KnifeLoopReportsProgressAndStopsWhenCancelled) {
+  const Knife o = octahedron(0.3f);
+  Knife k;
+  k.descriptor = o.descriptor;
+  for (float x : {-0.5f, 0.0f, 0.5f}) k.addInstance(o.points, {x, 1, 1});
+  connectMesh(h, 0, 1, a);
+  connectKnife(k);
+  std::vector<host::ProgressReport> reports;
+  h.onProgress([&reports](const host::ProgressReport& r) { reports.push_back(r); });
+  evaluate();
+  ASSERT_EQ(h.customOutput(kOut).state, OutputState::Data);
+  EXPECT_EQ(progressStages(reports),
+            (std::vector<ProgressStage>{{"Knives", 3, 3}, {"Final cut", 1, 1}}));
+
+  // Cancel pressed while the second knife is due: one line, the empty output, nothing kept.
+  int asked = 0;
+  h.onCancelQuery([&asked] { return ++asked >= 2; });
+  reports.clear();
+  evaluate();
+  EXPECT_EQ(h.log(), (std::vector<LogLine>{{4, "TSL CONT: Cancelled by the user , stopped"}}));
+  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(progressStages(reports), (std::vector<ProgressStage>{{"Knives", 3, 1}}));
+}
+
+}  // namespace

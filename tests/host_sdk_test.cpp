@@ -66,3 +66,18 @@ TEST(SdkWithoutSession, DetachedContextFailsEveryCall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SdkWithoutSession, ProgressBarDoesNothing) {
+  XSI::ProgressBar bar = XSI::Application().GetUIToolkit().GetProgressBar();
+  EXPECT_EQ(bar.PutMaximum(10), XSI::CStatus::Fail);
+  EXPECT_EQ(bar.PutValue(3), XSI::CStatus::Fail);
+  EXPECT_EQ(bar.PutCaption("x"), XSI::CStatus::Fail);
+  EXPECT_EQ(bar.Increment(3), 0);
+  EXPECT_EQ(bar.GetMaximum(), 0);
+  EXPECT_TRUE(bar.GetCaption().IsEmpty());
+  EXPECT_FALSE(bar.IsCancelPressed());
+}
+
+}  // namespace

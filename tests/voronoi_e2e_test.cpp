@@ -241,3 +241,50 @@ TEST_F(VoronoiE2E, BadCentresNeverEndTheProcess) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VoronoiE2E, ReportsCellsCutAndAssemblyAndStopsWhenCancelled) {
+  std::vector<host::ProgressReport> reports;
+  h.onProgress([&reports](const host::ProgressReport& r) { reports.push_back(r); });
+  const std::vector<Float3> centres{{-0.5f, 0, 0}, {0.5f, 0, 0}, {0, 0.5f, 0}};
+  run(centres);
+  ASSERT_EQ(h.customOutput(kOut).state, OutputState::Data);
+  // Every stage once, in order, each run to its end: a unit per cell, one cut, a unit per face.
+  const auto stages = progressStages(reports);
+  const RecordCopy r = readRecord(h.customOutput(kOut));
+  const auto faces =
+      static_cast<std::int32_t>(std::count(r.polygons.begin(), r.polygons.end(), -2));
+  ASSERT_EQ(stages.size(), 3u);
+  EXPECT_EQ(stages[0], (ProgressStage{"Voronoi cells", 3, 3}));
+  EXPECT_EQ(stages[1], (ProgressStage{"Cutting the mesh", 1, 1}));
+  EXPECT_EQ(stages[2], (ProgressStage{"Assembling the pieces", faces, faces}));
+  EXPECT_EQ(h.progress().value, h.progress().maximum);
+
+  // Cancel pressed during the cells (the second query) or only after the cut: each time one
+  // warning and the empty output.
+  for (int pressedAt : {2, 5}) {
+    int asked = 0;
+    h.onCancelQuery([&asked, pressedAt] { return ++asked >= pressedAt; });
+    run(centres);
+    EXPECT_EQ(nonInfo(),
+              (std::vector<LogLine>{{4, "TSL VORONOI: Cancelled by the user , stopped"}}));
+    EXPECT_EQ(h.log().size(), 1u) << "count lines with a cancelled run";
+    EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+    EXPECT_EQ(asked, pressedAt);
+  }
+}
+
+TEST_F(VoronoiE2E, AThrowingProgressListenerIsTheHostsProblemOnly) {
+  h.onProgress([](const host::ProgressReport&) { throw std::runtime_error("display broke"); });
+  connectMesh(h, 0, 1, a);
+  h.connectVector3Array(3, toVec3f(std::vector<Float3>{{-0.5f, 0, 0}, {0.5f, 0, 0}}));
+  h.beginEvaluate();
+  h.evaluate(kOut);
+  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Data);
+  EXPECT_TRUE(h.escapedExceptions().empty());
+  ASSERT_FALSE(h.sdkErrors().empty());
+  EXPECT_EQ(h.sdkErrors().front(), "the host's progress listener threw");
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 // TSL_Voronoi: the host binding of the Voronoi fracture node.
 #include "core/plugin_frame.h"
 #include "core/port_access.h"
+#include "core/progress.h"
 #include "core/topo_store.h"
 #include "voronoi/voronoi_fragments.h"
 
@@ -79,7 +80,7 @@ void evaluate(XSI::ICENodeContext& ctx, XSI::CDataArrayRef& output) {
   in.uvScale = [&ctx] { return readScalar(ctx, kUvScale); };
 
   TopoStore& store = moduleStore();
-  if (voronoi::fracture(in, store, hostLogger()) == voronoi::Outcome::Published) {
+  if (voronoi::fracture(in, store, hostLogger(), hostProgress()) == voronoi::Outcome::Published) {
     publishRecord(ctx, output, store);
   } else {
     publishEmpty(ctx, output);

@@ -410,7 +410,8 @@ double workingScale(const ContainerBox& box) {
 
 }  // namespace
 
-CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& given) {
+CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& given,
+                      const Progress& progress) {
   CellMesh result;
   result.sites = sites.size();
   result.cellFaceStart.push_back(0);
@@ -449,8 +450,11 @@ CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& 
   voro::voronoicell cell;
   ShrunkenCellCutter cutter(con, static_cast<double>(t));
   voro::c_loop_all loop(con);
+  progress.begin("Voronoi cells", result.stored);
   if (loop.start()) {
     do {
+      stopIfCancelled(progress);
+      progress.done();
       geom::Vec3 c;
       loop.pos(c.x, c.y, c.z);
       cell.init(con.ax - c.x, con.bx - c.x, con.ay - c.y, con.by - c.y, con.az - c.z, con.bz - c.z);
@@ -472,8 +476,8 @@ CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& 
   return result;
 }
 
-CellMesh voronoi_cells(std::span<const Float3> centres, float thickness,
-                       const geom::AABB& meshBox) {
+CellMesh voronoi_cells(std::span<const Float3> centres, float thickness, const geom::AABB& meshBox,
+                       const Progress& progress) {
   const float t = shrinkFactor(thickness);
   const ContainerBox box = containerBox(meshBox);
   if (!isUsable(box)) {
@@ -482,7 +486,7 @@ CellMesh voronoi_cells(std::span<const Float3> centres, float thickness,
     return empty;
   }
   const std::vector<Site> sites = prepareSites(centres, box);
-  return cellsOfSites(sites, t, box);
+  return cellsOfSites(sites, t, box, progress);
 }
 
 }  // namespace tsl::voronoi

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/progress.h"
 #include "core/topo_store.h"
 #include "geom/polyhedron.h"
 #include "geom/vec3.h"
@@ -104,12 +105,16 @@ struct CellMesh {
 // half spaces x.r <= t|r|^2/2 (x relative to the site, r towards every other stored site);
 // cells that the cuts delete give nothing. A cell whose corners, rounded through float, no longer
 // bound a solid is replaced by their convex hull, or left out when they span no volume.
-// Throws VoroError when Voro++ gives up. Requires isUsable(box).
-CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& box);
+// Throws VoroError when Voro++ gives up. Requires isUsable(box). Reports one unit of progress
+// per stored site and throws Cancelled between cells once progress says stop.
+CellMesh cellsOfSites(std::span<const Site> sites, float t, const ContainerBox& box,
+                      const Progress& progress = Progress());
 
 // The whole step: shrink factor, container box from the working mesh's box, sites, cells.
 // A box that cannot hold a container (degenerate or not finite) gives no cells. Throws
-// VoroError when Voro++ gives up, std::bad_alloc when memory runs out.
-CellMesh voronoi_cells(std::span<const Float3> centres, float thickness, const geom::AABB& meshBox);
+// VoroError when Voro++ gives up, std::bad_alloc when memory runs out, Cancelled as
+// cellsOfSites does.
+CellMesh voronoi_cells(std::span<const Float3> centres, float thickness, const geom::AABB& meshBox,
+                       const Progress& progress = Progress());
 
 }  // namespace tsl::voronoi

@@ -24,8 +24,9 @@ constexpr const char* kOpenInput =
     "TSL VORONOI: Input Geo has one or more negativeopen Polyislands , bypassed";
 constexpr const char* kCoreFailed = "TSL VORONOI: vCore is corrupted , bypassed";
 constexpr const char* kOutOfMemory = "ICE BOOLEAN: Out of memory, break";
+constexpr const char* kCancelled = "TSL VORONOI: Cancelled by the user , stopped";
 
-Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
+Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const Progress& progress) {
   if (in.centres.empty()) {
     log(Severity::Warning, kNoCentres);
     return Outcome::Empty;
@@ -49,7 +50,7 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
 
   CellMesh cells;
   try {
-    cells = voronoi_cells(in.centres, in.thickness, mesh->aabb());
+    cells = voronoi_cells(in.centres, in.thickness, mesh->aabb(), progress);
   } catch (const VoroError& e) {
     log(Severity::Error, std::string("TSL VORONOI: Voronoi cells failed, ") + e.what());
     return Outcome::Empty;
@@ -86,12 +87,18 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
   if (uvOn) csg.attach(uvw);
   if (idsOn) csg.attach(ids);
   std::unique_ptr<Polyhedron> result;
+  stopIfCancelled(progress);
+  // The cut is one engine call; it can only be stopped before and after.
+  progress.begin("Cutting the mesh", 1);
   try {
     result = csg.compute(*mesh, cells.mesh, Csg::INTERSECTION, Csg::CLASSIFY_EDGE);
   } catch (const geom::Error&) {
     log(Severity::Error, kCoreFailed);
     return Outcome::Empty;
   }
+  progress.done();
+  stopIfCancelled(progress);
+  progress.begin("Assembling the pieces", result->faceCount());
 
   try {
     store.points.reserve(result->vertexCount());
@@ -123,7 +130,10 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
         for (int v : face) corners.push_back(result->vertices()[static_cast<std::size_t>(v)]);
         appendPlanarUvw(corners, scale, store.uvw);
       }
+      progress.done();
     }
+  } else {
+    progress.done(result->faceCount());
   }
   writeBounds(store, result->aabb());
   return Outcome::Published;
@@ -131,10 +141,17 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log) {
 
 }  // namespace
 
-Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log) noexcept {
+Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log,
+                 const Progress& progress) noexcept {
   try {
     clearTopoStore(store);
-    return run(in, store, log);
+    return run(in, store, log, progress);
+  } catch (const Cancelled&) {
+    clearTopoStore(store);
+    try {
+      log(Severity::Warning, kCancelled);
+    } catch (...) {
+    }
   } catch (const std::bad_alloc&) {
     clearTopoStore(store);
     try {

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "core/log.h"
+#include "core/progress.h"
 #include "core/topo_store.h"
 
 namespace tsl::voronoi {
@@ -29,7 +30,10 @@ enum class Outcome {
   Empty,      // a gate, the cells or the cut gave up: publish the empty output
 };
 
-// Fills store (emptied first) and logs through log. Never throws.
-Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log) noexcept;
+// Fills store (emptied first) and logs through log. Reports its stages (cells, cut, assembly)
+// to progress; when progress says stop, it stops at the next cell or stage, logs one warning
+// and gives Empty. Never throws.
+Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log,
+                 const Progress& progress = Progress()) noexcept;
 
 }  // namespace tsl::voronoi

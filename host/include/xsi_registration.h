@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "xsi_core.h"
+#include "xsi_uitoolkit.h"
 
 namespace host::detail {
 struct NodeDefRecord;
@@ -63,6 +64,7 @@ class XSI_API Factory {
 class XSI_API Application {
  public:
   Factory GetFactory() const { return Factory(); }
+  UIToolkit GetUIToolkit() const { return UIToolkit(); }
   CStatus LogMessage(const CString& message, siSeverityType severity = siInfoMsg) const;
 };
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,6 +38,10 @@ struct Session {
   std::vector<std::string> sdkErrors;
   // Set only while XSILoadPlugin runs: CreateICENodeDef needs an active registration.
   PluginRecord* registration = nullptr;
+  // The progress bar as the plug-in set it, who hears of each change, who answers Cancel.
+  ProgressReport progress;
+  std::function<void(const ProgressReport&)> progressListener;
+  std::function<bool()> cancelQuery;
 };
 
 // Makes session current and returns the one it replaces (null: none).

@@ -320,6 +320,16 @@ std::string Host::stringOutputText(std::uint32_t port) const {
   return text;
 }
 
+void Host::onProgress(std::function<void(const ProgressReport&)> listener) {
+  impl_->session.progressListener = std::move(listener);
+}
+void Host::onCancelQuery(std::function<bool()> pressed) {
+  impl_->session.cancelQuery = std::move(pressed);
+}
+const ProgressReport& Host::progress() const {
+  return impl_->session.progress;
+}
+
 const std::vector<LogLine>& Host::log() const {
   return impl_->session.log;
 }

@@ -2,6 +2,8 @@
 // read back through its five references as a consumer node would.
 #pragma once
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -70,6 +72,30 @@ inline void expectCleanCalls(const host::Host& h) {
   EXPECT_EQ(h.unreleasedArraysTotal(), 0u);
   EXPECT_TRUE(h.failedAsserts().empty());
   EXPECT_TRUE(h.sdkErrors().empty()) << (h.sdkErrors().empty() ? "" : h.sdkErrors().front());
+}
+
+// A stage of a plug-in's progress bar as the host saw it: its caption, the maximum it started
+// with and the highest value it reached.
+struct ProgressStage {
+  std::string caption;
+  std::int32_t maximum = 0;
+  std::int32_t reached = 0;
+  friend bool operator==(const ProgressStage&, const ProgressStage&) = default;
+};
+
+// The stages of a run, in order. Between stages the bar has no caption (value and maximum are
+// set then), so those reports count for nobody.
+inline std::vector<ProgressStage> progressStages(const std::vector<host::ProgressReport>& reports) {
+  std::vector<ProgressStage> stages;
+  for (const auto& r : reports) {
+    if (r.caption.empty()) continue;
+    if (stages.empty() || stages.back().caption != r.caption) {
+      stages.push_back({r.caption, r.maximum, r.value});
+    } else {
+      stages.back().reached = std::max(stages.back().reached, r.value);
+    }
+  }
+  return stages;
 }
 
 }  // namespace tsl::test

@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -145,6 +146,14 @@ class Host {
   const StringOutput& stringOutput(std::uint32_t port) const;
   // Element 0 of sub-array 0 of a string output, one byte per character; empty when absent.
   std::string stringOutputText(std::uint32_t port) const;
+
+  // The plug-in's progress bar: listener hears every change as it happens, inside the
+  // plug-in's call (an exception from it is recorded as an SDK error, never thrown into the
+  // plug-in); pressed answers the plug-in's IsCancelPressed (false when not set). Either may
+  // be empty. progress() is the bar as last set.
+  void onProgress(std::function<void(const ProgressReport&)> listener);
+  void onCancelQuery(std::function<bool()> pressed);
+  const ProgressReport& progress() const;
 
   // What the plug-in did, accumulated over every call since load (log lines of XSIUnloadPlugin
   // and of the module's static destructors included).

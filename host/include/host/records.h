@@ -90,6 +90,13 @@ struct LogLine {
   friend bool operator==(const LogLine&, const LogLine&) = default;
 };
 
+// What the plug-in's progress bar (XSI::ProgressBar) shows.
+struct ProgressReport {
+  std::string caption;
+  std::int32_t value = 0;
+  std::int32_t maximum = 100;
+};
+
 // Custom-type output of one port for the latest evaluate call of that port.
 enum class OutputState {
   Unwritten,  // neither ResizeCustomTypeData nor SetCustomTypeData was called
