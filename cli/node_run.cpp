@@ -26,6 +26,25 @@ fs::path executableDir() {
   return fs::path(buf).parent_path();
 }
 
+// Connects the display and Ctrl-C to the host for one evaluation and disconnects them on every
+// way out: the host outlives both.
+class Hookup {
+ public:
+  Hookup(host::Host& h, ProgressDisplay& display, const CancelOnInterrupt& interrupt) : h_(h) {
+    h_.onProgress([&display](const host::ProgressReport& r) { display.show(r); });
+    h_.onCancelQuery([&interrupt] { return interrupt.requested(); });
+  }
+  ~Hookup() {
+    h_.onProgress({});
+    h_.onCancelQuery({});
+  }
+  Hookup(const Hookup&) = delete;
+  Hookup& operator=(const Hookup&) = delete;
+
+ private:
+  host::Host& h_;
+};
+
 int exitStatus(const RunFacts& facts) {
   if (facts.cancelled) return kExitCancelled;
   switch (facts.outcome) {
@@ -76,14 +95,11 @@ int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, Output
   {
     ProgressDisplay display(ProgressDisplay::styleFor(options.quiet), std::cerr);
     const CancelOnInterrupt interrupt;
-    h.onProgress([&display](const host::ProgressReport& r) { display.show(r); });
-    h.onCancelQuery([&interrupt] { return interrupt.requested(); });
+    const Hookup hookup(h, display, interrupt);
     h.beginEvaluate();
     const auto start = std::chrono::steady_clock::now();
     h.evaluate(run.port);
     facts.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    h.onProgress({});
-    h.onCancelQuery({});
     interrupted = interrupt.requested();
   }
 
