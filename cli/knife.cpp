@@ -1,6 +1,5 @@
 #include "cli/knife.h"
 
-#include <map>
 #include <set>
 #include <utility>
 
