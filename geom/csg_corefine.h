@@ -45,11 +45,13 @@ struct Corefinement {
   std::vector<NodeOrigin> nodes;  // per node
 };
 
-// Corefines a and b with CGAL. A non-empty `unchecked` (the operand names whose full
+// Corefines a and b with CGAL: only the triangles near the other operand (nearTriangles) go
+// to CGAL, the rest is carried over. A non-empty `unchecked` (the operand names whose full
 // self-intersection test was skipped) makes CGAL test the triangles near the intersection,
 // and a self-intersection found there is reported under that name. Throws geom::Error on any
-// CGAL failure. Releases the operands' triangles, pairing and islands (CGAL's meshes replace
-// them, and the corefined meshes serve from then on).
+// CGAL failure, and ("<name> touches itself ...") when the other operand comes near a place
+// where an operand touches itself (op.sameVertex). Releases the operands' triangles, pairing and
+// islands (the corefined meshes serve from then on).
 Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b, const std::string& unchecked);
 
 // The operands unchanged, for operands whose surfaces do not meet.

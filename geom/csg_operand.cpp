@@ -230,4 +230,9 @@ std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op) {
   return drop;
 }
 
+const BoxTree& trianglesTree(const TriangulatedOperand& op) {
+  if (!op.tree) op.tree = std::make_shared<const BoxTree>(op.mesh->vertices(), op.tris);
+  return *op.tree;
+}
+
 }  // namespace geom::csg

@@ -3,9 +3,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "geom/box_tree.h"
 #include "geom/polyhedron.h"
 
 namespace geom::csg {
@@ -29,6 +31,8 @@ struct TriangulatedOperand {
   std::vector<int> sameVertex;
 
   std::size_t triCount = 0;  // stays when tris is released
+  // The box hierarchy of tris, built by the first stage that needs it (see trianglesTree).
+  mutable std::shared_ptr<const BoxTree> tree;
 
   std::size_t islandCount() const { return islandVolume.size(); }
   bool empty() const { return triCount == 0; }
@@ -40,6 +44,11 @@ struct TriangulatedOperand {
 // its projection; an edge of more than two faces; an edge used twice in one direction; boundary
 // edges (with their count); a vertex where separate fans of faces meet.
 TriangulatedOperand prepareOperand(const Polyhedron& mesh, const std::string& name);
+
+// The box hierarchy over op's triangles, built on first use and kept with op, so that the
+// self-intersection test and the search for what the other operand comes near share it.
+// Requires op's triangles present (not yet released by the corefinement).
+const BoxTree& trianglesTree(const TriangulatedOperand& op);
 
 // Which islands of op bound the solid it stands for (the points it winds around at least
 // once): an outward island inside another outward island, or an inward island inside more than

@@ -5,7 +5,6 @@
 #include <CGAL/AABB_triangle_primitive.h>
 #include <CGAL/Exact_predicates_exact_constructions_kernel.h>
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#include <CGAL/box_intersection_d.h>
 #include <CGAL/convex_hull_3.h>
 #include <CGAL/intersections.h>
 
@@ -14,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "geom/box_tree.h"
 #include "geom/convex_hull.h"
 #include "geom/csg_corefine.h"
 #include "geom/error.h"
@@ -85,45 +85,12 @@ namespace csg {
 
 namespace {
 
-// Boxes in float, rounded outwards, halve the memory traffic of the box sweep.
-using Box =
-    CGAL::Box_intersection_d::Box_with_info_d<float, 3, std::uint32_t,
-                                              CGAL::Box_intersection_d::ID_FROM_BOX_ADDRESS>;
-
-float down(double v) {
-  float f = static_cast<float>(v);
-  return f > v ? std::nextafter(f, -INFINITY) : f;
-}
-float up(double v) {
-  float f = static_cast<float>(v);
-  return f < v ? std::nextafter(f, INFINITY) : f;
-}
-
 // Calls test(t1, t2) for each pair of triangles whose bounding boxes overlap (boxes in float,
-// rounded outwards, so no pair that meets is missed). `cutoff` is the box sweep's size below
-// which it compares all pairs.
+// rounded outwards, so no pair that meets is missed).
 template <typename Test>
 void forOverlappingBoxes(const std::vector<Vec3>& points,
-                         const std::vector<std::array<int, 3>>& tris, std::ptrdiff_t cutoff,
-                         Test test) {
-  std::vector<Box> boxes;
-  boxes.reserve(tris.size());
-  for (std::size_t t = 0; t < tris.size(); ++t) {
-    const Vec3& p = points[tris[t][0]];
-    const Vec3& q = points[tris[t][1]];
-    const Vec3& r = points[tris[t][2]];
-    float lo[3] = {down(std::min({p.x, q.x, r.x})), down(std::min({p.y, q.y, r.y})),
-                   down(std::min({p.z, q.z, r.z}))};
-    float hi[3] = {up(std::max({p.x, q.x, r.x})), up(std::max({p.y, q.y, r.y})),
-                   up(std::max({p.z, q.z, r.z}))};
-    boxes.emplace_back(lo, hi, static_cast<std::uint32_t>(t));
-  }
-  std::vector<const Box*> ptrs;
-  ptrs.reserve(boxes.size());
-  for (const Box& b : boxes) ptrs.push_back(&b);
-  CGAL::box_self_intersection_d<CGAL::Sequential_tag>(
-      ptrs.begin(), ptrs.end(), [&](const Box* x, const Box* y) { test(x->info(), y->info()); },
-      cutoff);
+                         const std::vector<std::array<int, 3>>& tris, Test test) {
+  BoxTree(points, tris).selfPairs(test);
 }
 
 struct Intersecting {
@@ -234,7 +201,7 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
     if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
   };
   try {
-    forOverlappingBoxes(verts, op.tris, 2000, test);
+    trianglesTree(op).selfPairs(test);
   } catch (const Intersecting& hit) {
     std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
     if (f1 > f2) std::swap(f1, f2);
@@ -303,8 +270,7 @@ void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::ar
     if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
     if (meetApart(points, tris[t1], tris[t2])) hit(t1, t2);
   };
-  // A few thousand boxes, crowded along the cut: a low cutoff splits them further.
-  forOverlappingBoxes(points, tris, 100, test);
+  forOverlappingBoxes(points, tris, test);
 }
 
 namespace {

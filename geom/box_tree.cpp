@@ -1,0 +1,102 @@
+#include "geom/box_tree.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace geom {
+
+namespace {
+
+float roundedDown(double v) {
+  const float f = static_cast<float>(v);
+  return f > v ? std::nextafter(f, -INFINITY) : f;
+}
+float roundedUp(double v) {
+  const float f = static_cast<float>(v);
+  return f < v ? std::nextafter(f, INFINITY) : f;
+}
+
+}  // namespace
+
+BoxTree::BoxTree(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
+                 const std::vector<std::uint8_t>* only) {
+  std::vector<Box> boxes(tris.size());
+  for (std::size_t t = 0; t < tris.size(); ++t) {
+    if (only != nullptr && !(*only)[t]) continue;
+    const Vec3& p = points[tris[t][0]];
+    const Vec3& q = points[tris[t][1]];
+    const Vec3& r = points[tris[t][2]];
+    boxes[t] = {{roundedDown(std::min({p.x, q.x, r.x})), roundedDown(std::min({p.y, q.y, r.y})),
+                 roundedDown(std::min({p.z, q.z, r.z}))},
+                {roundedUp(std::max({p.x, q.x, r.x})), roundedUp(std::max({p.y, q.y, r.y})),
+                 roundedUp(std::max({p.z, q.z, r.z}))}};
+    order_.push_back(static_cast<std::uint32_t>(t));
+  }
+  if (order_.empty()) return;
+  // Triangles in the order of their box centres along a Morton curve: halving that order
+  // gives subtrees that are compact in space, at the cost of one sort.
+  float lo[3], hi[3];
+  for (int k = 0; k < 3; ++k) {
+    lo[k] = INFINITY;
+    hi[k] = -INFINITY;
+  }
+  for (const std::uint32_t t : order_) {
+    for (int k = 0; k < 3; ++k) {
+      const float c = boxes[t].lo[k] + boxes[t].hi[k];
+      lo[k] = std::min(lo[k], c);
+      hi[k] = std::max(hi[k], c);
+    }
+  }
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
+  keyed.reserve(order_.size());
+  for (const std::uint32_t t : order_) {
+    std::uint64_t key = 0;
+    for (int k = 0; k < 3; ++k) {
+      const float extent = hi[k] - lo[k];
+      const float c = boxes[t].lo[k] + boxes[t].hi[k];
+      const double unit = extent > 0 ? (static_cast<double>(c) - lo[k]) / extent : 0.0;
+      const auto cell = static_cast<std::uint64_t>(std::clamp(unit, 0.0, 1.0) * 2097151.0);
+      for (int bit = 0; bit < 21; ++bit) key |= ((cell >> bit) & 1u) << (3 * bit + k);
+    }
+    keyed.emplace_back(key, t);
+  }
+  std::sort(keyed.begin(), keyed.end());
+  boxes_.resize(keyed.size());
+  for (std::size_t i = 0; i < keyed.size(); ++i) {
+    order_[i] = keyed[i].second;
+    boxes_[i] = boxes[order_[i]];
+  }
+  nodes_.reserve(2 * order_.size() / kLeafSize + 2);
+  build(0, static_cast<std::uint32_t>(order_.size()));
+}
+
+// Halves the range; the nodes are laid out depth first, so a subtree's nodes lie together.
+std::uint32_t BoxTree::build(std::uint32_t begin, std::uint32_t end) {
+  const std::uint32_t index = static_cast<std::uint32_t>(nodes_.size());
+  nodes_.emplace_back();
+  if (end - begin <= kLeafSize) {
+    Box box = boxes_[begin];
+    for (std::uint32_t i = begin + 1; i < end; ++i) {
+      const Box& b = boxes_[i];
+      for (int k = 0; k < 3; ++k) {
+        box.lo[k] = std::min(box.lo[k], b.lo[k]);
+        box.hi[k] = std::max(box.hi[k], b.hi[k]);
+      }
+    }
+    nodes_[index] = {box, begin, end - begin, 0};
+    return index;
+  }
+  const std::uint32_t mid = begin + (end - begin) / 2;
+  const std::uint32_t left = build(begin, mid);
+  const std::uint32_t right = build(mid, end);
+  Box box = nodes_[left].box;
+  const Box& r = nodes_[right].box;
+  for (int k = 0; k < 3; ++k) {
+    box.lo[k] = std::min(box.lo[k], r.lo[k]);
+    box.hi[k] = std::max(box.hi[k], r.hi[k]);
+  }
+  nodes_[index] = {box, left, 0, right};
+  return index;
+}
+
+}  // namespace geom

@@ -1,0 +1,141 @@
+// A bounding-box hierarchy over triangles, for finding the pairs of triangles whose boxes
+// overlap: between two meshes, or within one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "geom/vec3.h"
+
+namespace geom {
+
+class BoxTree {
+ public:
+  // Box of a triangle or of a subtree, in float rounded outwards: a pair of triangles that
+  // meet always has overlapping boxes.
+  struct Box {
+    float lo[3], hi[3];
+    bool overlaps(const Box& o) const {
+      return lo[0] <= o.hi[0] && o.lo[0] <= hi[0] && lo[1] <= o.hi[1] && o.lo[1] <= hi[1] &&
+             lo[2] <= o.hi[2] && o.lo[2] <= hi[2];
+    }
+  };
+
+  // Builds the tree over the triangles `tris` (corner indices into points). Where `only` is
+  // given (one flag per triangle), only the flagged triangles go in. Requires every corner
+  // index to be a valid index into points.
+  BoxTree(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
+          const std::vector<std::uint8_t>* only = nullptr);
+
+  // Calls hit(i, j) once for each triangle i of this tree and j of other whose boxes overlap.
+  template <typename Hit>
+  void pairs(const BoxTree& other, Hit hit) const;
+
+  // Calls hit(i, j), i != j, once for each unordered pair of triangles of this tree whose boxes
+  // overlap.
+  template <typename Hit>
+  void selfPairs(Hit hit) const;
+
+  bool empty() const { return nodes_.empty(); }
+
+ private:
+  struct Node {
+    Box box;
+    std::uint32_t first = 0;  // leaf: first entry in order_; inner: index of the left child
+    std::uint32_t count = 0;  // leaf: number of triangles; inner: 0 (right child follows left's
+                              // subtree, at `right`)
+    std::uint32_t right = 0;
+  };
+  static constexpr std::uint32_t kLeafSize = 4;
+
+  // Of two nodes whose boxes overlap and that are not both leaves: whether to split the first
+  // (an inner node against a leaf, else the larger).
+  static bool descendFirst(const Node& a, const Node& b) {
+    if (b.count > 0) return true;
+    if (a.count > 0) return false;
+    float sa = 0, sb = 0;
+    for (int k = 0; k < 3; ++k) {
+      sa += a.box.hi[k] - a.box.lo[k];
+      sb += b.box.hi[k] - b.box.lo[k];
+    }
+    return sa >= sb;
+  }
+
+  std::uint32_t build(std::uint32_t begin, std::uint32_t end);
+
+  std::vector<std::uint32_t> order_;  // triangles, grouped by leaf
+  std::vector<Box> boxes_;            // per entry of order_, so a leaf's boxes lie together
+  std::vector<Node> nodes_;           // root first
+};
+
+template <typename Hit>
+void BoxTree::pairs(const BoxTree& other, Hit hit) const {
+  if (nodes_.empty() || other.nodes_.empty()) return;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, 0}};
+  while (!stack.empty()) {
+    const auto [a, b] = stack.back();
+    stack.pop_back();
+    const Node& na = nodes_[a];
+    const Node& nb = other.nodes_[b];
+    if (!na.box.overlaps(nb.box)) continue;
+    if (na.count > 0 && nb.count > 0) {
+      for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
+        const Box& bi = boxes_[i];
+        for (std::uint32_t j = nb.first; j < nb.first + nb.count; ++j) {
+          if (bi.overlaps(other.boxes_[j])) hit(order_[i], other.order_[j]);
+        }
+      }
+    } else if (descendFirst(na, nb)) {
+      stack.emplace_back(na.first, b);
+      stack.emplace_back(na.right, b);
+    } else {
+      stack.emplace_back(a, nb.first);
+      stack.emplace_back(a, nb.right);
+    }
+  }
+}
+
+template <typename Hit>
+void BoxTree::selfPairs(Hit hit) const {
+  if (nodes_.empty()) return;
+  // (a, a) stands for the pairs within a's subtree; (a, b), a != b, for pairs across.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, 0}};
+  while (!stack.empty()) {
+    const auto [a, b] = stack.back();
+    stack.pop_back();
+    const Node& na = nodes_[a];
+    const Node& nb = nodes_[b];
+    if (a == b) {
+      if (na.count > 0) {
+        for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
+          for (std::uint32_t j = i + 1; j < na.first + na.count; ++j) {
+            if (boxes_[i].overlaps(boxes_[j])) hit(order_[i], order_[j]);
+          }
+        }
+      } else {
+        stack.emplace_back(na.first, na.first);
+        stack.emplace_back(na.right, na.right);
+        stack.emplace_back(na.first, na.right);
+      }
+      continue;
+    }
+    if (!na.box.overlaps(nb.box)) continue;
+    if (na.count > 0 && nb.count > 0) {
+      for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
+        const Box& bi = boxes_[i];
+        for (std::uint32_t j = nb.first; j < nb.first + nb.count; ++j) {
+          if (bi.overlaps(boxes_[j])) hit(order_[i], order_[j]);
+        }
+      }
+    } else if (descendFirst(na, nb)) {
+      stack.emplace_back(na.first, b);
+      stack.emplace_back(na.right, b);
+    } else {
+      stack.emplace_back(a, nb.first);
+      stack.emplace_back(a, nb.right);
+    }
+  }
+}
+
+}  // namespace geom

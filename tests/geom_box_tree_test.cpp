@@ -1,0 +1,184 @@
+// The box hierarchy finds exactly the overlapping pairs a brute-force comparison finds, and
+// the near-triangle selection gives CGAL a surface that holds every place where the operands
+// meet, with one fan at each vertex.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "geom/box_tree.h"
+#include "geom/csg.h"
+#include "geom/csg_near.h"
+#include "geom/csg_operand.h"
+#include "support/csg_meshes.h"
+
+namespace {
+
+using geom::BoxTree;
+using geom::Vec3;
+using Pairs = std::set<std::pair<std::uint32_t, std::uint32_t>>;
+using Tris = std::vector<std::array<int, 3>>;
+
+struct Soup {
+  std::vector<Vec3> points;
+  Tris tris;
+};
+
+// Small triangles scattered in a cube, some sharing corners (boxes that only touch count).
+Soup randomSoup(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> at(0, 10), off(-0.6, 0.6);
+  Soup s;
+  for (std::size_t t = 0; t < n; ++t) {
+    const Vec3 c{at(rng), at(rng), at(rng)};
+    const int base = static_cast<int>(s.points.size());
+    for (int k = 0; k < 3; ++k)
+      s.points.push_back({c.x + off(rng), c.y + off(rng), c.z + off(rng)});
+    if (t % 5 == 4) {
+      s.tris.push_back({base - 3, base + 1, base + 2});  // a corner shared with the one before
+    } else {
+      s.tris.push_back({base, base + 1, base + 2});
+    }
+  }
+  return s;
+}
+
+bool boxesOverlap(const Soup& a, int i, const Soup& b, int j) {
+  for (int k = 0; k < 3; ++k) {
+    double alo = 1e300, ahi = -1e300, blo = 1e300, bhi = -1e300;
+    for (int c = 0; c < 3; ++c) {
+      const double x = k == 0   ? a.points[a.tris[i][c]].x
+                       : k == 1 ? a.points[a.tris[i][c]].y
+                                : a.points[a.tris[i][c]].z;
+      const double y = k == 0   ? b.points[b.tris[j][c]].x
+                       : k == 1 ? b.points[b.tris[j][c]].y
+                                : b.points[b.tris[j][c]].z;
+      alo = std::min(alo, x), ahi = std::max(ahi, x), blo = std::min(blo, y),
+      bhi = std::max(bhi, y);
+    }
+    if (alo > bhi || blo > ahi) return false;
+  }
+  return true;
+}
+
+TEST(BoxTree, FindsEveryOverlappingPairOnce) {
+  for (const std::size_t n : {0u, 1u, 3u, 5u, 9u, 300u, 2500u}) {
+    const Soup a = randomSoup(n, 7 + static_cast<unsigned>(n));
+    const Soup b = randomSoup(n / 2 + 1, 100 + static_cast<unsigned>(n));
+    Pairs expectSelf, expectAcross;
+    for (std::size_t i = 0; i < a.tris.size(); ++i) {
+      for (std::size_t j = i + 1; j < a.tris.size(); ++j) {
+        if (boxesOverlap(a, int(i), a, int(j))) expectSelf.insert({i, j});
+      }
+      for (std::size_t j = 0; j < b.tris.size(); ++j) {
+        if (boxesOverlap(a, int(i), b, int(j))) expectAcross.insert({i, j});
+      }
+    }
+    const BoxTree ta(a.points, a.tris), tb(b.points, b.tris);
+    Pairs self, across;
+    std::size_t calls = 0;
+    ta.selfPairs([&](std::uint32_t i, std::uint32_t j) {
+      ++calls;
+      self.insert({std::min(i, j), std::max(i, j)});
+    });
+    EXPECT_EQ(calls, self.size()) << n << " triangles: a pair reported twice";
+    EXPECT_EQ(self, expectSelf) << n << " triangles";
+    ta.pairs(tb, [&](std::uint32_t i, std::uint32_t j) { across.insert({i, j}); });
+    EXPECT_EQ(across, expectAcross) << n << " triangles";
+  }
+}
+
+TEST(BoxTree, TakesOnlyTheFlaggedTriangles) {
+  const Soup a = randomSoup(400, 3);
+  std::vector<std::uint8_t> only(a.tris.size(), 0);
+  for (std::size_t t = 0; t < only.size(); t += 3) only[t] = 1;
+  Pairs got;
+  BoxTree(a.points, a.tris, &only).selfPairs([&](std::uint32_t i, std::uint32_t j) {
+    EXPECT_TRUE(only[i] && only[j]);
+    got.insert({std::min(i, j), std::max(i, j)});
+  });
+  std::size_t expected = 0;
+  for (std::size_t i = 0; i < a.tris.size(); ++i) {
+    for (std::size_t j = i + 1; j < a.tris.size(); ++j) {
+      expected += only[i] && only[j] && boxesOverlap(a, int(i), a, int(j));
+    }
+  }
+  EXPECT_EQ(got.size(), expected);
+  const std::vector<std::uint8_t> none(a.tris.size(), 0);
+  EXPECT_TRUE(BoxTree(a.points, a.tris, &none).empty());
+}
+
+// Number of separate fans of marked triangles around each vertex of op (0 when none).
+std::vector<int> markedFans(const geom::csg::TriangulatedOperand& op,
+                            const std::vector<std::uint8_t>& marked) {
+  std::vector<int> fans(op.mesh->vertexCount(), 0);
+  for (std::size_t h = 0; h < op.tris.size() * 3; ++h) {
+    // A marked triangle whose neighbour before it around corner h % 3 is not marked begins a
+    // fan there.
+    const std::size_t t = h / 3;
+    const int before = op.opposite[3 * t + (h % 3 + 2) % 3] / 3;
+    if (marked[t] && !marked[before]) ++fans[op.tris[t][h % 3]];
+  }
+  return fans;
+}
+
+TEST(CsgNear, MarksWhereTheOperandsMeetWithOneFanPerVertex) {
+  using namespace tsl::csgtest;
+  const geom::Polyhedron a = uvSphere(60, 30, {0, 0, 0}, 1.0);
+  const geom::Polyhedron b =
+      transformed(uvSphere(50, 25, {0, 0, 0}, 1.0), rigid({0, 1, 0}, 0.3, {0.6, 0.1, 0.05}));
+  const geom::csg::TriangulatedOperand ta = geom::csg::prepareOperand(a, "operand A");
+  const geom::csg::TriangulatedOperand tb = geom::csg::prepareOperand(b, "operand B");
+  const geom::csg::NearTriangles near = geom::csg::nearTriangles(ta, tb);
+  // Only a band along the intersection curve is marked, and all of it.
+  EXPECT_GT(near.count[0], 0u);
+  EXPECT_LT(near.count[0], ta.tris.size() / 3);
+  const Soup sa{a.vertices(), ta.tris}, sb{b.vertices(), tb.tris};
+  for (std::size_t i = 0; i < ta.tris.size(); ++i) {
+    for (std::size_t j = 0; j < tb.tris.size(); ++j) {
+      if (boxesOverlap(sa, int(i), sb, int(j))) {
+        ASSERT_TRUE(near.of[0][i] && near.of[1][j]) << i << " " << j;
+      }
+    }
+  }
+  for (int m = 0; m < 2; ++m) {
+    const auto& op = m == 0 ? ta : tb;
+    for (const int f : markedFans(op, near.of[m])) EXPECT_LE(f, 1);
+  }
+  // Two small cubes through opposite triangles of a fan of eight: the marked triangles at its
+  // centre would form two fans, so the whole ring is marked.
+  std::vector<Vec3> pts{{0, 0, 1}, {0, 0, -1}};
+  for (int i = 0; i < 8; ++i) pts.push_back({std::cos(i * M_PI / 4), std::sin(i * M_PI / 4), 1});
+  for (int i = 0; i < 8; ++i) pts.push_back({std::cos(i * M_PI / 4), std::sin(i * M_PI / 4), -1});
+  std::vector<std::vector<int>> faces;
+  for (int i = 0; i < 8; ++i) {
+    const int j = (i + 1) % 8;
+    faces.push_back({0, 2 + i, 2 + j});
+    faces.push_back({1, 10 + j, 10 + i});
+    faces.push_back({2 + i, 10 + i, 10 + j, 2 + j});
+  }
+  const geom::Polyhedron prism = fromFaces(pts, faces);
+  const geom::Polyhedron pins = merged(cube({0.78, 0.2, 1}, 0.03), cube({-0.78, -0.2, 1}, 0.03));
+  const geom::csg::TriangulatedOperand tp = geom::csg::prepareOperand(prism, "operand A");
+  const geom::csg::TriangulatedOperand tq = geom::csg::prepareOperand(pins, "operand B");
+  const geom::csg::NearTriangles ring = geom::csg::nearTriangles(tp, tq);
+  EXPECT_LE(markedFans(tp, ring.of[0])[0], 1);
+  for (std::size_t t = 0; t < tp.tris.size(); ++t) {
+    if (tp.tris[t][0] == 0 || tp.tris[t][1] == 0 || tp.tris[t][2] == 0) EXPECT_TRUE(ring.of[0][t]);
+  }
+  // And the engine cuts through it as through any other surface.
+  geom::Csg csg;
+  EXPECT_NEAR(volume(*csg.compute(prism, pins, geom::Csg::A_MINUS_B, geom::Csg::CLASSIFY_EDGE)),
+              volume(prism) - 2 * 0.06 * 0.06 * 0.03, 1e-12);
+
+  // Operands apart: nothing to corefine.
+  const geom::Polyhedron far = transformed(b, rigid({0, 0, 1}, 0, {5, 0, 0}));
+  const geom::csg::TriangulatedOperand tf = geom::csg::prepareOperand(far, "operand B");
+  const geom::csg::NearTriangles none = geom::csg::nearTriangles(ta, tf);
+  EXPECT_EQ(none.count[0] + none.count[1], 0u);
+}
+
+}  // namespace
