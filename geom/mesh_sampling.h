@@ -14,9 +14,10 @@ namespace geom {
 // an edge or a vertex; p on the surface may go either way.
 bool insideByParity(const MeshFile& mesh, const Vec3& p);
 
-// count points drawn uniformly from the mesh's bounding box and kept when inside, the same for
-// the same seed. Throws geom::Error when the mesh has no points or too few samples fall inside
-// (the mesh is open or flat).
+// count points drawn uniformly from the mesh's bounding box and kept when inside (as
+// insideByParity decides, through a grid of the faces seen along its ray, so a draw costs a
+// few crossing tests rather than one per face), the same for the same seed. Throws geom::Error when
+// the mesh has no points or too few samples fall inside (the mesh is open or flat).
 std::vector<Vec3> scatterInside(const MeshFile& mesh, std::size_t count, std::uint64_t seed);
 
 }  // namespace geom
