@@ -1,6 +1,7 @@
 #include "geom/csg.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <new>
 #include <optional>
@@ -290,9 +291,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     const Polyhedron* eb = nullptr;
     ResultBuild rb;
     {
-      std::string unchecked;
-      if (skipSelfCheck_[0]) unchecked = ta.name;
-      if (skipSelfCheck_[1]) unchecked += (unchecked.empty() ? "" : " or ") + tb.name;
+      const std::array<bool, 2> unchecked{skipSelfCheck_[0], skipSelfCheck_[1]};
       auto corefineOrSetApart = [&]() -> Corefinement {
         try {
           return boxesMeet(ta, tb) ? corefine(ta, tb, unchecked) : uncut(ta, tb);

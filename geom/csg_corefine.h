@@ -46,20 +46,24 @@ struct Corefinement {
 };
 
 // Corefines a and b with CGAL: only the triangles near the other operand (nearTriangles) go
-// to CGAL, the rest is carried over. A non-empty `unchecked` (the operand names whose full
-// self-intersection test was skipped) makes CGAL test the triangles near the intersection,
-// and a self-intersection found there is reported under that name. Throws geom::Error on any
-// CGAL failure, and ("<name> touches itself ...") when the other operand comes near a place
-// where an operand touches itself (op.sameVertex). Releases the operands' triangles, pairing and
+// to CGAL, the rest is carried over. checkNear[m] (for an operand whose full self-intersection
+// test was skipped) tests those near triangles of operand m among themselves first, so that
+// CGAL never meets a self-intersection where it cuts. Throws geom::Error on any CGAL failure,
+// ("<name> self-intersects near the intersection of the operands") for a self-intersection
+// found so, and ("<name> touches itself ...") when the other operand comes near a place where
+// an operand touches itself (op.sameVertex). Releases the operands' triangles, pairing and
 // islands (the corefined meshes serve from then on).
-Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b, const std::string& unchecked);
+Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
+                      const std::array<bool, 2>& checkNear);
 
 // The operands unchanged, for operands whose surfaces do not meet.
 Corefinement uncut(const TriangulatedOperand& a, const TriangulatedOperand& b);
 
 // Throws geom::Error("<name> self-intersects ...") naming two source faces that intersect other
-// than in a shared edge or vertex of the triangulation.
-void checkSelfIntersections(const TriangulatedOperand& op);
+// than in a shared edge or vertex of the triangulation. Where `only` is given (one flag per
+// triangle), only pairs of flagged triangles are tested.
+void checkSelfIntersections(const TriangulatedOperand& op,
+                            const std::vector<std::uint8_t>* only = nullptr);
 
 // Whether triangles a and b (vertex indices into points) meet other than in the vertices and
 // the edge they share (three shared vertices: they meet).

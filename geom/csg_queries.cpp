@@ -176,7 +176,7 @@ bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32
 
 }  // namespace
 
-void checkSelfIntersections(const TriangulatedOperand& op) {
+void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std::uint8_t>* only) {
   const std::vector<Vec3>& verts = op.mesh->vertices();
   const std::vector<std::uint8_t> flat = flatFans(op);
   const std::vector<int>& same = op.sameVertex;
@@ -201,7 +201,11 @@ void checkSelfIntersections(const TriangulatedOperand& op) {
     if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
   };
   try {
-    trianglesTree(op).selfPairs(test);
+    if (only == nullptr) {
+      trianglesTree(op).selfPairs(test);
+    } else {
+      BoxTree(verts, op.tris, only).selfPairs(test);
+    }
   } catch (const Intersecting& hit) {
     std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
     if (f1 > f2) std::swap(f1, f2);
