@@ -88,7 +88,7 @@ MeshFile readPly(const std::string& path) {
 
   MeshFile out;
   bool vertices = false, faces = false, allUv = true;
-  std::map<long long, int> nameOfId;  // face_id value -> index into out.names
+  std::vector<long long> faceIds;  // face_id of every face, when the faces have one
   std::vector<long long> corners;
   for (std::size_t i = 0; i < reader.number_of_elements(); ++i) {
     ply::PLY_element& e = reader.element(i);
@@ -121,14 +121,7 @@ MeshFile readPly(const std::string& path) {
           face.push_back(static_cast<int>(v));
         }
         long long id = 0;
-        if (faceInteger(e, "face_id", id)) {
-          auto [it, added] = nameOfId.emplace(id, static_cast<int>(out.names.size()));
-          if (added) {
-            const auto named = commentNames.find(static_cast<int>(id));
-            out.names.push_back(named != commentNames.end() ? named->second : std::to_string(id));
-          }
-          out.faceNames.push_back(it->second);
-        }
+        if (faceInteger(e, "face_id", id)) faceIds.push_back(id);
         if (hasIsland) {
           std::int32_t island = 0;
           e.assign(island, "island");
@@ -154,16 +147,17 @@ MeshFile readPly(const std::string& path) {
   }
   if (!vertices) fail(path, "the file has no vertex element");
   if (!allUv || !faces) out.uvw.clear();
-  // Names in the order of their identifiers, so that a run numbers them as the writer did.
-  if (!out.names.empty()) {
-    std::vector<int> rank(out.names.size());
-    int r = 0;
-    for (const auto& [id, index] : nameOfId) rank[static_cast<std::size_t>(index)] = r++;
-    std::vector<std::string> sorted(out.names.size());
-    for (std::size_t k = 0; k < rank.size(); ++k)
-      sorted[static_cast<std::size_t>(rank[k])] = out.names[k];
-    for (int& n : out.faceNames) n = rank[static_cast<std::size_t>(n)];
-    out.names = std::move(sorted);
+  // Every name the file declares and every number its faces use, in the order of the numbers,
+  // so that a run numbers them as the writer did.
+  if (!faceIds.empty() || !commentNames.empty()) {
+    std::map<long long, std::string> byId(commentNames.begin(), commentNames.end());
+    for (long long id : faceIds) byId.emplace(id, std::to_string(id));
+    std::map<long long, int> index;
+    for (const auto& [id, name] : byId) {
+      index[id] = static_cast<int>(out.names.size());
+      out.names.push_back(name);
+    }
+    for (long long id : faceIds) out.faceNames.push_back(index[id]);
   }
   return out;
 }
