@@ -55,6 +55,21 @@ void addRunOptions(CLI::App& verb, RunOptions& options) {
                wrap("Size of the --preview picture in pixels, 16 to 8192 each way. Default: "
                     "800x600."))
            ->type_name("WxH"));
+  once(verb.add_option_function<std::string>(
+               "--preview-angle",
+               [&options](const std::string& text) {
+                 double az = 0, el = 0;
+                 char comma = 0, rest = 0;
+                 if (std::sscanf(text.c_str(), "%lf%c%lf%c", &az, &comma, &el, &rest) != 3 ||
+                     comma != ',' || !std::isfinite(az) || !(el >= -89 && el <= 89)) {
+                   throw CLI::ValidationError(
+                       "--preview-angle", text + " is not AZ,EL with EL from -89 to 89 degrees");
+                 }
+                 options.previewAngle = {az, el};
+               },
+               wrap("Where the --preview camera stands: AZ degrees about +y from +z towards "
+                    "+x, EL degrees above the ground (-89 to 89). Default: 35,25."))
+           ->type_name("AZ,EL"));
   once(verb.add_option("--inner-name", options.innerName,
                        wrap("Name of the faces a cut makes (identifier -2) in the files written; "
                             "faces read under this name get -2 back. Identifiers are read by "

@@ -113,7 +113,8 @@ Picture renderPreview(const ResultMesh& r, const PreviewOptions& o) {
   const double radius = empty ? 1.0 : std::max(geom::length(hi - lo) * 0.5, 1e-9);
 
   // Camera: three-quarter view, the bounding sphere fitted into the narrower field.
-  const double az = 35 * std::numbers::pi / 180, el = 25 * std::numbers::pi / 180;
+  const double az = o.azimuthDegrees * std::numbers::pi / 180;
+  const double el = o.elevationDegrees * std::numbers::pi / 180;
   View cam;
   cam.back = {std::sin(az) * std::cos(el), std::sin(el), std::cos(az) * std::cos(el)};
   cam.right = normalized(geom::cross({0, 1, 0}, cam.back));

@@ -42,6 +42,8 @@ void RunOutputs::write(const ResultMesh& result, const NameTable& names) {
     po.width = options_.previewSize[0];
     po.height = options_.previewSize[1];
     po.sharpAngleDegrees = options_.sharpAngle;
+    po.azimuthDegrees = options_.previewAngle[0];
+    po.elevationDegrees = options_.previewAngle[1];
     preview_.commit([&](std::ostream& out) { writePng(renderPreview(result, po), out); });
     previewDone_ = preview_.path();
   }
