@@ -46,13 +46,13 @@ void addRunOptions(CLI::App& verb, RunOptions& options) {
                  int w = 0, h = 0;
                  char x = 0, rest = 0;
                  if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &rest) != 3 ||
-                     (x != 'x' && x != 'X') || w < 16 || h < 16 || w > 8192 || h > 8192) {
+                     (x != 'x' && x != 'X') || w < 16 || h < 16 || w > 4096 || h > 4096) {
                    throw CLI::ValidationError("--preview-size",
-                                              text + " is not WxH with 16 to 8192 pixels each");
+                                              text + " is not WxH with 16 to 4096 pixels each");
                  }
                  options.previewSize = {w, h};
                },
-               wrap("Size of the --preview picture in pixels, 16 to 8192 each way. Default: "
+               wrap("Size of the --preview picture in pixels, 16 to 4096 each way. Default: "
                     "800x600."))
            ->type_name("WxH"));
   once(verb.add_option_function<std::string>(

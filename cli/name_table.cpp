@@ -34,6 +34,10 @@ std::vector<std::int32_t> NameTable::faceIds(const geom::MeshFile& file,
   bool fallbackSet = false;
   for (std::size_t f = 0; f < file.polygons.size(); ++f) {
     const int n = f < file.faceNames.size() ? file.faceNames[f] : -1;
+    if (n == geom::MeshFile::kCutFace) {
+      out.push_back(kCutFaceId);
+      continue;
+    }
     if (n >= 0 && static_cast<std::size_t>(n) < byName.size()) {
       out.push_back(byName[static_cast<std::size_t>(n)]);
       continue;

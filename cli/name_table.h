@@ -35,7 +35,7 @@ class NameTable {
 
   // One identifier per face of file. Every name the file declares is numbered in the file's
   // order, used or not (so a file written by a run numbers as that run did); faces without a
-  // name get defaultName's.
+  // name get defaultName's, faces the file marks as cut kCutFaceId.
   std::vector<std::int32_t> faceIds(const geom::MeshFile& file, const std::string& defaultName);
 
   // Every identifier and its name, in identifier order, the inner name first.

@@ -98,7 +98,9 @@ double lightAt(const Frame& map, const View& light, const Vec3& p, double bias) 
 Picture renderPreview(const ResultMesh& r, const PreviewOptions& o) {
   const Shading s = shade(r, o.sharpAngleDegrees);
   const std::vector<Triangle> tris = trianglesOf(r, s);
-  constexpr int kSuper = 2;  // supersampling per axis: smooth edges
+  // Supersampling per axis smooths the edges; very large pictures go without it, to stay in
+  // memory (about 32 bytes per sample).
+  const int kSuper = static_cast<long long>(o.width) * o.height <= 4'000'000 ? 2 : 1;
   const int w = o.width * kSuper, h = o.height * kSuper;
 
   Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};

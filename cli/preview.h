@@ -7,7 +7,7 @@
 namespace cli {
 
 struct PreviewOptions {
-  int width = 800, height = 600;  // pixels; each at least 16
+  int width = 800, height = 600;  // pixels; each 16 to 4096
   double sharpAngleDegrees = 30;  // where shading creases, as in shade()
   double azimuthDegrees = 35;     // camera about +y, from +z towards +x
   double elevationDegrees = 25;   // camera above the ground, -89 to 89

@@ -63,6 +63,11 @@ Shading shade(const ResultMesh& r, double sharpAngleDegrees) {
     s.faceNormals[f] = unit(weighted[f], {0, 0, 1});
     const auto& face = r.faces[f];
     if (face.size() < 3) continue;
+    bool finite = true;
+    for (int v : face) {
+      for (float c : r.points[static_cast<std::size_t>(v)]) finite = finite && std::isfinite(c);
+    }
+    if (!finite) continue;
     if (face.size() == 3) {
       s.triangles[f].push_back({0, 1, 2});
       continue;

@@ -12,7 +12,8 @@ namespace cli {
 
 struct Shading {
   // Per face, its triangles as corner slots of the face (ear clipping in the face's plane;
-  // none for a face of fewer than three corners).
+  // none for a face of fewer than three corners or with a corner that is not finite, such as
+  // a Boolean's pass-through of a broken A may hold).
   std::vector<std::vector<geom::Triangulator::Triangle>> triangles;
   // Unit normal of every face (Newell's; +z for a face without area).
   std::vector<geom::Vec3> faceNormals;

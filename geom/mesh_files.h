@@ -10,6 +10,8 @@
 namespace geom {
 
 struct MeshFile {
+  static constexpr int kCutFace = -2;
+
   std::vector<Vec3> points;
   std::vector<std::vector<int>> polygons;  // point indices in winding order
   // Per polygon corner in polygon order, or empty when the file has no texture coordinates on
@@ -19,8 +21,9 @@ struct MeshFile {
   // (usemtl; groups when the file names no material), PLY face_id values with the names our
   // writer puts in its "identifier" comments (the number as text without one).
   std::vector<std::string> names;
-  // Per polygon an index into names, or -1 for a face without a name; empty when no face has
-  // one (OFF, STL, an OBJ without materials or groups).
+  // Per polygon an index into names, -1 for a face without a name, or kCutFace for a face a
+  // cut made (a PLY face_id of -2 that no comment names); empty when no face has a name (OFF,
+  // STL, an OBJ without materials or groups).
   std::vector<int> faceNames;
   // Per polygon, a PLY file's island property; empty otherwise.
   std::vector<int> islands;

@@ -3,6 +3,7 @@
 #include <CGAL/IO/PLY.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -69,10 +70,51 @@ bool faceInteger(ply::PLY_element& e, const char* tag, long long& out) {
          take(std::uint16_t{}) || take(std::int8_t{}) || take(std::uint8_t{});
 }
 
-bool readItem(ply::PLY_element& e, std::istream& in) {
+// The count at the front of a list property, read ahead without moving the stream, when p is
+// a list whose count has type S and whose values have one of the PLY types.
+template <class S, class... T>
+bool countAs(ply::PLY_read_number* p, std::istream& in, unsigned long long& count) {
+  if (!(dynamic_cast<ply::PLY_read_typed_list_with_typed_size<S, T>*>(p) || ...)) return false;
+  const auto at = in.tellg();
+  const S n = p->template read<S>(in);
+  // A negative count is as impossible as a huge one.
+  count = n < 0 ? ~0ULL : static_cast<unsigned long long>(n);
+  in.clear();
+  in.seekg(at);
+  return true;
+}
+
+template <class... S>
+bool listCount(ply::PLY_read_number* p, std::istream& in, unsigned long long& count) {
+  return (countAs<S, std::int8_t, std::uint8_t, std::int16_t, std::uint16_t, std::int32_t,
+                  std::uint32_t, float, double>(p, in, count) ||
+          ...);
+}
+
+// Reads one item's properties. CGAL's reader sizes a list by its count before it reads a value,
+// so a broken count (a few bytes saying four billion) would allocate gigabytes and spend minutes
+// on them: every value takes at least a byte of the file, so a count beyond the bytes left is
+// refused first. Returns false, with why, when the item cannot be read.
+bool readItem(ply::PLY_element& e, std::istream& in, std::uintmax_t fileSize, std::string& why) {
   for (std::size_t k = 0; k < e.number_of_properties(); ++k) {
-    e.property(k)->get(in);
-    if (in.fail()) return false;
+    ply::PLY_read_number* p = e.property(k);
+    unsigned long long count = 0;
+    if (listCount<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t, std::int32_t,
+                  std::uint32_t>(p, in, count)) {
+      const auto at = in.tellg();
+      const std::uintmax_t left = at < 0 ? 0 : fileSize - static_cast<std::uintmax_t>(at);
+      if (count > left) {
+        why = "its " + p->name() + " list claims " +
+              (count == ~0ULL ? std::string("a negative number of") : std::to_string(count)) +
+              " values, more than the file holds";
+        return false;
+      }
+    }
+    p->get(in);
+    if (in.fail()) {
+      why = "the file ends or breaks off there";
+      return false;
+    }
   }
   return true;
 }
@@ -82,6 +124,9 @@ bool readItem(ply::PLY_element& e, std::istream& in) {
 MeshFile readPly(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) fail(path, "cannot open the file");
+  std::error_code ec;
+  const std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
+  if (ec) fail(path, "cannot read the file size (" + ec.message() + ")");
   ply::PLY_reader reader(/*verbose=*/false);
   if (!reader.init(in)) fail(path, "cannot parse the ply header");
   const std::map<int, std::string> commentNames = identifierComments(reader.comments());
@@ -101,8 +146,8 @@ MeshFile readPly(const std::string& path) {
     const bool hasIsland = isFace && e.has_property<std::int32_t>("island");
     const bool hasUv = isFace && listOf<float>(e, "uvw");
     for (std::size_t j = 0; j < e.number_of_items(); ++j) {
-      if (!readItem(e, in)) {
-        fail(path, "the file ends or breaks off in " + e.name() + " " + std::to_string(j));
+      if (std::string why; !readItem(e, in, fileSize, why)) {
+        fail(path, e.name() + " " + std::to_string(j) + ": " + why);
       }
       if (isVertex) {
         double x = 0, y = 0, z = 0;
@@ -151,13 +196,19 @@ MeshFile readPly(const std::string& path) {
   // so that a run numbers them as the writer did.
   if (!faceIds.empty() || !commentNames.empty()) {
     std::map<long long, std::string> byId(commentNames.begin(), commentNames.end());
-    for (long long id : faceIds) byId.emplace(id, std::to_string(id));
+    // -2 is what the nodes give faces without an identifier; unnamed, it stays that.
+    for (long long id : faceIds) {
+      if (id != MeshFile::kCutFace) byId.emplace(id, std::to_string(id));
+    }
     std::map<long long, int> index;
     for (const auto& [id, name] : byId) {
       index[id] = static_cast<int>(out.names.size());
       out.names.push_back(name);
     }
-    for (long long id : faceIds) out.faceNames.push_back(index[id]);
+    for (long long id : faceIds) {
+      const auto it = index.find(id);
+      out.faceNames.push_back(it != index.end() ? it->second : MeshFile::kCutFace);
+    }
   }
   return out;
 }

@@ -180,6 +180,35 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
       geom::Error);
   const std::string cut = dir.write("cut.ply", header + "3 0 2 1 4 7 9 1 2 3 4 5 6 7 8 9\n");
   EXPECT_THROW(geom::readMeshFile(cut), geom::Error);
+
+  // Without comments: numbers are names, except -2, the mark of a face without identifier.
+  const std::string plain =
+      dir.write("plain.ply",
+                "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                "property float y\nproperty float z\nelement face 2\n"
+                "property list uchar int vertex_indices\nproperty int face_id\n"
+                "end_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2 -2\n3 0 2 1 5\n");
+  const geom::MeshFile p = geom::readMeshFile(plain);
+  EXPECT_EQ(p.names, (std::vector<std::string>{"5"}));
+  EXPECT_EQ(p.faceNames, (std::vector<int>{geom::MeshFile::kCutFace, 0}));
+  NameTable names("inside");
+  EXPECT_EQ(names.faceIds(p, "plain"), (std::vector<std::int32_t>{cli::kCutFaceId, 0}));
+  EXPECT_TRUE(p.uvw.empty());
+
+  // A count no file of this size can hold is refused before anything is allocated for it.
+  const std::string huge = dir.write("huge.ply",
+                                     "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\n"
+                                     "property float y\nproperty float z\nelement face 1\n"
+                                     "property list uint int vertex_indices\nend_header\n"
+                                     "4000000000 1 2 3\n");
+  try {
+    geom::readMeshFile(huge);
+    ADD_FAILURE() << "a list of four billion values was taken";
+  } catch (const geom::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("face 0: its vertex_indices list claims 4000000000"),
+              std::string::npos)
+        << e.what();
+  }
 }
 
 // What one run writes, the next reads as it was: the text formats through the real readers.

@@ -91,6 +91,14 @@ TEST(Shading, NormalsSplitAtSharpEdgesOnly) {
   // A side face's two base corners differ in smooth shading and not in flat shading.
   EXPECT_GT(geom::length(smooth.cornerNormals[0] - smooth.cornerNormals[1]), 0.1);
   EXPECT_EQ(faceted.cornerNormals[0], faceted.cornerNormals[1]);
+
+  // A corner that is not finite (a pass-through of a broken mesh): its faces are not drawn.
+  cli::TopoMesh broken = box(0, 1, 0);
+  broken.points[0][1] = std::nanf("");
+  const cli::Shading b = cli::shade(cli::makeResult(broken, cli::PieceMode::Islands), 30);
+  std::size_t drawn = 0;
+  for (const auto& t : b.triangles) drawn += !t.empty();
+  EXPECT_EQ(drawn, 3u);
 }
 
 tinygltf::Model loadGlb(const std::string& bytes) {
