@@ -2,7 +2,7 @@
 
 #include <tiny_gltf.h>
 
-#include <cstring>
+#include <bit>
 #include <map>
 #include <ostream>
 #include <stdexcept>
@@ -18,13 +18,17 @@ namespace {
 // point, smooth group, UV and identifier.
 struct PieceVertices {
   std::vector<float> positions, normals, uvs, ids;
-  std::map<std::tuple<int, std::uint32_t, float, float, std::int32_t>, std::uint32_t> index;
+  // UVs by their bits: a NaN from a broken input must not break the map's ordering.
+  std::map<std::tuple<int, std::uint32_t, std::uint32_t, std::uint32_t, std::int32_t>,
+           std::uint32_t>
+      index;
 
   std::uint32_t add(const ResultMesh& r, const Shading& s, std::size_t f, std::uint32_t corner) {
     const int point = r.faces[f][corner - r.firstCorner[f]];
     const float u = r.hasUv() ? r.uvw[corner][0] : 0.0f;
     const float v = r.hasUv() ? 1.0f - r.uvw[corner][1] : 0.0f;
-    const auto key = std::make_tuple(point, s.smoothGroup[corner], u, v, r.ids[f]);
+    const auto key = std::make_tuple(point, s.smoothGroup[corner], std::bit_cast<std::uint32_t>(u),
+                                     std::bit_cast<std::uint32_t>(v), r.ids[f]);
     const auto [it, added] = index.emplace(key, static_cast<std::uint32_t>(ids.size()));
     if (!added) return it->second;
     const auto& p = r.points[static_cast<std::size_t>(point)];

@@ -106,12 +106,14 @@ int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOut
   if (out.state == host::OutputState::Data) {
     mesh = readRecord(out.bytes);
     if (run.adjust) run.adjust(mesh);
-    const ResultMesh result =
-        makeResult(mesh, options.pieces == "islands" ? PieceMode::Islands : PieceMode::Solids);
-    pieces = result.pieces.count;
-    outputs.write(result, names);
-    facts.output = outputs.meshPath();
-    facts.preview = outputs.previewPath();
+    if (outputs.wanted() || options.json) {
+      const ResultMesh result =
+          makeResult(mesh, options.pieces == "islands" ? PieceMode::Islands : PieceMode::Solids);
+      pieces = result.pieces.count;
+      outputs.write(result, names);
+      facts.output = outputs.meshPath();
+      facts.preview = outputs.previewPath();
+    }
   }
   if (options.json) {
     nlohmann::ordered_json extra = run.extra;

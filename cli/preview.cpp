@@ -240,7 +240,8 @@ Picture renderPreview(const ResultMesh& r, const PreviewOptions& o) {
             sum += pixels[i][static_cast<std::size_t>(k)];
           }
         }
-        const double v = std::clamp(sum / (kSuper * kSuper), 0.0, 1.0);
+        const double mean = sum / (kSuper * kSuper);
+        const double v = std::isfinite(mean) ? std::clamp(mean, 0.0, 1.0) : 0.0;
         pic.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(o.width) +
                  static_cast<std::size_t>(x)) *
                     3 +

@@ -28,12 +28,15 @@ void Frame::draw(std::int32_t id, const Clip& a, const Clip& b, const Clip& c) {
     sz[i] = p[2] * iw[i];
   }
   const double area = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sx[2] - sx[0]) * (sy[1] - sy[0]);
-  if (area == 0.0 || !std::isfinite(area)) return;
-  const int x0 = std::max(0, static_cast<int>(std::floor(std::min({sx[0], sx[1], sx[2]}))));
-  const int x1 = std::min(width_ - 1, static_cast<int>(std::ceil(std::max({sx[0], sx[1], sx[2]}))));
-  const int y0 = std::max(0, static_cast<int>(std::floor(std::min({sy[0], sy[1], sy[2]}))));
-  const int y1 =
-      std::min(height_ - 1, static_cast<int>(std::ceil(std::max({sy[0], sy[1], sy[2]}))));
+  if (area == 0.0 || !std::isfinite(area) || !std::isfinite(sy[0] + sy[1] + sy[2])) return;
+  // Clamped in double first: a corner just in front of the camera can lie far outside the frame.
+  auto pixel = [](double v, int size) {
+    return static_cast<int>(std::clamp(v, -1.0, static_cast<double>(size)));
+  };
+  const int x0 = std::max(0, pixel(std::floor(std::min({sx[0], sx[1], sx[2]})), width_));
+  const int x1 = std::min(width_ - 1, pixel(std::ceil(std::max({sx[0], sx[1], sx[2]})), width_));
+  const int y0 = std::max(0, pixel(std::floor(std::min({sy[0], sy[1], sy[2]})), height_));
+  const int y1 = std::min(height_ - 1, pixel(std::ceil(std::max({sy[0], sy[1], sy[2]})), height_));
   const double inv = 1.0 / area;
   for (int y = y0; y <= y1; ++y) {
     const double py = y + 0.5;

@@ -59,8 +59,11 @@ void writeMtl(const ResultMesh& r, const NameTable& names, std::ostream& out) {
   out << "# tessellon materials: one per face identifier\n";
   for (const auto& [id, name] : namedIds(r, names)) {
     const Rgb c = identifierColour(id);
-    out << "\nnewmtl " << name << "\n# identifier " << id << "\nKa 0 0 0\nKd " << fmt(c[0]) << ' '
-        << fmt(c[1]) << ' ' << fmt(c[2]) << "\nKs 0.1 0.1 0.1\nNs 20\nd 1\nillum 2\n";
+    char kd[64];
+    std::snprintf(kd, sizeof kd, "%.3f %.3f %.3f", static_cast<double>(c[0]),
+                  static_cast<double>(c[1]), static_cast<double>(c[2]));
+    out << "\nnewmtl " << name << "\n# identifier " << id << "\nKa 0 0 0\nKd " << kd
+        << "\nKs 0.1 0.1 0.1\nNs 20\nd 1\nillum 2\n";
   }
 }
 
