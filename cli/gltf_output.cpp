@@ -86,9 +86,42 @@ class Builder {
   tinygltf::Model& m_;
 };
 
+// name with every byte that is not part of a well-formed UTF-8 sequence replaced by U+FFFD:
+// glTF is JSON, which must be UTF-8, and names come from files in any encoding.
+std::string utf8(const std::string& name) {
+  std::string out;
+  const auto* s = reinterpret_cast<const unsigned char*>(name.data());
+  const std::size_t n = name.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char c = s[i];
+    std::size_t len = c < 0x80           ? 1
+                      : (c >> 5) == 0x6  ? 2
+                      : (c >> 4) == 0xE  ? 3
+                      : (c >> 3) == 0x1E ? 4
+                                         : 0;
+    bool ok = len > 0 && i + len <= n;
+    for (std::size_t k = 1; ok && k < len; ++k) ok = (s[i + k] & 0xC0) == 0x80;
+    if (ok && len > 1) {
+      // Overlong forms, surrogates and values past U+10FFFF are not well-formed either.
+      std::uint32_t cp = c & (0x7F >> len);
+      for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
+      const std::uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+      ok = cp >= least[len] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    }
+    if (ok) {
+      out.append(name, i, len);
+      i += len;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
 tinygltf::Material material(const std::string& name, std::int32_t id) {
   tinygltf::Material mat;
-  mat.name = name;
+  mat.name = utf8(name);
   const Rgb c = identifierColour(id);
   mat.pbrMetallicRoughness.baseColorFactor = {c[0], c[1], c[2], 1.0};
   mat.pbrMetallicRoughness.metallicFactor = 0.0;

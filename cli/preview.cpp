@@ -142,13 +142,17 @@ Picture renderPreview(const ResultMesh& r, const PreviewOptions& o) {
   light.nearZ = 0;
   light.farZ = 4 * radius;
   light.halfSize = 2.6 * radius;  // covers the shadow thrown on the ground too
-  Frame shadowMap(2048, 2048);
+  // About two texels of the light's map per pixel of the picture, which keeps small pictures
+  // cheap.
+  const int mapSize = std::clamp(2 * std::max(o.width, o.height), 256, 2048);
+  Frame shadowMap(mapSize, mapSize);
   for (std::size_t i = 0; i < tris.size(); ++i) {
     const auto& t = tris[i];
     shadowMap.draw(static_cast<std::int32_t>(i), light.clip(t.p[0]), light.clip(t.p[1]),
                    light.clip(t.p[2]));
   }
-  const double bias = 2.0 * 3.0 / 2048 * 2.6 / 4.0 * 2.0;  // about three texels of depth
+  // About three texels of the map in depth: a surface never shadows itself.
+  const double bias = 12.0 / mapSize;
 
   // The ground: a square under the result, drawn as two triangles after the mesh's ones.
   Frame frame(w, h);

@@ -121,12 +121,29 @@ bool readItem(ply::PLY_element& e, std::istream& in, std::uintmax_t fileSize, st
 
 }  // namespace
 
+// CGAL's header reader adds a property to the last element it has seen; a property line
+// before any element line would go to an element that does not exist.
+void checkHeaderOrder(const std::string& path, std::istream& in) {
+  std::string line, word;
+  bool element = false;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    if (!(words >> word)) continue;
+    if (word == "end_header") break;
+    if (word == "element") element = true;
+    if (word == "property" && !element) fail(path, "a property comes before any element");
+  }
+  in.clear();
+  in.seekg(0);
+}
+
 MeshFile readPly(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) fail(path, "cannot open the file");
   std::error_code ec;
   const std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
   if (ec) fail(path, "cannot read the file size (" + ec.message() + ")");
+  checkHeaderOrder(path, in);
   ply::PLY_reader reader(/*verbose=*/false);
   if (!reader.init(in)) fail(path, "cannot parse the ply header");
   const std::map<int, std::string> commentNames = identifierComments(reader.comments());

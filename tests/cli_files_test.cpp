@@ -195,6 +195,19 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
   EXPECT_EQ(names.faceIds(p, "plain"), (std::vector<std::int32_t>{cli::kCutFaceId, 0}));
   EXPECT_TRUE(p.uvw.empty());
 
+  // A property before any element: CGAL's header reader would add it to an element that does
+  // not exist (found by the fuzzer).
+  const std::string early = dir.write("early.ply",
+                                      "ply\nformat ascii 1.0\nproperty float x\nelement vertex 1\n"
+                                      "end_header\n0\n");
+  try {
+    geom::readMeshFile(early);
+    ADD_FAILURE() << "a property before any element was taken";
+  } catch (const geom::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("a property comes before any element"), std::string::npos)
+        << e.what();
+  }
+
   // A count no file of this size can hold is refused before anything is allocated for it.
   const std::string huge = dir.write("huge.ply",
                                      "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\n"

@@ -126,7 +126,7 @@ std::vector<T> values(const tinygltf::Model& m, int accessor) {
 TEST(Glb, APieceANodeAnIdentifierAPrimitiveAndItsMaterial) {
   cli::NameTable names("inside");
   names.idOf("oak");
-  names.idOf("iron");
+  names.idOf("iron\xA0\xC3\xA9");  // a stray byte (Latin-1), then a well-formed é
   const cli::ResultMesh r =
       cli::makeResult(merged(box(0, 1, 0, true), box(3, 4, 1)), cli::PieceMode::Solids);
   std::ostringstream out;
@@ -141,7 +141,8 @@ TEST(Glb, APieceANodeAnIdentifierAPrimitiveAndItsMaterial) {
   ASSERT_EQ(m.meshes[1].primitives.size(), 1u);
   std::set<std::string> materials;
   for (const auto& mat : m.materials) materials.insert(mat.name);
-  EXPECT_EQ(materials, (std::set<std::string>{"oak", "inside", "iron"}));
+  // JSON must be UTF-8: the stray byte becomes U+FFFD, the rest stays.
+  EXPECT_EQ(materials, (std::set<std::string>{"oak", "inside", "iron\xEF\xBF\xBD\xC3\xA9"}));
 
   for (const auto& mesh : m.meshes) {
     for (const auto& p : mesh.primitives) {
