@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <sstream>
 
@@ -26,12 +27,81 @@ std::string wrap(const std::string& text, std::size_t width) {
 
 void addRunOptions(CLI::App& verb, RunOptions& options) {
   once(verb.add_option("-o,--output", options.output,
-                       wrap("Result file, .obj (one object per piece, UVs as vt) or .ply (ASCII; "
-                            "per face island and face_id, per-corner uvw). Its folder and "
-                            "format are checked before the node runs; the file is written "
-                            "under a temporary name and renamed, so a failed run leaves no "
-                            "partial file. Default: nothing is written."))
+                       wrap("Result file: .obj (one object per piece, usemtl per identifier, UVs "
+                            "as vt, and a .mtl of the same name beside it), .ply (ASCII; per "
+                            "face island and face_id, per-corner uvw, identifier names in "
+                            "comments) or .glb (glTF 2.0: a node per piece, a material per "
+                            "identifier). Its folder and format are checked before the node "
+                            "runs; the file is written under a temporary name and renamed, so "
+                            "a failed run leaves no partial file. Default: nothing is written."))
            ->type_name("OUT"));
+  once(verb.add_option("--preview", options.preview,
+                       wrap("Also draw the result into a .png picture: a three-quarter view "
+                            "with +y up, pieces in their own colours, cut faces lighter, a "
+                            "ground shadow. Checked and written like -o. Default: no picture."))
+           ->type_name("FILE.png"));
+  once(verb.add_option_function<std::string>(
+               "--preview-size",
+               [&options](const std::string& text) {
+                 int w = 0, h = 0;
+                 char x = 0, rest = 0;
+                 if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &rest) != 3 ||
+                     (x != 'x' && x != 'X') || w < 16 || h < 16 || w > 4096 || h > 4096) {
+                   throw CLI::ValidationError("--preview-size",
+                                              text + " is not WxH with 16 to 4096 pixels each");
+                 }
+                 options.previewSize = {w, h};
+               },
+               wrap("Size of the --preview picture in pixels, 16 to 4096 each way. Default: "
+                    "800x600."))
+           ->type_name("WxH"));
+  once(verb.add_option_function<std::string>(
+               "--preview-angle",
+               [&options](const std::string& text) {
+                 double az = 0, el = 0;
+                 char comma = 0, rest = 0;
+                 if (std::sscanf(text.c_str(), "%lf%c%lf%c", &az, &comma, &el, &rest) != 3 ||
+                     comma != ',' || !std::isfinite(az) || !(el >= -89 && el <= 89)) {
+                   throw CLI::ValidationError(
+                       "--preview-angle", text + " is not AZ,EL with EL from -89 to 89 degrees");
+                 }
+                 options.previewAngle = {az, el};
+               },
+               wrap("Where the --preview camera stands: AZ degrees about +y from +z towards "
+                    "+x, EL degrees above the ground (-89 to 89). Default: 35,25."))
+           ->type_name("AZ,EL"));
+  once(verb.add_option("--inner-name", options.innerName,
+                       wrap("Name of the faces a cut makes (identifier -2) in the files written; "
+                            "faces read under this name get -2 back. Identifiers are read by "
+                            "name (OBJ materials, else groups; PLY face_id with its names), one "
+                            "table for all inputs; faces without a name take their file's name. "
+                            "Default: inside."))
+           ->type_name("NAME")
+           ->check(CLI::Validator(
+               [](std::string& text) -> std::string {
+                 const bool blank = text.find_first_not_of(" \t") == std::string::npos;
+                 if (blank || text.find_first_of("\r\n") != std::string::npos)
+                   return "the name must be one non-empty line";
+                 return "";
+               },
+               "", "name")));
+  once(verb.add_option("--pieces", options.pieces,
+                       wrap("What an object of the files and a colour of the picture is: solids "
+                            "(an island wound inwards, a cavity, goes with the island around "
+                            "it) or islands (every island on its own). Default: solids."))
+           ->check(CLI::IsMember({"solids", "islands"})));
+  once(verb.add_option("--sharp-angle", options.sharpAngle,
+                       wrap("GLB normals and preview shading: faces meeting at less than this "
+                            "many degrees share their normals, sharper edges stay crisp; 0 gives "
+                            "flat faces. 0 to 180. Default: 30."))
+           ->type_name("DEG")
+           ->check(finiteNumber())
+           ->check(CLI::Range(0.0, 180.0)));
+  once(verb.add_option("--missing-uv", options.missingUv,
+                       wrap("UVs for an input mesh file without texture coordinates: box (each "
+                            "face projected along the axis nearest its normal, in scene units) "
+                            "or none (the node gets no UVs and publishes none). Default: box."))
+           ->check(CLI::IsMember({"box", "none"})));
   verb.add_flag("--json", options.json,
                 wrap("Print a JSON summary of the run on standard output (see the README)."));
   verb.add_flag("-q,--quiet", options.quiet,

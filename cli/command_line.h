@@ -22,9 +22,16 @@ std::string wrap(const std::string& text, std::size_t width = 54);
 
 // The options every verb that runs a node takes.
 struct RunOptions {
-  std::string output;  // -o; empty: nothing is written
-  bool json = false;   // --json
-  bool quiet = false;  // --quiet: no progress display
+  std::string output;                          // -o; empty: nothing is written
+  std::string preview;                         // --preview; empty: no picture
+  std::array<int, 2> previewSize{800, 600};    // --preview-size WxH
+  std::array<double, 2> previewAngle{35, 25};  // --preview-angle AZ,EL in degrees
+  std::string innerName = "inside";            // --inner-name: the name of the cut faces (-2)
+  std::string pieces = "solids";               // --pieces solids|islands
+  double sharpAngle = 30.0;                    // --sharp-angle: degrees, 0 flat
+  std::string missingUv = "box";               // --missing-uv box|none
+  bool json = false;                           // --json
+  bool quiet = false;                          // --quiet: no progress display
 };
 void addRunOptions(CLI::App& verb, RunOptions& options);
 

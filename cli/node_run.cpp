@@ -74,22 +74,8 @@ std::string locatePlugin(const std::string& nameOrPath) {
   throw UsageError(nameOrPath + ": no plug-in of that name beside " + dir.string());
 }
 
-HostArrays toHostArrays(const geom::MeshFile& mesh) {
-  HostArrays a;
-  a.points.reserve(mesh.points.size());
-  for (const auto& p : mesh.points) {
-    a.points.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-  }
-  for (const auto& poly : mesh.polygons) {
-    a.description.insert(a.description.end(), poly.begin(), poly.end());
-    a.description.push_back(-2);
-  }
-  a.uvw.assign(mesh.uvw.begin(), mesh.uvw.end());
-  a.faceIds.assign(mesh.faceIds.begin(), mesh.faceIds.end());
-  return a;
-}
-
-int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, OutputFile& output) {
+int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
+            const NameTable& names) {
   RunFacts facts;
   bool interrupted = false;
   {
@@ -116,16 +102,24 @@ int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, Output
   facts.cancelled =
       interrupted && (facts.outcome == Outcome::Empty || facts.outcome == Outcome::Unwritten);
   TopoMesh mesh;
+  std::size_t pieces = 0;
   if (out.state == host::OutputState::Data) {
     mesh = readRecord(out.bytes);
     if (run.adjust) run.adjust(mesh);
-    if (output.wanted()) {
-      output.commit(mesh);
-      facts.output = output.path();
+    if (outputs.wanted() || options.json) {
+      const ResultMesh result =
+          makeResult(mesh, options.pieces == "islands" ? PieceMode::Islands : PieceMode::Solids);
+      pieces = result.pieces.count;
+      outputs.write(result, names);
+      facts.output = outputs.meshPath();
+      facts.preview = outputs.previewPath();
     }
   }
   if (options.json) {
-    std::cout << summarize(facts, mesh, h.log(), run.extra)
+    nlohmann::ordered_json extra = run.extra;
+    extra["pieces"] = pieces;
+    extra["identifiers"] = names.toJson();
+    std::cout << summarize(facts, mesh, h.log(), extra)
                      .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
               << '\n';
   }

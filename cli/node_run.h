@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/output_file.h"
-#include "geom/mesh_files.h"
+#include "cli/name_table.h"
+#include "cli/run_outputs.h"
 #include "host/host.h"
 
 namespace cli {
@@ -19,15 +19,6 @@ namespace cli {
 // The path of a plug-in given by path (contains '/' or ends in .so) or by node name
 // (TSL_Combiner), looked up beside this executable. Throws UsageError when not found.
 std::string locatePlugin(const std::string& nameOrPath);
-
-// A mesh file as host arrays: points, description, per-corner UVW (may be empty), ids.
-struct HostArrays {
-  std::vector<host::Vec3f> points;
-  std::vector<std::int32_t> description;
-  std::vector<host::Vec3f> uvw;
-  std::vector<std::int32_t> faceIds;
-};
-HostArrays toHostArrays(const geom::MeshFile& mesh);
 
 struct TopoMesh;
 
@@ -42,9 +33,10 @@ struct NodeRun {
 };
 
 // Begin-evaluate and evaluate of run.port (timed), then: the log as "[severity] text" lines on
-// standard error, the result written to output when the node published a record, the summary
-// on standard output with --json. Returns the exit status (exit_status.h). Throws WriteError
-// when the file cannot be written.
-int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, OutputFile& output);
+// standard error, the result and its picture written to outputs when the node published a
+// record (identifiers named by names), the summary on standard output with --json. Returns
+// the exit status (exit_status.h). Throws WriteError when a file cannot be written.
+int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
+            const NameTable& names);
 
 }  // namespace cli

@@ -11,10 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/mesh_output.h"
-
 namespace cli {
-namespace {
 
 namespace fs = std::filesystem;
 
@@ -25,13 +22,26 @@ std::string lowerExtension(const std::string& path) {
   return ext;
 }
 
+namespace {
+
+std::string listed(const std::vector<std::string>& extensions) {
+  std::string out;
+  for (std::size_t i = 0; i < extensions.size(); ++i) {
+    if (i > 0) out += i + 1 == extensions.size() ? " or " : ", ";
+    out += extensions[i];
+  }
+  return out;
+}
+
 }  // namespace
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+OutputFile::OutputFile(std::string path, const std::vector<std::string>& extensions)
+    : path_(std::move(path)) {
   if (path_.empty()) return;
   const std::string ext = lowerExtension(path_);
-  if (ext != ".obj" && ext != ".ply") {
-    throw OutputError(path_ + ": unknown output format '" + ext + "' (expected .obj or .ply)");
+  if (std::find(extensions.begin(), extensions.end(), ext) == extensions.end()) {
+    throw OutputError(path_ + ": unknown output format '" + ext + "' (expected " +
+                      listed(extensions) + ")");
   }
   std::error_code ec;
   if (fs::is_directory(path_, ec)) throw OutputError(path_ + ": is a folder");
@@ -59,20 +69,24 @@ OutputFile::~OutputFile() {
   if (!temp_.empty()) unlink(temp_.c_str());
 }
 
-void OutputFile::commit(const TopoMesh& mesh) {
+void OutputFile::commit(const std::function<void(std::ostream&)>& write) {
   if (path_.empty()) return;
   close(fd_);
   fd_ = -1;
   try {
     std::ofstream out(temp_, std::ios::binary | std::ios::trunc);
     if (!out) throw WriteError(path_ + ": cannot open " + temp_ + " for writing");
-    writeMesh(mesh, lowerExtension(path_) == ".ply" ? MeshFormat::Ply : MeshFormat::Obj, out);
+    write(out);
     out.flush();
     if (!out) throw WriteError(path_ + ": writing failed (" + std::strerror(errno) + ")");
     out.close();
     if (!out) throw WriteError(path_ + ": writing failed (" + std::strerror(errno) + ")");
+  } catch (const WriteError&) {
+    throw;
   } catch (const std::bad_alloc&) {
     throw WriteError(path_ + ": out of memory while writing");
+  } catch (const std::exception& e) {
+    throw WriteError(path_ + ": " + e.what());
   }
   if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
     throw WriteError(path_ + ": cannot rename " + temp_ + " to it (" + std::strerror(errno) + ")");

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "cli/mesh_output.h"
+#include "cli/pieces.h"
 
 namespace cli {
 
@@ -98,6 +98,7 @@ nlohmann::ordered_json summarize(const RunFacts& facts, const TopoMesh& written,
   j["cancelled"] = facts.cancelled;
   j["seconds"] = std::round(facts.seconds * 1000.0) / 1000.0;
   j["output"] = facts.output ? nlohmann::ordered_json(*facts.output) : nullptr;
+  j["preview"] = facts.preview ? nlohmann::ordered_json(*facts.preview) : nullptr;
   j["points"] = written.points.size();
   j["faces"] = written.faceCount();
   std::set<int> islands;

@@ -36,13 +36,14 @@ const char* severityName(std::uint32_t severity);
 struct RunFacts {
   Outcome outcome = Outcome::Empty;
   std::optional<std::string> reason;
-  double seconds = 0.0;               // wall time of the node's evaluation
-  std::optional<std::string> output;  // the file written, when one was
+  double seconds = 0.0;                // wall time of the node's evaluation
+  std::optional<std::string> output;   // the result file written, when one was
+  std::optional<std::string> preview;  // the picture written, when one was
   bool cancelled = false;
 };
 
-// The summary: outcome, reason, cancelled, seconds, output, points, faces, islands, uvw,
-// faceInfo, bounds ({"min", "centre", "max"} of the points written, null without points), the
+// The summary: outcome, reason, cancelled, seconds, output, preview, points, faces, islands,
+// uvw, faceInfo, bounds ({"min", "centre", "max"} of the points written, null without points), the
 // verb's own fields (extra, an object), log (severity and text per line).
 nlohmann::ordered_json summarize(const RunFacts& facts, const TopoMesh& written,
                                  const std::vector<host::LogLine>& log,

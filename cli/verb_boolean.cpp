@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include "cli/input_mesh.h"
 #include "cli/node_run.h"
 #include "cli/placement.h"
 #include "cli/verbs.h"
@@ -78,13 +79,15 @@ Verb addBoolean(CLI::App& app) {
   addRunOptions(*cmd, o->run);
 
   return {cmd, [o] {
-            OutputFile output(o->run.output);
-            const HostArrays a = toHostArrays(geom::readMeshFile(o->a));
-            geom::MeshFile bFile = geom::readMeshFile(o->b);
+            RunOutputs outputs(o->run);
+            NameTable names(o->run.innerName);
+            const bool uv = o->run.missingUv == "box";
+            const HostArrays a = toHostArrays(readInput(o->a, names, uv));
+            InputMesh bIn = readInput(o->b, names, uv);
             if (!o->placeB.isIdentity()) {
-              for (auto& p : bFile.points) p = o->placeB.apply(p);
+              for (auto& p : bIn.file.points) p = o->placeB.apply(p);
             }
-            const HostArrays b = toHostArrays(bFile);
+            const HostArrays b = toHostArrays(bIn);
 
             host::Host h(locatePlugin("TSL_ICE_Boolean"));
             connectMesh(h, a, 0, 1, 2, 9);
@@ -94,7 +97,7 @@ Verb addBoolean(CLI::App& app) {
             h.connectBool(8, o->triangulate);
             h.connectBool(11, o->canonicalize);
             h.init();
-            const int status = runNode(h, NodeRun(201), o->run, output);
+            const int status = runNode(h, NodeRun(201), o->run, outputs, names);
             h.term();
             return status;
           }};

@@ -1,17 +1,36 @@
-// tessellon combine MESH [--filter-id N] [-o OUT] [--json] [--quiet]
-#include <limits>
+// tessellon combine MESH [--filter-id N|NAME] [-o OUT] [--json] [--quiet]
+#include <charconv>
 #include <memory>
-#include <optional>
 
+#include "cli/input_mesh.h"
 #include "cli/node_run.h"
 #include "cli/verbs.h"
 
 namespace cli {
+namespace {
+
+// The identifier a --filter-id value stands for: a 32-bit number as given, else the name's.
+std::int32_t filterId(const std::string& value, const NameTable& names) {
+  std::int32_t id = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), id);
+  if (ec == std::errc() && end == value.data() + value.size()) return id;
+  if (ec == std::errc::result_out_of_range)
+    throw UsageError("--filter-id: " + value + " is not a 32-bit identifier");
+  for (const auto& [known, name] : names.entries()) {
+    if (name == value) return known;
+  }
+  std::string list;
+  for (const auto& [known, name] : names.entries()) list += (list.empty() ? "" : ", ") + name;
+  throw UsageError("--filter-id: the mesh has no identifier named '" + value + "' (it has " + list +
+                   ")");
+}
+
+}  // namespace
 
 Verb addCombine(CLI::App& app) {
   struct Options {
     std::string mesh;
-    std::optional<std::int32_t> filter;
+    std::string filter;
     RunOptions run;
   };
   auto o = std::make_shared<Options>();
@@ -23,22 +42,25 @@ Verb addCombine(CLI::App& app) {
                        ".off, .ply or .stl."))
       ->required();
   once(cmd->add_option("--filter-id", o->filter,
-                       wrap("Publish only the faces whose identifier is N (OBJ material, or group "
-                            "when there are no materials, counted from 0), re-indexed as one "
-                            "piece. A 32-bit integer. Default: every face."))
-           ->type_name("N"));
+                       wrap("Publish only the faces of one identifier, re-indexed as one piece: "
+                            "its name (an OBJ material, or group when there are no materials; "
+                            "the summary lists them) or its number, a 32-bit integer. Default: "
+                            "every face."))
+           ->type_name("N|NAME"));
   addRunOptions(*cmd, o->run);
   return {cmd, [o] {
-            OutputFile output(o->run.output);
-            const HostArrays mesh = toHostArrays(geom::readMeshFile(o->mesh));
+            RunOutputs outputs(o->run);
+            NameTable names(o->run.innerName);
+            const HostArrays mesh =
+                toHostArrays(readInput(o->mesh, names, o->run.missingUv == "box"));
             host::Host h(locatePlugin("TSL_Combiner"));
             h.connectVector3Array(0, mesh.points);
             h.connectLongArray(1, mesh.description);
             if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
             if (!mesh.faceIds.empty()) h.connectLongArray(3, mesh.faceIds);
-            if (o->filter) h.connectLong(5, *o->filter);
+            if (!o->filter.empty()) h.connectLong(5, filterId(o->filter, names));
             h.init();
-            return runNode(h, NodeRun(202), o->run, output);
+            return runNode(h, NodeRun(202), o->run, outputs, names);
           }};
 }
 

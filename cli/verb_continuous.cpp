@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "cli/input_mesh.h"
 #include "cli/knife.h"
 #include "cli/node_run.h"
 #include "cli/placement.h"
@@ -108,8 +109,10 @@ Verb addContinuous(CLI::App& app) {
             if (o->instances.empty() == o->knifePoints.empty()) {
               throw UsageError("give one of --instances FILE and --knife-points FILE");
             }
-            OutputFile output(o->run.output);
-            const HostArrays mesh = toHostArrays(geom::readMeshFile(o->mesh));
+            RunOutputs outputs(o->run);
+            NameTable names(o->run.innerName);
+            const HostArrays mesh =
+                toHostArrays(readInput(o->mesh, names, o->run.missingUv == "box"));
             const Knife knife = prepareKnife(geom::readMeshFile(o->knife), o->knife);
 
             std::vector<host::Vec3f> knifePoints;
@@ -140,7 +143,7 @@ Verb addContinuous(CLI::App& app) {
             h.connectVector3Array(6, knife.uvw);
             NodeRun run(200);
             run.extra["knives"] = knifePoints.size() / knife.points.size();
-            return runNode(h, run, o->run, output);
+            return runNode(h, run, o->run, outputs, names);
           }};
 }
 

@@ -9,8 +9,9 @@
 #include <optional>
 #include <sstream>
 
-#include "cli/mesh_output.h"
+#include "cli/input_mesh.h"
 #include "cli/node_run.h"
+#include "cli/pieces.h"
 #include "cli/record.h"
 #include "cli/verbs.h"
 #include "geom/error.h"
@@ -153,9 +154,11 @@ Verb addVoronoi(CLI::App& app) {
             if (o->centres.empty() && !o->count) {
               throw UsageError("give one of --centers FILE and --count N");
             }
-            OutputFile output(o->run.output);
-            const geom::MeshFile file = geom::readMeshFile(o->mesh);
-            const HostArrays mesh = toHostArrays(file);
+            RunOutputs outputs(o->run);
+            NameTable names(o->run.innerName);
+            const InputMesh input = readInput(o->mesh, names, o->run.missingUv == "box");
+            const geom::MeshFile& file = input.file;
+            const HostArrays mesh = toHostArrays(input);
             // The node jitters centres with rand(); seeding it here makes a whole run
             // reproducible.
             std::srand(o->seed);
@@ -173,7 +176,7 @@ Verb addVoronoi(CLI::App& app) {
             NodeRun run(200);
             if (o->explode != 0.0) run.adjust = [f = o->explode](TopoMesh& m) { explode(m, f); };
             run.extra["centres"] = centres.size();
-            return runNode(h, run, o->run, output);
+            return runNode(h, run, o->run, outputs, names);
           }};
 }
 

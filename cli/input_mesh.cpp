@@ -1,0 +1,54 @@
+#include "cli/input_mesh.h"
+
+#include <cmath>
+
+namespace cli {
+
+std::vector<std::array<float, 3>> boxUv(const geom::MeshFile& file) {
+  std::vector<std::array<float, 3>> out;
+  for (const auto& poly : file.polygons) {
+    geom::Vec3 n;
+    for (std::size_t k = 0; k < poly.size(); ++k) {
+      const geom::Vec3& a = file.points[static_cast<std::size_t>(poly[k])];
+      const geom::Vec3& b = file.points[static_cast<std::size_t>(poly[(k + 1) % poly.size()])];
+      n = n + geom::cross(a, b);
+    }
+    const double ax = std::abs(n.x), ay = std::abs(n.y), az = std::abs(n.z);
+    // The dropped axis; u and v keep a right-handed order seen from outside the +axis side.
+    const int drop = ax >= ay && ax >= az ? 0 : (ay >= az ? 1 : 2);
+    for (int v : poly) {
+      const geom::Vec3& p = file.points[static_cast<std::size_t>(v)];
+      const double c[3] = {p.x, p.y, p.z};
+      const double s = n[drop] < 0 ? -1.0 : 1.0;
+      const double u = drop == 0 ? s * -c[2] : drop == 1 ? c[0] : s * c[0];
+      const double w = drop == 0 ? c[1] : drop == 1 ? s * -c[2] : c[1];
+      out.push_back({static_cast<float>(u), static_cast<float>(w), 0.0f});
+    }
+  }
+  return out;
+}
+
+InputMesh readInput(const std::string& path, NameTable& names, bool projectUv) {
+  InputMesh m;
+  m.file = geom::readMeshFile(path);
+  m.ids = names.faceIds(m.file, defaultFaceName(path));
+  if (projectUv && m.file.uvw.empty()) m.file.uvw = boxUv(m.file);
+  return m;
+}
+
+HostArrays toHostArrays(const InputMesh& mesh) {
+  HostArrays a;
+  a.points.reserve(mesh.file.points.size());
+  for (const auto& p : mesh.file.points) {
+    a.points.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+  }
+  for (const auto& poly : mesh.file.polygons) {
+    a.description.insert(a.description.end(), poly.begin(), poly.end());
+    a.description.push_back(-2);
+  }
+  a.uvw.assign(mesh.file.uvw.begin(), mesh.file.uvw.end());
+  a.faceIds = mesh.ids;
+  return a;
+}
+
+}  // namespace cli

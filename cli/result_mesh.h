@@ -1,0 +1,32 @@
+// A published record made ready for the files: faces apart, identifiers per face, pieces.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "cli/pieces.h"
+#include "cli/record.h"
+
+namespace cli {
+
+struct ResultMesh {
+  std::vector<std::array<float, 3>> points;
+  std::vector<std::vector<int>> faces;     // point indices in winding order
+  std::vector<std::uint32_t> firstCorner;  // corner offset of every face, and the total last
+  std::vector<std::array<float, 3>> uvw;   // one per corner, or empty
+  std::vector<std::int32_t> ids;           // identifier of every face (-2 without faceInfo)
+  std::vector<int> islands;                // island of every face
+  Pieces pieces;
+
+  bool hasUv() const { return !uvw.empty(); }
+};
+
+// Splits the record's faces, keeps its UVW only when there is one per corner, and groups the
+// faces into pieces by mode.
+ResultMesh makeResult(const TopoMesh& mesh, PieceMode mode);
+
+// Faces of piece, in face order.
+std::vector<std::vector<std::size_t>> facesByPiece(const ResultMesh& result);
+
+}  // namespace cli
