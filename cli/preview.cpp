@@ -207,11 +207,11 @@ Picture renderPreview(const ResultMesh& r, const PreviewOptions& o) {
       const double fill = std::max(0.0, geom::dot(n, toEye)) * 0.22;
       const double sky = 0.28 + 0.12 * (n.y * 0.5 + 0.5);
       const Vec3 half = normalized(toLight + toEye);
-      const double spec = 0.10 * std::pow(std::max(0.0, geom::dot(n, half)), 40) * shadow;
+      const double specular = 0.10 * std::pow(std::max(0.0, geom::dot(n, half)), 40) * shadow;
       const double lightSum = sky + 0.62 * key + fill;
       for (int k = 0; k < 3; ++k) {
         pixels[i][static_cast<std::size_t>(k)] =
-            static_cast<float>(t.colour[static_cast<std::size_t>(k)] * lightSum + spec);
+            static_cast<float>(t.colour[static_cast<std::size_t>(k)] * lightSum + specular);
       }
     }
   }

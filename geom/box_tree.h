@@ -64,6 +64,18 @@ class BoxTree {
 
   std::uint32_t build(std::uint32_t begin, std::uint32_t end);
 
+  // Calls hit for each overlapping pair of a triangle of leaf na (of this tree) and one of
+  // leaf nb (of other).
+  template <typename Hit>
+  void leafPairs(const Node& na, const BoxTree& other, const Node& nb, Hit& hit) const {
+    for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
+      const Box& bi = boxes_[i];
+      for (std::uint32_t j = nb.first; j < nb.first + nb.count; ++j) {
+        if (bi.overlaps(other.boxes_[j])) hit(order_[i], other.order_[j]);
+      }
+    }
+  }
+
   std::vector<std::uint32_t> order_;  // triangles, grouped by leaf
   std::vector<Box> boxes_;            // per entry of order_, so a leaf's boxes lie together
   std::vector<Node> nodes_;           // root first
@@ -80,12 +92,7 @@ void BoxTree::pairs(const BoxTree& other, Hit hit) const {
     const Node& nb = other.nodes_[b];
     if (!na.box.overlaps(nb.box)) continue;
     if (na.count > 0 && nb.count > 0) {
-      for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
-        const Box& bi = boxes_[i];
-        for (std::uint32_t j = nb.first; j < nb.first + nb.count; ++j) {
-          if (bi.overlaps(other.boxes_[j])) hit(order_[i], other.order_[j]);
-        }
-      }
+      leafPairs(na, other, nb, hit);
     } else if (descendFirst(na, nb)) {
       stack.emplace_back(na.first, b);
       stack.emplace_back(na.right, b);
@@ -122,12 +129,7 @@ void BoxTree::selfPairs(Hit hit) const {
     }
     if (!na.box.overlaps(nb.box)) continue;
     if (na.count > 0 && nb.count > 0) {
-      for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
-        const Box& bi = boxes_[i];
-        for (std::uint32_t j = nb.first; j < nb.first + nb.count; ++j) {
-          if (bi.overlaps(boxes_[j])) hit(order_[i], order_[j]);
-        }
-      }
+      leafPairs(na, *this, nb, hit);
     } else if (descendFirst(na, nb)) {
       stack.emplace_back(na.first, b);
       stack.emplace_back(na.right, b);

@@ -6,20 +6,8 @@ tessellon=$1 examples=$2 meshes=$3 case=$4
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-fail() {
-  printf '%s\n' "$*"
-  exit 1
-}
-
-# run STATUS ARGS...: runs the command, keeps standard output in $dir/out and standard error in
-# $dir/err, and fails unless it exits with STATUS.
-run() {
-  local want=$1
-  shift
-  "$tessellon" "$@" >"$dir/out" 2>"$dir/err"
-  local got=$?
-  [ "$got" -eq "$want" ] || fail "exit status $got, expected $want: $*" "$(cat "$dir/out" "$dir/err")"
-}
+# fail MESSAGE..., run STATUS ARGS...
+source "$(dirname "$0")/support/cli_run.sh"
 
 # A prism whose two caps are faces of N corners.
 prism() {

@@ -8,19 +8,8 @@ tessellon=$1 examples=$2 meshes=$3 validator=$4 case=$5
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-fail() {
-  printf '%s\n' "$*"
-  exit 1
-}
-
-# run STATUS ARGS...: as in cli_files.sh; standard output in $dir/out, standard error in $dir/err.
-run() {
-  local want=$1
-  shift
-  "$tessellon" "$@" >"$dir/out" 2>"$dir/err"
-  local got=$?
-  [ "$got" -eq "$want" ] || fail "exit status $got, expected $want: $*" "$(cat "$dir/out" "$dir/err")"
-}
+# fail MESSAGE..., run STATUS ARGS...
+source "$(dirname "$0")/support/cli_run.sh"
 
 # The summary's identifier table on one line: "inside": -2, "left": 0, ...
 identifiers() {

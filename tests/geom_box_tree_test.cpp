@@ -167,7 +167,9 @@ TEST(CsgNear, MarksWhereTheOperandsMeetWithOneFanPerVertex) {
   const geom::csg::NearTriangles ring = geom::csg::nearTriangles(tp, tq);
   EXPECT_LE(markedFans(tp, ring.of[0])[0], 1);
   for (std::size_t t = 0; t < tp.tris.size(); ++t) {
-    if (tp.tris[t][0] == 0 || tp.tris[t][1] == 0 || tp.tris[t][2] == 0) EXPECT_TRUE(ring.of[0][t]);
+    if (tp.tris[t][0] == 0 || tp.tris[t][1] == 0 || tp.tris[t][2] == 0) {
+      EXPECT_TRUE(ring.of[0][t]);
+    }
   }
   // And the engine cuts through it as through any other surface.
   geom::Csg csg;
