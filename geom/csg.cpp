@@ -19,6 +19,7 @@
 #include "geom/mean_value.h"
 #include "geom/rescale.h"
 #include "geom/triangulator.h"
+#include "geom/winding_number.h"
 
 namespace geom {
 
@@ -250,8 +251,9 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
         return prepareOperand(mesh, name);
       } catch (const Error&) {
         if (skipSelfCheck_[m]) throw;
-        std::optional<ResolvedOperand> split =
-            splitTouchingSheets(mesh, resolved[m] ? &*resolved[m] : nullptr);
+        const ResolvedOperand* from = resolved[m] ? &*resolved[m] : nullptr;
+        std::optional<ResolvedOperand> split = splitTouchingSheets(mesh, from);
+        if (!split) split = splitPinchedVertices(mesh, from);
         if (!split) throw;
         resolved[m] = std::move(split);
         TriangulatedOperand op = prepareOperand(resolved[m]->mesh, name);
@@ -263,8 +265,16 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     TriangulatedOperand tb = prepare(1, "operand B");
     timings_.validate = since(t);
     TriangulatedOperand* prepared[2] = {&ta, &tb};
+    // An open surface stands for its winding number's solid whether it crosses itself or not;
+    // only where the other operand comes near do crossings matter (the corefinement checks).
+    const std::array<bool, 2> checkNear{skipSelfCheck_[0] || ta.open(),
+                                        skipSelfCheck_[1] || tb.open()};
     for (int m = 0; m < 2; ++m) {
       if (skipSelfCheck_[m] || prepared[m]->empty()) continue;
+      if (prepared[m]->open()) {
+        if (resolved[m]) carryValues(*given[m], *resolved[m], attributes_);
+        continue;
+      }
       TriangulatedOperand& op = *prepared[m];
       const std::string name = op.name;
       const ResolvedOperand* before = resolved[m] ? &*resolved[m] : nullptr;
@@ -291,10 +301,9 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     const Polyhedron* eb = nullptr;
     ResultBuild rb;
     {
-      const std::array<bool, 2> unchecked{skipSelfCheck_[0], skipSelfCheck_[1]};
       auto corefineOrSetApart = [&]() -> Corefinement {
         try {
-          return boxesMeet(ta, tb) ? corefine(ta, tb, unchecked) : uncut(ta, tb);
+          return boxesMeet(ta, tb) ? corefine(ta, tb, checkNear) : uncut(ta, tb);
         } catch (const std::bad_alloc&) {
           throw;
         } catch (const std::exception&) {
@@ -317,7 +326,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
           op = prepareOperand(resolved[m]->mesh, name);
           carryValues(*given[m], *resolved[m], attributes_);
         }
-        return corefine(ta, tb, unchecked);
+        return corefine(ta, tb, checkNear);
       };
       const Corefinement cf = corefineOrSetApart();
       ea = resolved[0] ? &resolved[0]->mesh : &a;
@@ -334,8 +343,18 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
         }
         return *solids[which];
       };
+      // An operand with a border stands for where its generalized winding number is above one
+      // half.
+      std::unique_ptr<FastWindingNumber> fast[2];
       PointQueries queries;
-      queries.winding = [&](int which, const Vec3& p) { return solid(which).winding(p); };
+      queries.winding = [&](int which, const Vec3& p) {
+        if (!ops[which]->open()) return solid(which).winding(p);
+        if (!fast[which]) {
+          fast[which] =
+              std::make_unique<FastWindingNumber>(cf.mesh[which].points, cf.mesh[which].faces);
+        }
+        return fast[which]->inside(p) ? 1 : 0;
+      };
       queries.within = [&](int which, const Vec3& p, double distance) {
         return solid(which).within(p, distance);
       };

@@ -1,4 +1,4 @@
-// Boolean operations on closed polygon meshes.
+// Boolean operations on polygon meshes: closed ones, and open ones by their winding number.
 //
 // The exact intersection work is CGAL's corefinement; classification of the cut pieces,
 // assembly of the result as polygons, provenance and attribute interpolation are ours.
@@ -83,11 +83,14 @@ class Csg {
   // Computes op over the solids bounded by a and b and returns the result as a new mesh.
   //
   // Requires of each operand: finite coordinates; faces of at least three distinct vertices
-  // that are simple polygons of non-zero area in their projection; closed (every edge used
-  // once in each direction), manifold (no edge of more than two faces, no vertex where
-  // separate fans of faces meet), without self-intersection, and islands that bound a solid
-  // (outward islands not inside another outward island, inward islands inside exactly one).
-  // An operand without faces is valid and stands for the empty solid.
+  // that are simple polygons of non-zero area in their projection; consistently oriented (no
+  // edge used twice in one direction), manifold (no edge of more than two faces, no vertex
+  // where separate fans of faces meet). A closed operand (every edge used once in each
+  // direction) is mended where it crosses itself and where islands lie inside the solid; it
+  // stands for the points it winds around. An operand with border edges stands for the points
+  // where its generalized winding number is above one half (see winding_number.h), and must
+  // not cross itself where the other operand comes near. An operand without faces is valid and
+  // stands for the empty solid.
   //
   // Returns: faces cut from the operands' faces, each with its source face's winding or, where
   // the operation keeps the inside of the other operand, reversed. A face nothing cuts comes

@@ -90,6 +90,7 @@ std::vector<std::uint8_t> triangulationOnlyNodes(const Corefinement& cf,
         h += 2;
         continue;
       }
+      if (mesh.opposite[h] < 0) continue;
       const std::size_t g = static_cast<std::size_t>(mesh.opposite[h]) / 3;
       if (ops[m]->triFace[mesh.faceTri[h / 3]] == ops[m]->triFace[mesh.faceTri[g]]) continue;
       const auto& f = mesh.faces[h / 3];
@@ -140,6 +141,12 @@ void deriveCorners(const Keys& keys, const Pending& p, const TriangulatedOperand
   }
 }
 
+bool before(const Vec3& p, const Vec3& q) {
+  if (p.x != q.x) return p.x < q.x;
+  if (p.y != q.y) return p.y < q.y;
+  return p.z < q.z;
+}
+
 // The kept faces as polygons over keys: whole source faces as they were, the kept pieces of
 // cut faces merged (or one per triangle of the cut, for the source faces marked in
 // `asTriangles` and for source faces that are not planar: merged, such pieces would make
@@ -152,6 +159,11 @@ void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
   std::vector<int> loops;
   std::vector<std::uint32_t> ends;
   std::vector<int> groups[2];
+  struct Piece {
+    std::size_t slot;  // the source corner it starts at; the face's size if none
+    std::vector<int> keys;
+  };
+  std::vector<Piece> pieces;
   for (int m = 0; m < 2; ++m) {
     const TriangulatedOperand& op = *ops[m];
     const CorefinedMesh& mesh = cf.mesh[m];
@@ -177,8 +189,9 @@ void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
       for (std::uint32_t t = t0; t < t1 && whole; ++t) {
         whole = !mesh.split[t];
         for (int k = 0; k < 3 && whole; ++k) {
-          const std::uint32_t g = static_cast<std::uint32_t>(mesh.opposite[3 * t + k] / 3);
-          whole = !(g >= t0 && g < t1 && mesh.constrained[3 * t + k]);
+          const int o = mesh.opposite[3 * t + k];
+          const std::uint32_t g = static_cast<std::uint32_t>(o / 3);
+          whole = !(o >= 0 && g >= t0 && g < t1 && mesh.constrained[3 * t + k]);
         }
       }
       if (whole) {
@@ -214,28 +227,55 @@ void collectFaces(const Corefinement& cf, const TriangulatedOperand* ops[2],
             ends.push_back(static_cast<std::uint32_t>(loops.size()));
           }
         }
+        // CGAL's order of the pieces (and of the triangles they are merged from) follows its
+        // own memory layout where a face's points are cocircular, so the pieces of one source
+        // face are put in an order of their own: by the source corner each starts at, then by
+        // position.
+        pieces.clear();
         std::uint32_t begin = 0;
         for (const std::uint32_t end : ends) {
-          loopKeys.clear();
+          Piece piece;
           for (std::uint32_t i = begin; i < end; ++i)
-            loopKeys.push_back(keys.ofVertex[m][loops[i]]);
+            piece.keys.push_back(keys.ofVertex[m][loops[i]]);
           begin = end;
-          if (rev) std::reverse(loopKeys.begin(), loopKeys.end());
-          // Start at the source corner of lowest index the piece contains.
-          std::size_t start = 0, bestSlot = face.size();
-          for (std::size_t i = 0; i < loopKeys.size(); ++i) {
-            const int orig = keys.original[m][loopKeys[i]];
-            if (orig < 0) continue;
+          if (rev) std::reverse(piece.keys.begin(), piece.keys.end());
+          // Start at the source corner of lowest index the piece contains, or at its lowest
+          // position when it contains none.
+          std::size_t start = 0;
+          piece.slot = face.size();
+          for (std::size_t i = 0; i < piece.keys.size(); ++i) {
+            const int orig = keys.original[m][piece.keys[i]];
+            if (orig < 0) {
+              if (piece.slot == face.size() &&
+                  before(keys.position[piece.keys[i]], keys.position[piece.keys[start]])) {
+                start = i;
+              }
+              continue;
+            }
             const auto it = std::find(face.begin(), face.end(), orig);
             const std::size_t slot = static_cast<std::size_t>(it - face.begin());
-            if (slot < bestSlot) {
-              bestSlot = slot;
+            if (slot < piece.slot) {
+              piece.slot = slot;
               start = i;
             }
           }
-          std::rotate(loopKeys.begin(), loopKeys.begin() + static_cast<std::ptrdiff_t>(start),
-                      loopKeys.end());
-          pending.add(loopKeys,
+          std::rotate(piece.keys.begin(), piece.keys.begin() + static_cast<std::ptrdiff_t>(start),
+                      piece.keys.end());
+          pieces.push_back(std::move(piece));
+        }
+        std::sort(pieces.begin(), pieces.end(), [&](const Piece& x, const Piece& y) {
+          if (x.slot != y.slot) return x.slot < y.slot;
+          const std::size_t n = std::min(x.keys.size(), y.keys.size());
+          for (std::size_t i = 0; i < n; ++i) {
+            const Vec3& p = keys.position[x.keys[i]];
+            const Vec3& q = keys.position[y.keys[i]];
+            if (before(p, q)) return true;
+            if (before(q, p)) return false;
+          }
+          return x.keys.size() < y.keys.size();
+        });
+        for (const Piece& piece : pieces) {
+          pending.add(piece.keys,
                       {static_cast<std::uint8_t>(m), rev != 0, static_cast<std::uint32_t>(f)});
         }
       }

@@ -29,7 +29,7 @@ MeshPatches findPatches(const CorefinedMesh& m) {
       stack.pop_back();
       for (int k = 0; k < 3; ++k) {
         const int h = 3 * f + k;
-        if (m.constrained[h]) continue;
+        if (m.constrained[h] || m.opposite[h] < 0) continue;
         const int g = m.opposite[h] / 3;
         if (p.patchOf[g] < 0) {
           p.patchOf[g] = id;
@@ -39,6 +39,38 @@ MeshPatches findPatches(const CorefinedMesh& m) {
     }
   }
   return p;
+}
+
+// Per face: on an island with a border. Such an island bounds no solid near the intersection,
+// so the faces around it do not tell a side; its winding number does.
+std::vector<std::uint8_t> onOpenIslands(const CorefinedMesh& m) {
+  const std::size_t nf = m.faceCount();
+  std::vector<int> island(nf, -1);
+  std::vector<std::uint8_t> open;
+  std::vector<int> stack;
+  for (std::size_t seed = 0; seed < nf; ++seed) {
+    if (island[seed] >= 0) continue;
+    const int id = static_cast<int>(open.size());
+    open.push_back(0);
+    island[seed] = id;
+    stack.push_back(static_cast<int>(seed));
+    while (!stack.empty()) {
+      const int f = stack.back();
+      stack.pop_back();
+      for (int k = 0; k < 3; ++k) {
+        const int o = m.opposite[3 * f + k];
+        if (o < 0) {
+          open[id] = 1;
+        } else if (island[o / 3] < 0) {
+          island[o / 3] = id;
+          stack.push_back(o / 3);
+        }
+      }
+    }
+  }
+  std::vector<std::uint8_t> out(nf);
+  for (std::size_t f = 0; f < nf; ++f) out[f] = open[island[f]];
+  return out;
 }
 
 std::uint64_t directedKey(int u, int v) {
@@ -107,6 +139,7 @@ Side sideAtEdge(int m, const CorefinedMesh& self, int h, const CorefinedMesh& ot
   const int o = 1 - m;
   const Ref p{m, self.faces[f][(k + 2) % 3]};
   const int g2 = other.opposite[g1];
+  if (g2 < 0) return Side::UNKNOWN;  // the intersection runs along the other's border
   const auto& f1 = other.faces[g1 / 3];
   const auto& f2 = other.faces[g2 / 3];
   const Ref u{o, f1[g1 % 3]};
@@ -215,6 +248,8 @@ Classification classify(const Corefinement& cf, const TriangulatedOperand& a,
     const CorefinedMesh& self = cf.mesh[m];
     const CorefinedMesh& other = cf.mesh[1 - m];
     const MeshPatches patches = findPatches(self);
+    const std::vector<std::uint8_t> otherOpen =
+        ops[1 - m]->open() ? onOpenIslands(other) : std::vector<std::uint8_t>();
     std::vector<Side> patchSide(patches.count, Side::UNKNOWN);
     for (std::size_t f = 0; f < self.faceCount(); ++f) {
       if (out.side[m][f] != Side::UNKNOWN) patchSide[patches.patchOf[f]] = out.side[m][f];
@@ -258,15 +293,45 @@ Classification classify(const Corefinement& cf, const TriangulatedOperand& a,
         }
       }
     };
-    if (type == Csg::CLASSIFY_EDGE) byEdges();
-    byPoints(false);
-    byEdges();
-    byPoints(true);
+    if (ops[1 - m]->open()) {
+      // Where the other surface has holes, an intersection curve may run into one and stop, and
+      // a patch then reaches from one side of the surface to the other: each face is decided
+      // by the winding number at its centroid (a tree query each, so n log n in all). A face on
+      // the curve where the other's island is closed keeps the exact order of faces there.
+      if (cf.nodeCount > 0) {
+        if (!edgesBuilt) {
+          edges[0] = intersectionEdges(cf.mesh[0]);
+          edges[1] = intersectionEdges(cf.mesh[1]);
+          edgesBuilt = true;
+        }
+        for (std::size_t h = 0; h < self.constrained.size(); ++h) {
+          if (!self.constrained[h] || out.side[m][h / 3] != Side::UNKNOWN) continue;
+          const auto& f = self.faces[h / 3];
+          const int u = self.node[f[h % 3]], v = self.node[f[(h % 3 + 1) % 3]];
+          if (u < 0 || v < 0) continue;
+          auto it = edges[1 - m].find(directedKey(u, v));
+          if (it != edges[1 - m].end() && !otherOpen[it->second / 3]) {
+            out.side[m][h / 3] = sideAtEdge(m, self, static_cast<int>(h), other, it->second, exact);
+          }
+        }
+      }
+      for (std::size_t f = 0; f < self.faceCount(); ++f) {
+        if (out.side[m][f] == Side::UNKNOWN) {
+          out.side[m][f] =
+              sideByPoint(self, {static_cast<int>(f)}, *ops[1 - m], 1 - m, queries, near, true);
+        }
+      }
+    } else {
+      if (type == Csg::CLASSIFY_EDGE) byEdges();
+      byPoints(false);
+      byEdges();
+      byPoints(true);
+    }
 
     out.keep[m].resize(self.faceCount());
     out.reversed[m].resize(self.faceCount());
     for (std::size_t f = 0; f < self.faceCount(); ++f) {
-      const Side s = patchSide[patches.patchOf[f]];
+      const Side s = ops[1 - m]->open() ? out.side[m][f] : patchSide[patches.patchOf[f]];
       out.side[m][f] = s;
       const Keep k = keepRule(op, m, s);
       out.keep[m][f] = k.keep;

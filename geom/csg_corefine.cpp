@@ -85,12 +85,13 @@ void build(const TriangulatedOperand& op, const std::vector<std::uint8_t>& near,
   for (std::size_t f = 0; f < nt; ++f) {
     if (!near[f]) continue;
     for (std::size_t h = 3 * f; h < 3 * f + 3; ++h) {
-      const std::size_t o = static_cast<std::size_t>(op.opposite[h]);
-      if (!near[o / 3]) {
+      // A border of the operand itself stays a border, with nothing beyond it (-1).
+      const int o = op.opposite[h];
+      if (o < 0 || !near[static_cast<std::size_t>(o) / 3]) {
         he[h] = m.add_edge();
-        t.outside[m.opposite(he[h])] = static_cast<int>(o);
+        t.outside[m.opposite(he[h])] = o;
         border.push_back(h);
-      } else if (h < o) {
+      } else if (h < static_cast<std::size_t>(o)) {
         he[h] = m.add_edge();
         he[o] = m.opposite(he[h]);
       }
@@ -270,7 +271,7 @@ void extract(const TriangulatedOperand& op, const std::vector<std::uint8_t>& nea
       if (m.is_border(o)) {
         const int beyond = t.outside[o];
         out.opposite[3 * i + k] = beyond;
-        out.opposite[beyond] = static_cast<int>(3 * i + k);
+        if (beyond >= 0) out.opposite[beyond] = static_cast<int>(3 * i + k);
       } else {
         out.opposite[3 * i + k] = corner[o.idx()];
       }

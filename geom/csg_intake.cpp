@@ -126,7 +126,13 @@ std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh) {
       const std::size_t u = (lo + 1) % n == hi ? lo : hi;      // the long edge u -> u+1
       const int from = c[u], toV = c[(u + 1) % n];
       const auto across = edgeFace.find(directedKey(toV, from));
-      if (across == edgeFace.end() || across->second == f) continue;
+      if (across == edgeFace.end()) {
+        // The long edge is a border of an open surface: the face covers nothing, and goes.
+        gone[f] = 1;
+        changed = true;
+        continue;
+      }
+      if (across->second == f) continue;
       Face path;  // from toV around to from, excluding both
       for (std::size_t k = 2; k < n; ++k) path.push_back(c[(u + k) % n]);
       Face& g = faces[across->second];
@@ -170,6 +176,84 @@ std::optional<ResolvedOperand> splitTouchingSheets(const Polyhedron& mesh,
     points.push_back(points[v]);
   }
   r.mesh = Polyhedron(std::move(points), mesh.offsets(), std::move(sheets->corners));
+  if (from != nullptr) {
+    r.sourceFace = from->sourceFace;
+  } else {
+    r.sourceFace.resize(mesh.faceCount());
+    for (std::size_t f = 0; f < r.sourceFace.size(); ++f) {
+      r.sourceFace[f] = static_cast<std::uint32_t>(f);
+    }
+  }
+  return r;
+}
+
+std::optional<ResolvedOperand> splitPinchedVertices(const Polyhedron& mesh,
+                                                    const ResolvedOperand* from) {
+  // Corners are numbered as the mesh's corner array; the corner of each directed edge's start.
+  const std::size_t nc = mesh.cornerCount();
+  std::vector<std::uint32_t> faceOf(nc);
+  std::unordered_map<std::uint64_t, std::uint32_t> leaving;  // (u, v) -> corner at u
+  leaving.reserve(nc);
+  bool border = false;
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const auto c = mesh.face(f);
+    const std::uint32_t first = mesh.offsets()[f];
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      faceOf[first + i] = static_cast<std::uint32_t>(f);
+      // An edge used twice in one direction is a fault of orientation, not a pinch: the operand
+      // checks name it.
+      if (!leaving
+               .emplace(directedKey(c[i], c[(i + 1) % c.size()]),
+                        first + static_cast<std::uint32_t>(i))
+               .second) {
+        return std::nullopt;
+      }
+    }
+  }
+  // Corners around one vertex are of one fan when their faces share an edge there: the corner at
+  // u of edge u -> v, and the corner at u of the face that runs v -> u (its next corner).
+  std::vector<std::uint32_t> fan(nc);
+  for (std::uint32_t k = 0; k < nc; ++k) fan[k] = k;
+  auto find = [&](std::uint32_t k) {
+    while (fan[k] != k) k = fan[k] = fan[fan[k]];
+    return k;
+  };
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const auto c = mesh.face(f);
+    const std::uint32_t first = mesh.offsets()[f];
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      const int u = c[i], v = c[(i + 1) % c.size()];
+      const auto back = leaving.find(directedKey(v, u));
+      if (back == leaving.end()) {
+        border = true;
+        continue;
+      }
+      const std::uint32_t g = faceOf[back->second];
+      const std::uint32_t gFirst = mesh.offsets()[g];
+      const std::uint32_t gSize = mesh.offsets()[g + 1] - gFirst;
+      const std::uint32_t atU = gFirst + (back->second - gFirst + 1) % gSize;
+      const std::uint32_t a = find(first + static_cast<std::uint32_t>(i)), b = find(atU);
+      if (a != b) fan[std::max(a, b)] = std::min(a, b);
+    }
+  }
+  if (!border) return std::nullopt;
+  // The first fan met at a vertex keeps it; each further one gets a copy.
+  std::vector<Vec3> points = mesh.vertices();
+  std::vector<int> corners(mesh.corners().begin(), mesh.corners().end());
+  std::vector<std::uint32_t> owner(points.size(), UINT32_MAX);
+  std::unordered_map<std::uint32_t, int> copyOf;  // fan -> its vertex copy
+  for (std::uint32_t k = 0; k < nc; ++k) {
+    const int v = corners[k];
+    const std::uint32_t r = find(k);
+    if (owner[v] == UINT32_MAX) owner[v] = r;
+    if (owner[v] == r) continue;
+    auto [it, added] = copyOf.try_emplace(r, static_cast<int>(points.size()));
+    if (added) points.push_back(points[v]);
+    corners[k] = it->second;
+  }
+  if (copyOf.empty()) return std::nullopt;
+  ResolvedOperand r;
+  r.mesh = Polyhedron(std::move(points), mesh.offsets(), std::move(corners));
   if (from != nullptr) {
     r.sourceFace = from->sourceFace;
   } else {

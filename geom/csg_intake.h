@@ -33,4 +33,13 @@ std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh);
 std::optional<ResolvedOperand> splitTouchingSheets(const Polyhedron& mesh,
                                                    const ResolvedOperand* from);
 
+// Where two fans of faces of an open surface meet in one vertex (two holes touching at a
+// corner), gives each fan after the first its own copy of the vertex, so that the surface is a
+// manifold one; faces, their order and winding are kept. A closed surface is left to
+// splitTouchingSheets, which records where its sheets touch. `from` as for
+// splitTouchingSheets. Returns nothing for a mesh without a border edge or without such a
+// vertex, or with an edge used twice in one direction.
+std::optional<ResolvedOperand> splitPinchedVertices(const Polyhedron& mesh,
+                                                    const ResolvedOperand* from);
+
 }  // namespace geom::csg

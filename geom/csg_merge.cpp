@@ -16,6 +16,7 @@ bool FaceMerger::tryAdd(int f, int region) {
   unsigned shared = 0;
   for (int k = 0; k < 3; ++k) {
     const int h = 3 * f + k;
+    if (m_.opposite[h] < 0) continue;
     const int g = m_.opposite[h] / 3;
     if (groupOf_[g] != stamp_ || regionOf_[g] != region) continue;
     if (blocked_[h]) return false;  // would leave a slit inside the polygon
@@ -49,8 +50,8 @@ void FaceMerger::emitLoop(std::span<const int> members, int region, std::vector<
   for (int f : members) {
     if (regionOf_[f] != region) continue;
     for (int k = 0; k < 3; ++k) {
-      const int g = m_.opposite[3 * f + k] / 3;
-      if (groupOf_[g] == stamp_ && regionOf_[g] == region) continue;
+      const int o = m_.opposite[3 * f + k];
+      if (o >= 0 && groupOf_[o / 3] == stamp_ && regionOf_[o / 3] == region) continue;
       const int u = m_.faces[f][k];
       next_[u] = m_.faces[f][(k + 1) % 3];
       if (start < 0) start = u;
@@ -99,6 +100,7 @@ void FaceMerger::merge(std::span<const int> group, std::vector<int>& loops,
         const int f = queue_[head];
         for (int k = 0; k < 3; ++k) {
           const int h = 3 * f + k;
+          if (m_.opposite[h] < 0) continue;
           const int g = m_.opposite[h] / 3;
           if (groupOf_[g] != stamp_ || regionOf_[g] >= 0 || blocked_[h]) continue;
           if (tryAdd(g, region)) {

@@ -6,19 +6,34 @@ namespace geom::csg {
 
 namespace {
 
-// Walks the ring of triangles around corner k of triangle t (its vertex), in the order the
-// triangles' edges leave the vertex, calling visit(triangle, corner) once for each, t first.
+// Walks the triangles around corner k of triangle t (its vertex), in the order the triangles'
+// edges leave the vertex, calling visit(triangle) once for each. Where a border passes through
+// the vertex the walk starts at the border. Returns whether the triangles close into a ring.
 template <typename Visit>
-void walkRing(const TriangulatedOperand& op, int t, int k, Visit visit) {
+bool walkRing(const TriangulatedOperand& op, int t, int k, Visit visit) {
+  // The bounds only guard against a broken pairing.
   const int t0 = t;
-  // A closed manifold ring comes back to t; the bound only guards against a broken pairing.
+  bool ring = false;
   for (std::size_t steps = 0; steps <= op.tris.size(); ++steps) {
-    visit(t, k);
-    const int h = op.opposite[3 * t + k];
+    const int h = op.opposite[3 * t + (k + 2) % 3];  // enters the vertex
+    if (h < 0) break;
+    t = h / 3;
+    k = h % 3;
+    if (t == t0) {
+      ring = true;
+      break;
+    }
+  }
+  const int first = t;
+  for (std::size_t steps = 0; steps <= op.tris.size(); ++steps) {
+    visit(t);
+    const int h = op.opposite[3 * t + k];  // leaves the vertex
+    if (h < 0) break;
     t = h / 3;
     k = (h % 3 + 1) % 3;
-    if (t == t0) return;
+    if (t == first) break;
   }
+  return ring;
 }
 
 // Marks whole rings where the marked triangles around a vertex form separate fans, until no
@@ -40,10 +55,11 @@ void closeFans(const TriangulatedOperand& op, std::vector<std::uint8_t>& mark) {
     if (settled[v]) continue;
     settled[v] = 1;
     ring.clear();
-    walkRing(op, t, k, [&](int u, int) { ring.push_back(u); });
+    const bool closed = walkRing(op, t, k, [&](int u) { ring.push_back(u); });
     int fanEnds = 0;
     for (std::size_t i = 0; i < ring.size(); ++i) {
-      if (mark[ring[i]] && !mark[ring[(i + 1) % ring.size()]]) ++fanEnds;
+      const bool last = i + 1 == ring.size();
+      if (mark[ring[i]] && ((last && !closed) || !mark[ring[last ? 0 : i + 1]])) ++fanEnds;
     }
     if (fanEnds <= 1) continue;
     for (const int u : ring) {

@@ -99,11 +99,12 @@ void pairHalfEdges(TriangulatedOperand& op, std::size_t vertexCount) {
     fail(op.name, "is not consistently oriented: " + str(misoriented) +
                       " edges are used twice in the same direction");
   }
-  if (open > 0) fail(op.name, "is open: " + str(open) + " boundary edges");
+  op.borderEdges = open;
 }
 
-// A vertex whose faces form more than one fan (pinched, e.g. two solids sharing one corner) is
-// not a manifold vertex, and CGAL's halfedge meshes cannot hold it.
+// A vertex whose faces form more than one fan (pinched, e.g. two solids sharing one corner, or
+// two holes of an open surface meeting in one corner) is not a manifold vertex, and CGAL's
+// halfedge meshes cannot hold it.
 void checkFans(const TriangulatedOperand& op, std::size_t vertexCount) {
   const std::size_t nh = op.tris.size() * 3;
   std::vector<std::uint8_t> seen(nh, 0);
@@ -115,12 +116,21 @@ void checkFans(const TriangulatedOperand& op, std::size_t vertexCount) {
       fail(op.name, "is not manifold: separate fans of faces meet at vertex " + str(v));
     }
     hasFan[v] = 1;
+    // Around v one way until the ring closes or a border ends it, then the other way.
     std::size_t cur = h;
-    do {
+    for (;;) {
       seen[cur] = 1;
       const std::size_t prev = cur - cur % 3 + (cur % 3 + 2) % 3;  // ends at v
-      cur = static_cast<std::size_t>(op.opposite[prev]);           // starts at v
-    } while (cur != h);
+      const int next = op.opposite[prev];                          // starts at v
+      if (next < 0 || static_cast<std::size_t>(next) == h) break;
+      cur = static_cast<std::size_t>(next);
+    }
+    cur = h;
+    for (int back = op.opposite[cur]; back >= 0 && !seen[back - back % 3 + (back % 3 + 1) % 3];
+         back = op.opposite[cur]) {
+      cur = static_cast<std::size_t>(back - back % 3 + (back % 3 + 1) % 3);
+      seen[cur] = 1;
+    }
   }
 }
 
@@ -135,6 +145,7 @@ void findIslands(TriangulatedOperand& op) {
     if (op.triIsland[seed] >= 0) continue;
     const int island = static_cast<int>(op.islandVolume.size());
     double volume = 0;
+    bool open = false;
     op.triIsland[seed] = island;
     stack.push_back(static_cast<std::uint32_t>(seed));
     while (!stack.empty()) {
@@ -143,7 +154,12 @@ void findIslands(TriangulatedOperand& op) {
       const auto& tri = op.tris[t];
       volume += dot(pts[tri[0]] - c, cross(pts[tri[1]] - c, pts[tri[2]] - c)) / 6.0;
       for (int k = 0; k < 3; ++k) {
-        const std::uint32_t n = static_cast<std::uint32_t>(op.opposite[3 * t + k] / 3);
+        const int o = op.opposite[3 * t + k];
+        if (o < 0) {
+          open = true;
+          continue;
+        }
+        const std::uint32_t n = static_cast<std::uint32_t>(o / 3);
         if (op.triIsland[n] < 0) {
           op.triIsland[n] = island;
           stack.push_back(n);
@@ -151,6 +167,7 @@ void findIslands(TriangulatedOperand& op) {
       }
     }
     op.islandVolume.push_back(volume);
+    op.islandOpen.push_back(open ? 1 : 0);
   }
 }
 
@@ -202,7 +219,9 @@ TriangulatedOperand prepareOperand(const Polyhedron& mesh, const std::string& na
 
 std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op) {
   std::vector<std::uint8_t> drop(op.islandCount(), 0);
-  if (op.empty()) return drop;
+  // An open surface bounds no solid by its orientation and nesting; what it stands for is told
+  // by its winding number wherever it is asked, so every island stays.
+  if (op.empty() || op.open()) return drop;
   if (op.islandCount() == 1) {
     if (!(op.islandVolume[0] > 0)) fail(op.name, "is wound inwards (its volume is negative)");
     return drop;

@@ -20,10 +20,13 @@ struct TriangulatedOperand {
   std::vector<std::array<int, 3>> tris;
   std::vector<std::uint32_t> triFace;       // source face of each triangle
   std::vector<std::uint32_t> faceFirstTri;  // triangles of face f: [first[f], first[f+1])
-  std::vector<int> opposite;                // half-edge paired with each half-edge
+  std::vector<int> opposite;                // half-edge paired with each half-edge (-1 at
+                                            // a border)
                                             // (released once CGAL has its mesh)
   std::vector<int> triIsland;               // island of each triangle
   std::vector<double> islandVolume;         // signed volume of each island
+  std::vector<std::uint8_t> islandOpen;     // per island: has a border edge
+  std::size_t borderEdges = 0;              // edges of one face only
   Vec3 lo, hi;                              // bounds of the used vertices
   // Per vertex, where the solid touches itself along an edge or at a point and the vertices
   // there were given one copy per sheet: the vertex it copies (itself otherwise). Empty when
@@ -35,14 +38,18 @@ struct TriangulatedOperand {
   mutable std::shared_ptr<const BoxTree> tree;
 
   std::size_t islandCount() const { return islandVolume.size(); }
+  // Has a border: the solid it stands for is where its generalized winding number is above
+  // one half, not where its surface winds around a point.
+  bool open() const { return borderEdges > 0; }
   bool empty() const { return triCount == 0; }
 };
 
 // Checks everything about the operand that needs no spatial search and triangulates its faces.
 // Throws geom::Error("<name> ...") for: a non-finite coordinate; a face with fewer than three
 // vertices, a repeated vertex, a zero-length edge, no area, or that is not a simple polygon in
-// its projection; an edge of more than two faces; an edge used twice in one direction; boundary
-// edges (with their count); a vertex where separate fans of faces meet.
+// its projection; an edge of more than two faces; an edge used twice in one direction; a vertex
+// where separate fans of faces meet. Border edges are allowed (counted in borderEdges; their
+// half-edges have no opposite, -1).
 TriangulatedOperand prepareOperand(const Polyhedron& mesh, const std::string& name);
 
 // The box hierarchy over op's triangles, built on first use and kept with op, so that the

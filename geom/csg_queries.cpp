@@ -113,10 +113,17 @@ std::vector<std::uint8_t> flatFans(const TriangulatedOperand& op) {
     seen[v] = 1;
     fan.clear();
     std::size_t cur = h;
+    bool ring = true;
     do {
       fan.push_back(cur);
-      cur = static_cast<std::size_t>(op.opposite[cur - cur % 3 + (cur % 3 + 2) % 3]);
+      const int next = op.opposite[cur - cur % 3 + (cur % 3 + 2) % 3];
+      if (next < 0) {
+        ring = false;  // a border vertex: its faces go to the exact tests
+        break;
+      }
+      cur = static_cast<std::size_t>(next);
     } while (cur != h && fan.size() <= nh);
+    if (!ring) continue;
     Vec3 n;
     for (std::size_t e : fan) {
       const auto& t = op.tris[e / 3];
@@ -153,7 +160,7 @@ bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32
   auto P = [&](int i) { return pt(v[i]); };
   for (int k = 0; k < 3; ++k) {
     const int o = op.opposite[3 * t1 + k];
-    if (static_cast<std::uint32_t>(o / 3) != t2) continue;
+    if (o < 0 || static_cast<std::uint32_t>(o / 3) != t2) continue;
     // Shared edge a[k] -> a[k+1]: they meet only if they fold onto each other.
     const Point s = P(b[(o % 3 + 2) % 3]);
     const Point q0 = P(a[k]), q1 = P(a[(k + 1) % 3]), r = P(a[(k + 2) % 3]);

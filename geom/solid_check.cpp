@@ -107,10 +107,8 @@ SolidVerdict checkPublishedSolid(std::span<const std::array<float, 3>> points,
   }
   v.polygonMesh = true;
   v.closed = CGAL::is_closed(mesh);
-  if (!v.closed) {
-    v.problem = "open";
-    return v;
-  }
+  // An open surface is still checked for crossings: the engine takes open operands.
+  if (!v.closed) v.problem = "open";
   try {
     if (!PMP::triangulate_faces(mesh)) {
       v.problem = "CGAL could not triangulate a face";
@@ -136,7 +134,8 @@ SolidVerdict checkPublishedSolid(std::span<const std::array<float, 3>> points,
     std::size_t degenerate = 0;
     for (const auto& p : pairs) degenerate += p.first == p.second;
     if (v.selfIntersects) {
-      v.problem = "self-intersects: " + std::to_string(pairs.size() - degenerate) +
+      v.problem = std::string(v.closed ? "" : "open, ") +
+                  "self-intersects: " + std::to_string(pairs.size() - degenerate) +
                   " pairs of triangles cross, " + std::to_string(degenerate) +
                   " triangles have no area";
     }

@@ -15,7 +15,7 @@ struct SolidVerdict {
   bool polygonMesh = false;    // CGAL could build a halfedge mesh from the polygons
   bool closed = false;         // no border edge
   bool touchesItself = false;  // passes twice through a vertex or an edge (solids touching)
-  bool selfIntersects = true;  // does_self_intersect after triangulate_faces
+  bool selfIntersects = true;  // does_self_intersect after triangulate_faces (open or not)
   std::size_t faces = 0;       // faces before triangulation
   std::string problem;         // empty when the mesh is a closed surface without self-crossing
 

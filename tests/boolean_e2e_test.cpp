@@ -1,6 +1,8 @@
 // The Boolean plug-in loaded and driven as the host drives it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "boolean/boolean.h"
@@ -267,20 +269,25 @@ TEST_F(BooleanE2E, UvwAndIdentifierDefaults) {
 }
 
 TEST_F(BooleanE2E, EngineFailurePassesAThrough) {
-  a = withoutFace(cube(), 2);                         // open: the engine refuses it
-  a.description.insert(a.description.end(), {0, 1});  // and a trailing unclosed polygon
+  a = withoutFace(cube(), 2);
+  // One face turned against its neighbours: the engine refuses that; and a trailing unclosed
+  // polygon.
+  std::reverse(a.description.begin(), std::find(a.description.begin(), a.description.end(), -2));
+  a.description.insert(a.description.end(), {0, 1});
   connectBoth();
   h.connectLongArray(9, std::vector<std::int32_t>{1, 2, 3, 4, 5});
   const RecordCopy r = run(0);
   ASSERT_EQ(h.log().size(), 2u);
   EXPECT_EQ(h.log()[0], (LogLine{4, tsl::boolean::kFallbackWarning}));
   // The engine's reason right after, for whoever reads the verbose lines.
-  EXPECT_EQ(h.log()[1], (LogLine{16, "ICE BOOLEAN: operand A is open: 4 boundary edges"}));
+  EXPECT_EQ(h.log()[1], (LogLine{16,
+                                 "ICE BOOLEAN: operand A is not consistently oriented: 3 "
+                                 "edges are used twice in the same direction"}));
   EXPECT_EQ(r.points, a.points);
   EXPECT_EQ(r.polygons, std::vector<std::int32_t>(a.description.begin(), a.description.end() - 2));
   EXPECT_TRUE(r.bounds.empty());
   ASSERT_EQ(r.faceInfo.size(), 5u);
-  EXPECT_EQ(r.faceInfo[4], (FaceInfo{0, 5}));
+  EXPECT_EQ(r.faceInfo[4], (FaceInfo{1, 5}));  // the turned face is an island of its own
   EXPECT_EQ(r.uvw, std::vector<Float3>(1, Float3{0, 0, 0}));
 
   h.connectBool(11, true);  // canonical order carries nothing, in the fallback too

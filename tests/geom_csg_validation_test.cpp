@@ -54,8 +54,6 @@ Polyhedron joined(Vec3 move) {
 
 TEST(CsgValidation, RealBrokenMeshesAreRejectedWithTheirFault) {
   const Polyhedron ok = cube({0, 0, 0}, 0.3);
-  EXPECT_EQ(failure(loadDemo("elephant-with-holes.off"), ok),
-            "operand A is open: 1353 boundary edges");
   EXPECT_EQ(failure(ok, loadDemo("blobby-shuffled.off"))
                 .rfind("operand B is not consistently oriented", 0),
             0u);
@@ -77,8 +75,14 @@ TEST(CsgValidation, FaultsOfCoordinatesAndFaces) {
   EXPECT_EQ(failure(fromFaces(tri, {{0, 1}}), ok), "");
   EXPECT_EQ(failure(fromFaces(tri, {{0, 1, 2}, {0, 1, 0, 2}}), ok),
             "operand A has a face that uses a vertex twice (face 1, vertex 0)");
-  EXPECT_EQ(failure(fromFaces(tri, {{0, 4, 1, 2}}), ok), "operand A is open: 3 boundary edges");
-  EXPECT_EQ(failure(fromFaces(tri, {{0, 1, 3}}), ok), "operand A has a face of zero area (face 0)");
+  // Mended to one triangle, which is an open surface: attempted.
+  EXPECT_EQ(failure(fromFaces(tri, {{0, 4, 1, 2}}), ok), "");
+  // A lone face without area covers nothing and goes (A is then empty); one that folds back
+  // more than once cannot hand its corners on, and is refused.
+  EXPECT_EQ(failure(fromFaces(tri, {{0, 1, 3}}), ok), "");
+  const std::vector<Vec3> folded{{0, 0, 0}, {2, 0, 0}, {3, 0, 0}, {1, 0, 0}};
+  EXPECT_EQ(failure(fromFaces(folded, {{0, 1, 2, 3}}), ok),
+            "operand A has a face of zero area (face 0)");
   const std::vector<Vec3> bow{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0, 1, 0}};
   EXPECT_EQ(failure(fromFaces(bow, {{0, 1, 2, 3}}), ok),
             "operand A has a face that is not a simple polygon in its plane (face 0)");
@@ -94,7 +98,12 @@ TEST(CsgValidation, FaultsOfTheSurface) {
       f.emplace_back(c.face(i).begin(), c.face(i).end());
     return fromFaces(c.vertices(), f);
   }();
-  EXPECT_EQ(failure(ok, cubeMissingFace), "operand B is open: 4 boundary edges");
+  EXPECT_EQ(failure(ok, cubeMissingFace), "");  // open surfaces are attempted
+  std::vector<std::vector<int>> turned;
+  for (std::size_t i = 0; i < 6; ++i) turned.emplace_back(ok.face(i).begin(), ok.face(i).end());
+  std::reverse(turned[2].begin(), turned[2].end());
+  EXPECT_EQ(failure(ok, fromFaces(ok.vertices(), turned)),
+            "operand B is not consistently oriented: 4 edges are used twice in the same direction");
   // Solids that touch along an edge or at a corner are solids (results of the engine have them).
   EXPECT_EQ(failure(joined({1, 1, 0}), ok), "");
   EXPECT_EQ(failure(joined({1, 1, 1}), ok), "");
@@ -126,12 +135,15 @@ TEST(CsgValidation, SkippedSelfIntersectionTestIsStillCaughtNearTheCut) {
 
 TEST(CsgValidation, AFailedComputationLeavesAttributesAndEngineUsable) {
   const Polyhedron a = cube({0, 0, 0});
-  const Polyhedron open = fromFaces(a.vertices(), {{0, 2, 3, 1}});
+  std::vector<std::vector<int>> faces;
+  for (std::size_t i = 0; i < 6; ++i) faces.emplace_back(a.face(i).begin(), a.face(i).end());
+  std::reverse(faces[0].begin(), faces[0].end());
+  const Polyhedron turned = fromFaces(a.vertices(), faces);
   geom::FaceAttr<int> ids;
   for (std::size_t f = 0; f < 6; ++f) ids.setAttribute(a, f, int(f));
   Csg csg;
   csg.attach(ids);
-  EXPECT_THROW(csg.compute(a, open, Csg::UNION, Csg::CLASSIFY_EDGE), geom::Error);
+  EXPECT_THROW(csg.compute(a, turned, Csg::UNION, Csg::CLASSIFY_EDGE), geom::Error);
   EXPECT_TRUE(csg.origins().empty());
   EXPECT_EQ(ids.getAttribute(a, 5), 5);
   const auto r = csg.compute(a, cube({1, 1, 1}), Csg::UNION, Csg::CLASSIFY_EDGE);

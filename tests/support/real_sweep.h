@@ -91,8 +91,16 @@ struct SweepStep {
     return run.outcome == boolean::Outcome::Published && closed && verdict.valid() &&
            again.outcome == boolean::Outcome::Published;
   }
+  // For an operand that is not a closed solid: a result, and one that is cut again.
+  bool attempted() const {
+    return run.outcome == boolean::Outcome::Published &&
+           again.outcome == boolean::Outcome::Published;
+  }
   std::string problem() const {
     if (run.outcome != boolean::Outcome::Published) return "pass-through: " + run.reason;
+    if (again.outcome != boolean::Outcome::Published && !closed) {
+      return "an island is open; refused again: " + again.reason;
+    }
     if (!closed) return "an island is open";
     if (!verdict.valid()) return "published mesh " + verdict.problem;
     if (again.outcome != boolean::Outcome::Published) return "refused again: " + again.reason;

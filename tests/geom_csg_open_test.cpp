@@ -1,0 +1,204 @@
+// Operands with a border: the solid such a surface stands for is where its generalized winding
+// number is above one half. A sheet bounds nothing and cuts along itself; a closed surface with
+// a few holes behaves like the closed one.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "geom/csg.h"
+#include "geom/winding_number.h"
+#include "support/csg_demo_meshes.h"
+
+namespace {
+
+using geom::Csg;
+using geom::Polyhedron;
+using geom::Vec3;
+using namespace tsl::csgtest;
+
+// A flat grid of n x n squares over [-half, half]^2 at height z, facing up.
+Polyhedron sheet(int n, double half, double z) {
+  std::vector<Vec3> pts;
+  for (int j = 0; j <= n; ++j) {
+    for (int i = 0; i <= n; ++i)
+      pts.push_back({-half + 2 * half * i / n, -half + 2 * half * j / n, z});
+  }
+  std::vector<std::vector<int>> faces;
+  for (int j = 0; j < n; ++j) {
+    for (int i = 0; i < n; ++i) {
+      const int v = j * (n + 1) + i;
+      faces.push_back({v, v + 1, v + n + 2, v + n + 1});
+    }
+  }
+  return fromFaces(pts, faces);
+}
+
+double faceArea(const Polyhedron& m, std::size_t f) {
+  const auto face = m.face(f);
+  Vec3 n;
+  for (std::size_t i = 0; i < face.size(); ++i) {
+    n = n + geom::cross(m.vertices()[face[i]], m.vertices()[face[(i + 1) % face.size()]]);
+  }
+  return geom::length(n) / 2;
+}
+
+struct Areas {
+  double of[2] = {0, 0};  // of the result's faces from operand A, from operand B
+};
+
+Areas areas(const Csg& csg, const Polyhedron& r) {
+  Areas a;
+  for (std::size_t f = 0; f < r.faceCount(); ++f) a.of[csg.origins()[f].operand] += faceArea(r, f);
+  return a;
+}
+
+std::size_t borderEdges(const Polyhedron& m) {
+  std::set<std::pair<int, int>> directed;
+  for (std::size_t f = 0; f < m.faceCount(); ++f) {
+    const auto face = m.face(f);
+    for (std::size_t i = 0; i < face.size(); ++i) {
+      directed.insert({face[i], face[(i + 1) % face.size()]});
+    }
+  }
+  std::size_t n = 0;
+  for (const auto& [u, v] : directed) n += directed.count({v, u}) == 0;
+  return n;
+}
+
+TEST(CsgOpen, SheetThroughCubeCutsAndBoundsNothing) {
+  const Polyhedron plane = sheet(8, 2.0, 0.1);  // area 16
+  const Polyhedron box = cube({0, 0, 0}, 0.5);  // area 6, cross-section 1
+  Csg csg;
+  struct Case {
+    Csg::OP op;
+    double sheetArea, cubeArea;
+    bool border;  // the sheet's own border survives
+  };
+  // The cube's faces are all outside the sheet's (empty) solid; the sheet's pieces are in or
+  // out of the cube. The cube minus the sheet is the whole cube with a slit: the sheet inside
+  // it, turned the other way.
+  for (const Case& c : {Case{Csg::INTERSECTION, 1, 0, true}, Case{Csg::A_MINUS_B, 15, 0, true},
+                        Case{Csg::UNION, 15, 6, true}, Case{Csg::B_MINUS_A, 1, 6, false}}) {
+    SCOPED_TRACE(c.op);
+    const auto r = csg.compute(plane, box, c.op, Csg::CLASSIFY_EDGE);
+    const Areas a = areas(csg, *r);
+    EXPECT_NEAR(a.of[0], c.sheetArea, 1e-9);
+    EXPECT_NEAR(a.of[1], c.cubeArea, 1e-9);
+    EXPECT_EQ(borderEdges(*r) > 0, c.border);
+  }
+  const auto slit = csg.compute(box, plane, Csg::A_MINUS_B, Csg::CLASSIFY_NORMAL);
+  const Areas a = areas(csg, *slit);
+  EXPECT_NEAR(a.of[0], 6, 1e-9);
+  EXPECT_NEAR(a.of[1], 1, 1e-9);
+  for (std::size_t f = 0; f < slit->faceCount(); ++f) {
+    if (csg.origins()[f].operand == 1) {
+      EXPECT_TRUE(csg.origins()[f].reversed);
+    }
+  }
+}
+
+TEST(CsgOpen, TwoCrossingSheetsAreCutAlongEachOther) {
+  const Polyhedron flat = sheet(4, 1.0, 0.05);
+  const Polyhedron upright =
+      transformed(sheet(5, 1.0, 0.1), rigid({1, 0, 0}, M_PI / 2, {0.03, 0.02, 0}));
+  Csg csg;
+  const auto u = csg.compute(flat, upright, Csg::UNION, Csg::CLASSIFY_EDGE);
+  const Areas a = areas(csg, *u);
+  EXPECT_NEAR(a.of[0], 4, 1e-9);
+  EXPECT_NEAR(a.of[1], 4, 1e-9);
+  EXPECT_GT(u->faceCount(), flat.faceCount() + upright.faceCount());  // cut where they cross
+  EXPECT_EQ(csg.compute(flat, upright, Csg::INTERSECTION, Csg::CLASSIFY_EDGE)->faceCount(), 0u);
+}
+
+// Bunny with 1 % of its faces removed (holes of one triangle, fixed seed) against the closed
+// bunny, each united with the closed bunny's turned and moved copy: the copy's faces kept are
+// the same, except near a hole.
+TEST(CsgOpen, AlmostClosedBehavesLikeClosed) {
+  const Polyhedron closed = loadDemo("bunny00.off");
+  std::mt19937 random(11);
+  std::vector<std::vector<int>> faces;
+  std::vector<Vec3> holes;  // corners of the removed faces
+  // Holes that share a corner would pinch the surface there (a vertex of two fans).
+  std::vector<std::uint8_t> onHole(closed.vertexCount(), 0);
+  for (std::size_t f = 0; f < closed.faceCount(); ++f) {
+    const auto face = closed.face(f);
+    const bool free = std::none_of(face.begin(), face.end(), [&](int v) { return onHole[v]; });
+    if (random() % 100 == 0 && free) {
+      for (int v : face) {
+        holes.push_back(closed.vertices()[v]);
+        onHole[v] = 1;
+      }
+    } else {
+      faces.emplace_back(face.begin(), face.end());
+    }
+  }
+  const Polyhedron holey = fromFaces(closed.vertices(), faces);
+  const geom::AABB box = closed.aabb();
+  const Vec3 c = box.pos, half = box.extent;
+  const Polyhedron copy = transformed(closed, [&](const Vec3& v) {
+    const Vec3 r = rigid({0, 0, 1}, 0.5, {})(v - c);
+    return r + c + Vec3{0.3 * half.x, 0.2 * half.y, 0.1 * half.z};
+  });
+  Csg csg;
+  auto keptOfB = [&](const Polyhedron& a) {
+    const auto r = csg.compute(a, copy, Csg::UNION, Csg::CLASSIFY_EDGE);
+    std::set<std::uint32_t> kept;
+    for (const geom::FaceOrigin& o : csg.origins()) {
+      if (o.operand == 1) kept.insert(o.face);
+    }
+    return kept;
+  };
+  const std::set<std::uint32_t> want = keptOfB(closed), got = keptOfB(holey);
+  ASSERT_GT(want.size(), 1000u);
+  double edge = 0;
+  for (std::size_t f = 0; f < closed.faceCount(); ++f) edge += std::sqrt(2 * faceArea(closed, f));
+  edge /= static_cast<double>(closed.faceCount());
+  std::size_t differ = 0;
+  for (std::uint32_t f = 0; f < copy.faceCount(); ++f) {
+    if (want.count(f) == got.count(f)) continue;
+    ++differ;
+    Vec3 m;
+    for (int v : copy.face(f)) m = m + copy.vertices()[v] * (1.0 / copy.face(f).size());
+    double nearest = INFINITY;
+    for (const Vec3& h : holes) nearest = std::min(nearest, geom::length(h - m));
+    EXPECT_LT(nearest, 2 * edge) << "face " << f << " of B differs away from every hole";
+  }
+  EXPECT_LT(differ, want.size() / 100);
+}
+
+TEST(FastWindingNumber, AgreesWithTheExactSumAndTellsInsideFromOutside) {
+  const Polyhedron ball = uvSphere(48, 24, {0, 0, 0}, 1.0);
+  std::vector<std::array<int, 3>> tris;
+  for (std::size_t f = 0; f < ball.faceCount(); ++f) {
+    const auto face = ball.face(f);
+    for (std::size_t i = 1; i + 1 < face.size(); ++i)
+      tris.push_back({face[0], face[i], face[i + 1]});
+  }
+  const geom::FastWindingNumber closedBall(ball.vertices(), tris);
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> coord(-2.0, 2.0);
+  for (int i = 0; i < 300; ++i) {
+    const Vec3 p{coord(random), coord(random), coord(random)};
+    const double r = geom::length(p);
+    if (std::fabs(r - 1) < 0.05) continue;
+    EXPECT_NEAR(closedBall.at(p), closedBall.exactAt(p), 1e-2);
+    EXPECT_EQ(closedBall.inside(p), r < 1) << p.x << " " << p.y << " " << p.z;
+  }
+  // The upper half alone: one half at the centre of its rim, next to nothing far below it.
+  std::vector<std::array<int, 3>> upper;
+  for (const auto& t : tris) {
+    if (ball.vertices()[t[0]].z + ball.vertices()[t[1]].z + ball.vertices()[t[2]].z > 0) {
+      upper.push_back(t);
+    }
+  }
+  const geom::FastWindingNumber dome(ball.vertices(), upper);
+  EXPECT_NEAR(dome.exactAt({0, 0, 0}), 0.5, 1e-2);
+  EXPECT_NEAR(dome.at({0, 0, 0.5}), 1.0 - dome.at({0, 0, -0.5}), 2e-2);
+  EXPECT_LT(std::fabs(dome.at({0, 0, -10})), 0.01);
+}
+
+}  // namespace
