@@ -321,53 +321,6 @@ std::vector<FaceOrigin> snapAndCheck(const Corefinement& cf, const TriangulatedO
   }
 }
 
-// Where the result's sheets cross along an edge, they are split and set apart on the grid:
-// toward the middle of their fans first, against their normals next, with larger steps, each
-// place again the way after the last as long as the operand check finds a face bad there that
-// was not bad before. Where no way does, the sheets stay as they were there.
-void setApartWhereSheetsCross(const Grid& grid, Keys& keys, Pending& pending) {
-  CrossingSplit split = splitWhereSheetsCross(keys, pending);
-  if (split.groups.empty()) return;
-  // The split keeps the faces in order, so their verdicts compare one to one.
-  const std::vector<std::uint32_t> given = judge(keys, pending).bad;
-  std::vector<int> groupOf(split.keys.count, -1);
-  std::vector<Vec3> at;
-  std::vector<std::size_t> troubled;
-  for (std::size_t g = 0; g < split.groups.size(); ++g) {
-    for (const int k : split.groups[g]) groupOf[k] = static_cast<int>(g);
-    at.push_back(split.keys.position[split.groups[g].front()]);
-    troubled.push_back(g);
-  }
-  for (int attempt = 0; attempt < 6 && !troubled.empty(); ++attempt) {
-    for (const std::size_t g : troubled) {
-      for (const int k : split.groups[g]) split.keys.position[k] = at[g];
-      moveApart(grid, split.groups[g], attempt % 2, 1.5 * (1 << (attempt / 2)), split);
-    }
-    const Verdict verdict = judge(split.keys, split.pending);
-    std::vector<std::uint8_t> bad(split.groups.size(), 0);
-    auto mark = [&](std::uint32_t f) {
-      for (std::uint32_t i = split.pending.offsets[f]; i < split.pending.offsets[f + 1]; ++i) {
-        const int g = groupOf[split.pending.corners[i]];
-        if (g >= 0) bad[g] = 1;
-      }
-    };
-    for (const std::uint32_t f : verdict.twinFaces) mark(f);
-    for (const std::uint32_t f : verdict.bad) {
-      if (!std::binary_search(given.begin(), given.end(), f)) mark(f);
-    }
-    troubled.clear();
-    for (std::size_t g = 0; g < bad.size(); ++g) {
-      if (bad[g]) troubled.push_back(g);
-    }
-  }
-  for (const std::size_t g : troubled) {
-    for (const int k : split.groups[g]) split.keys.position[k] = at[g];
-    joinAgain(split.groups[g], split);
-  }
-  keys = std::move(split.keys);
-  pending = std::move(split.pending);
-}
-
 }  // namespace
 
 void assemble(const Corefinement& cf, const TriangulatedOperand& a, const TriangulatedOperand& b,

@@ -43,4 +43,9 @@ void moveApart(const Grid& grid, const std::vector<int>& group, int toward, doub
 // sheets cross there as before).
 void joinAgain(const std::vector<int>& group, CrossingSplit& s);
 
+// Where the result's sheets cross along an edge (see splitWhereSheetsCross), splits them and
+// sets them apart on the grid, each place as far as the operand check then finds no face bad
+// that was not bad before; where no way does, the sheets stay as they were there.
+void setApartWhereSheetsCross(const Grid& grid, Keys& keys, Pending& pending);
+
 }  // namespace geom::csg
