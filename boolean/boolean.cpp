@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <new>
 
 #include "core/island_analysis.h"
 #include "core/mesh_arrays.h"
@@ -151,13 +150,7 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
   result->transform([&](const geom::Vec3& v) { return scale.rev(v); });
   if (in.canonicalize) result->canonicalize();
 
-  try {
-    writeResult(in, *result, ids, uvw, store);
-  } catch (const std::bad_alloc&) {
-    clearTopoStore(store);
-    log(Severity::Error, kOutOfMemory);
-    return Outcome::Unwritten;
-  }
+  writeResult(in, *result, ids, uvw, store);
   writeBounds(store, result->aabb());
   logMeshCounts(*result, log);
   return Outcome::Published;

@@ -71,7 +71,7 @@ TEST(BooleanSlivers, ADifferenceOfNearCopiesIsClosedSolids) {
       EXPECT_TRUE(s.good()) << s.problem();
     }
     const BooleanRun difference = runBoolean(a, b, 2);
-    ASSERT_EQ(difference.outcome, tsl::boolean::Outcome::Published) << difference.reason;
+    ASSERT_EQ(difference.outcome, tsl::Outcome::Published) << difference.reason;
     const geom::Polyhedron p =
         polyhedronOf(difference.result.points, difference.result.description);
     for (std::size_t i = 0; i < p.manifoldCount(); ++i) EXPECT_TRUE(p.manifold_is_closed()[i]) << i;

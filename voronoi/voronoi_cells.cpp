@@ -10,6 +10,7 @@
 
 #include <voro++/voro++.hh>
 
+#include "core/margin_box.h"
 #include "geom/convex_hull.h"
 #include "geom/predicates.h"
 
@@ -84,20 +85,6 @@ class ProximityIndex {
   double radius_;
   std::unordered_map<Key, std::vector<geom::Vec3>, KeyHash> cells_;
 };
-
-// Moves one corner of the mesh box 0.05 further out along the half diagonal through it. The
-// float conversions are where the node has always had them.
-Float3 movedCorner(const geom::Vec3& p, const geom::Vec3& corner) {
-  Float3 d{static_cast<float>(corner.x - p.x), static_cast<float>(corner.y - p.y),
-           static_cast<float>(corner.z - p.z)};
-  const float len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-  if (len > 0.000001f) {
-    const float s = 0.05f / len;
-    d = {d.x * s, d.y * s, d.z * s};
-  }
-  return {static_cast<float>(corner.x) + d.x, static_cast<float>(corner.y) + d.y,
-          static_cast<float>(corner.z) + d.z};
-}
 
 // Voro++ itself drops a point whose block index falls outside the grid; on a lower face it
 // would keep it and start the cell from a flat box. A site must be strictly inside.
@@ -316,9 +303,8 @@ float shrinkFactor(float thickness) {
 }
 
 ContainerBox containerBox(const geom::AABB& meshBox) {
-  const geom::Vec3& p = meshBox.pos;
-  const geom::Vec3& e = meshBox.extent;
-  return {movedCorner(p, p - e), movedCorner(p, p + e)};
+  const MarginBox b = marginBox(meshBox);
+  return {b.lo, b.hi};
 }
 
 bool isUsable(const ContainerBox& box) {

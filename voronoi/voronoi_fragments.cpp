@@ -23,7 +23,6 @@ constexpr const char* kNoCentres = "TSL VORONOI: No voro-points for calculation 
 constexpr const char* kOpenInput =
     "TSL VORONOI: Input Geo has one or more negativeopen Polyislands , bypassed";
 constexpr const char* kCoreFailed = "TSL VORONOI: vCore is corrupted , bypassed";
-constexpr const char* kOutOfMemory = "ICE BOOLEAN: Out of memory, break";
 constexpr const char* kCancelled = "TSL VORONOI: Cancelled by the user , stopped";
 
 Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const Progress& progress) {
@@ -100,15 +99,6 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
   stopIfCancelled(progress);
   progress.begin("Assembling the pieces", result->faceCount());
 
-  try {
-    store.points.reserve(result->vertexCount());
-    store.polygons.reserve(result->cornerCount() + result->faceCount());
-  } catch (const std::bad_alloc&) {
-    clearTopoStore(store);
-    log(Severity::Error, kOutOfMemory);
-    return Outcome::Empty;
-  }
-  logMeshCounts(*result, log);
   writeMesh(store, *result);
   if (idsOn) {
     store.faceInfo.resize(result->faceCount());
@@ -136,34 +126,26 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
     progress.done(result->faceCount());
   }
   writeBounds(store, result->aabb());
+  // Only a complete result is described: memory running out above leaves no count lines.
+  logMeshCounts(*result, log);
   return Outcome::Published;
 }
 
 }  // namespace
 
 Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log,
-                 const Progress& progress) noexcept {
+                 const Progress& progress) {
+  clearTopoStore(store);
   try {
-    clearTopoStore(store);
     return run(in, store, log, progress);
   } catch (const Cancelled&) {
     clearTopoStore(store);
-    try {
-      log(Severity::Warning, kCancelled);
-    } catch (...) {
-    }
+    log(Severity::Warning, kCancelled);
   } catch (const std::bad_alloc&) {
-    clearTopoStore(store);
-    try {
-      log(Severity::Error, kOutOfMemory);
-    } catch (...) {
-    }
+    throw;
   } catch (const std::exception& e) {
     clearTopoStore(store);
-    try {
-      log(Severity::Error, std::string("TSL VORONOI: ") + e.what());
-    } catch (...) {
-    }
+    log(Severity::Error, std::string("TSL VORONOI: ") + e.what());
   }
   return Outcome::Empty;
 }
