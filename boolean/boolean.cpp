@@ -142,9 +142,12 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
     result = csg.compute(*a, *b, operationOf(in.function),
                          in.classification != 0 ? Csg::CLASSIFY_EDGE : Csg::CLASSIFY_NORMAL);
   } catch (const geom::Error& e) {
-    log(Severity::Warning, kFallbackWarning);
-    log(Severity::Verbose, std::string("ICE BOOLEAN: ") + e.what());
+    // A is in the store before the warning says so: memory running out on the way leaves only
+    // the out-of-memory line.
     passThrough(in, *a, store);
+    const std::string reason = std::string("ICE BOOLEAN: ") + e.what();
+    log(Severity::Warning, kFallbackWarning);
+    log(Severity::Verbose, reason);
     return Outcome::PassThrough;
   }
   result->transform([&](const geom::Vec3& v) { return scale.rev(v); });

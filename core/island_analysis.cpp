@@ -13,9 +13,12 @@ bool allIslandsClosed(const geom::Polyhedron& mesh) {
 
 void logMeshCounts(const geom::Polyhedron& mesh, const Logger& log) {
   auto count = [](std::size_t n) { return std::to_string(static_cast<std::int32_t>(n)); };
-  log(Severity::Info, "Total num of points:" + count(mesh.vertexCount()));
-  log(Severity::Info, "Total num of faces:" + count(mesh.faceCount()));
-  log(Severity::Info, "Total num of PolyIslands:" + count(mesh.manifoldCount()));
+  // All three texts exist before the first is logged: memory running out here leaves none of
+  // the lines rather than some.
+  const std::string lines[] = {"Total num of points:" + count(mesh.vertexCount()),
+                               "Total num of faces:" + count(mesh.faceCount()),
+                               "Total num of PolyIslands:" + count(mesh.manifoldCount())};
+  for (const std::string& line : lines) log(Severity::Info, line);
 }
 
 }  // namespace tsl
