@@ -122,10 +122,18 @@ TEST_P(MemoryExhaustion, EveryFailedAllocationGivesOneErrorLineAndTheEmptyOutput
   const std::vector<LogLine> outOfMemory{{2, c.outOfMemory}};
   for (std::size_t n : sample(allocations)) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(allocations));
+    bool refused = false;
     {
       const AllocationFailure failing(h.path(), n);
       evaluate();
-      ASSERT_TRUE(failing.refused());
+      refused = failing.refused();
+    }
+    if (!refused) {
+      // The Voronoi node's jitter makes runs differ a little in what they allocate: one that
+      // ended before its n-th allocation is a whole run, and only the last few may be.
+      EXPECT_GE(n, allocations * 9 / 10);
+      EXPECT_EQ(h.customOutput(c.output).state, OutputState::Data);
+      continue;
     }
     EXPECT_EQ(h.log(), outOfMemory);
     EXPECT_EQ(h.customOutput(c.output).state, OutputState::Empty);
