@@ -7,43 +7,22 @@ namespace {
 
 using namespace tsl;
 using namespace tsl::combiner::port;
-using XSI::CValue;
-
-NodeSpec nodeSpec() {
-  const CValue ones(XSI::MATH::CVector3f(1.0f, 1.0f, 1.0f));
-  return {
-      "TSL Combiner Plugin",
-      "TSL_Combiner",
-      "TSL Combiner",
-      {
-          {kPoints, XSI::siICENodeDataVector3, "Point Position", "Point_Position", ones},
-          {kDescription, XSI::siICENodeDataLong, "Polygonal Description", "Polygonal_Description",
-           CValue(XSI::LONG(0))},
-          {kUvw, XSI::siICENodeDataVector3, "UVW", "UVW", ones},
-          {kFaceId, XSI::siICENodeDataLong, "Face ID", "Face_ID", CValue(XSI::LONG(0))},
-          {kFilter, XSI::siICENodeDataLong, "Filter By ID", "Filter_By_ID", CValue(XSI::LONG(-1))},
-      },
-      {{kOutput}}};
-}
 
 Outcome evaluate(Ports& ports, TopoStore& store) {
   if (ports.anySingle({kPoints, kDescription})) return Outcome::Empty;
+  const MeshArrays mesh = ports.mesh(kPoints, kDescription, kUvw, kFaceId);
   combiner::CombinerInput in;
-  in.faceIds = ports.longValues(kFaceId);
+  bindMesh(mesh, in);
+  in.faceIds = mesh.ids;
   // An empty filter array has no first entry: no filter.
   in.filter = ports.longOption(kFilter, combiner::kNoFilter);
-  in.uvwIsArray = !ports.isSingle(kUvw);
-  const std::vector<Float3> points = ports.vector3Array(kPoints);
-  const std::vector<std::int32_t> description = ports.longArray(kDescription);
-  std::vector<Float3> uvw;
-  if (in.uvwIsArray) uvw = ports.vector3Array(kUvw);
-  in.points = points;
-  in.description = description;
-  in.uvw = uvw;
   return combiner::combine(in, store, hostLogger());
 }
 
-const NodeBinding kNode{nodeSpec, "TSL COMBINER: ", kOutput, evaluate};
+constexpr InputPort kInputs[] = {kPoints, kDescription, kUvw, kFaceId, kFilter};
+constexpr OutputPortSpec kOutputs[] = {{kOutput}};
+const NodeBinding kNode{"TSL Combiner Plugin", "TSL_Combiner", "TSL Combiner", kInputs, kOutputs,
+                        "TSL COMBINER: ",      kOutput,        evaluate};
 
 }  // namespace
 

@@ -1,15 +1,19 @@
-// Port ids of the TSL_Combiner node, shared by the plug-in, the command and the tests.
+// The ports of the TSL_Combiner node, shared by the plug-in, the command and the tests.
 #pragma once
 
-#include <cstdint>
+#include "core/port_table.h"
 
 namespace tsl::combiner::port {
 
-inline constexpr std::uint32_t kPoints = 0;       // "Point Position", 3-vectors
-inline constexpr std::uint32_t kDescription = 1;  // "Polygonal Description", -2 closes a polygon
-inline constexpr std::uint32_t kUvw = 2;          // "UVW", one per polygon node
-inline constexpr std::uint32_t kFaceId = 3;       // "Face ID", one for all faces or one per face
-inline constexpr std::uint32_t kFilter = 5;       // "Filter By ID", -1: no filter
-inline constexpr std::uint32_t kOutput = 202;     // "Out Vtopo"
+inline constexpr InputPort kPoints{0, kVector3Data, "Point Position", "Point_Position",
+                                   vector3(1, 1, 1)};
+inline constexpr InputPort kDescription{1, kLongData, "Polygonal Description",
+                                        "Polygonal_Description", integer(0)};
+inline constexpr InputPort kUvw{2, kVector3Data, "UVW", "UVW", vector3(1, 1, 1)};
+// One identifier for all faces, or one per face.
+inline constexpr InputPort kFaceId{3, kLongData, "Face ID", "Face_ID", integer(0)};
+// -1: no filter.
+inline constexpr InputPort kFilter{5, kLongData, "Filter By ID", "Filter_By_ID", integer(-1)};
+inline constexpr std::uint32_t kOutput = 202;
 
 }  // namespace tsl::combiner::port

@@ -38,7 +38,24 @@ void logEscaped(const char* prefix, std::exception_ptr e) noexcept {
   }
 }
 
-void defineNode(XSI::PluginRegistrar& reg, const NodeSpec& node) {
+XSI::CValue hostValue(const PortValue& v) {
+  switch (v.kind) {
+    case PortValue::Kind::Vector3:
+      return XSI::MATH::CVector3f(static_cast<float>(v.x), static_cast<float>(v.y),
+                                  static_cast<float>(v.z));
+    case PortValue::Kind::Long:
+      return static_cast<XSI::LONG>(v.x);
+    case PortValue::Kind::Double:
+      return v.x;
+    case PortValue::Kind::Bool:
+      return v.x != 0.0;
+    case PortValue::Kind::Empty:
+      break;
+  }
+  return XSI::CValue();
+}
+
+void defineNode(XSI::PluginRegistrar& reg, const NodeBinding& node) {
   reg.PutAuthor("Ondrel");
   reg.PutName(node.pluginName);
   reg.PutVersion(1, 0);
@@ -50,11 +67,11 @@ void defineNode(XSI::PluginRegistrar& reg, const NodeSpec& node) {
   assertOk(def.PutColor(140, 109, 195));
   assertOk(def.PutThreadingModel(XSI::siICENodeMultiThreading));
   assertOk(def.AddPortGroup(kPortGroup, 1, 1, XSI::CString()));
-  for (const InputPortSpec& p : node.inputs) {
-    assertOk(def.AddInputPort(p.id, kPortGroup, p.dataType, XSI::siICENodeStructureAny,
-                              XSI::siICENodeContextSingleton, p.name, p.scriptName, p.defaultValue,
-                              p.minValue, p.maxValue, kNoConstraint, kNoConstraint,
-                              kSingletonConstraint));
+  for (const InputPort& p : node.inputs) {
+    assertOk(def.AddInputPort(
+        p.id, kPortGroup, p.dataType, XSI::siICENodeStructureAny, XSI::siICENodeContextSingleton,
+        p.name, p.scriptName, hostValue(p.defaultValue), hostValue(p.minValue),
+        hostValue(p.maxValue), kNoConstraint, kNoConstraint, kSingletonConstraint));
   }
   for (const OutputPortSpec& p : node.outputs) {
     if (p.dataType == 0) {
@@ -101,7 +118,7 @@ std::string outOfMemoryLine(const char* prefix) {
 
 XSI::CStatus loadPlugin(XSI::PluginRegistrar& reg, const NodeBinding& node) noexcept {
   try {
-    defineNode(reg, node.spec());
+    defineNode(reg, node);
   } catch (...) {
     logEscaped(node.prefix, std::current_exception());
   }

@@ -5,11 +5,12 @@
 // them) once in its plugin.cpp.
 #pragma once
 
+#include <span>
 #include <string>
-#include <vector>
 
 #include "core/outcome.h"
 #include "core/port_access.h"
+#include "core/port_table.h"
 #include "core/topo_store.h"
 #include "xsi_core.h"
 #include "xsi_icenodecontext.h"
@@ -22,16 +23,6 @@ inline constexpr XSI::ULONG kNoConstraint = 4294967295u;
 inline constexpr XSI::ULONG kSingletonConstraint = 402;
 inline constexpr const char* kCustomType = "VastaTopo";
 
-struct InputPortSpec {
-  XSI::ULONG id;
-  XSI::ULONG dataType;
-  const char* name;
-  const char* scriptName;
-  XSI::CValue defaultValue;
-  XSI::CValue minValue = XSI::CValue();
-  XSI::CValue maxValue = XSI::CValue();
-};
-
 // An output carries the custom type unless dataType is given (the About string port).
 struct OutputPortSpec {
   XSI::ULONG id;
@@ -41,18 +32,14 @@ struct OutputPortSpec {
   const char* scriptName = "Out_Vtopo";
 };
 
-struct NodeSpec {
+// One plug-in's node as the frame drives it.
+struct NodeBinding {
   const char* pluginName;
   const char* nodeName;
   const char* displayName;
-  std::vector<InputPortSpec> inputs;
-  std::vector<OutputPortSpec> outputs;
-};
-
-// One plug-in's node as the frame drives it.
-struct NodeBinding {
-  // The node table: identity, inputs in registration order, outputs.
-  NodeSpec (*spec)();
+  // The inputs in registration order, then the outputs.
+  std::span<const InputPort> inputs;
+  std::span<const OutputPortSpec> outputs;
   // Starts every line the frame logs for the node ("TSL CONT: ").
   const char* prefix;
   // The custom-type output that evaluate fills.

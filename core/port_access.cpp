@@ -112,6 +112,17 @@ std::vector<std::int32_t> Ports::longArray(ULONG port) {
   return readArray<std::int32_t>(ctx_, XSI::siICENodeDataLong, port);
 }
 
+MeshArrays Ports::mesh(ULONG points, ULONG description, ULONG uvw, ULONG faceId) {
+  MeshArrays m;
+  m.points = vector3Array(points);
+  m.description = longArray(description);
+  m.uvwIsArray = !isSingle(uvw);
+  if (m.uvwIsArray) m.uvw = vector3Array(uvw);
+  m.idsIsArray = !isSingle(faceId);
+  m.ids = longValues(faceId);
+  return m;
+}
+
 std::vector<std::int32_t> Ports::longValues(ULONG port) {
   if (!isSingle(port)) return longArray(port);
   std::vector<std::int32_t> one;

@@ -11,6 +11,31 @@
 
 namespace tsl {
 
+// The arrays of one input mesh as its ports deliver them. UVW is read only from an array;
+// identifiers are an array's entries or a single value's one entry.
+struct MeshArrays {
+  std::vector<Float3> points;
+  std::vector<std::int32_t> description;
+  bool uvwIsArray = false;
+  std::vector<Float3> uvw;
+  bool idsIsArray = false;
+  std::vector<std::int32_t> ids;
+};
+
+// Points, description and UVW of mesh into a node's input (which views them, so mesh must
+// outlive it), and the identifiers where the input takes them as an array or nothing.
+template <class NodeInput>
+void bindMesh(const MeshArrays& mesh, NodeInput& in) {
+  in.points = mesh.points;
+  in.description = mesh.description;
+  in.uvwIsArray = mesh.uvwIsArray;
+  in.uvw = mesh.uvw;
+  if constexpr (requires { in.idsIsArray; }) {
+    in.idsIsArray = mesh.idsIsArray;
+    if (mesh.idsIsArray) in.ids = mesh.ids;
+  }
+}
+
 // The inputs of one evaluation. Every port is declared "single value or array": a reader asks
 // for the structure the host delivers and reads accordingly. Each read acquires the port's
 // array and releases it before returning. Unknown ports read as empty.
@@ -30,6 +55,9 @@ class Ports {
   // the host marks constant. Empty when the port has no sub-array or delivers no data.
   std::vector<Float3> vector3Array(XSI::ULONG port);
   std::vector<std::int32_t> longArray(XSI::ULONG port);
+
+  // The mesh on the four ports.
+  MeshArrays mesh(XSI::ULONG points, XSI::ULONG description, XSI::ULONG uvw, XSI::ULONG faceId);
 
   // Integers as delivered: an array's entries, or a single value's one entry (none when the
   // value carries no data).
