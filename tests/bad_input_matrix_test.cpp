@@ -25,10 +25,6 @@
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -38,6 +34,10 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 // The nodes and how each is wired around the mesh under test.
 
 enum class Node { Combiner, Boolean, Voronoi, Continuous };
+const char* nodeName(Node n);
+void PrintTo(Node n, std::ostream* os) {
+  *os << nodeName(n);
+}
 constexpr Node kNodes[] = {Node::Combiner, Node::Boolean, Node::Voronoi, Node::Continuous};
 
 const char* nodeName(Node n) {

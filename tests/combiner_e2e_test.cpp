@@ -6,36 +6,20 @@
 #include <set>
 #include <tuple>
 
+#include "combiner/ports.h"
 #include "geom/mesh_files.h"
 #include "geom/polyhedron.h"
-#include "support/exports.h"
 #include "support/plugin_session.h"
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
-constexpr std::uint32_t kOut = 202;
+constexpr std::uint32_t kOut = tsl::combiner::port::kOutput;
 
-class CombinerE2E : public ::testing::Test {
+class CombinerE2E : public PluginSession {
  protected:
-  host::Host h{pluginPath("TSL_Combiner")};
-
-  void evaluate() {
-    h.init();
-    h.beginEvaluate();
-    h.evaluate(kOut);
-    expectCleanCalls(h);
-  }
-  std::vector<LogLine> countLines(int points, int faces, int islands) {
-    return {{8, "Total num of points:" + std::to_string(points)},
-            {8, "Total num of faces:" + std::to_string(faces)},
-            {8, "Total num of PolyIslands:" + std::to_string(islands)}};
-  }
+  CombinerE2E() : PluginSession("TSL_Combiner", kOut, /*init=*/true) {}
 };
 
 TEST_F(CombinerE2E, RegistersTheNodeDefinition) {
@@ -105,12 +89,6 @@ TEST_F(CombinerE2E, RegistersTheNodeDefinition) {
   const auto cb = h.callbacks();
   EXPECT_TRUE(cb.init && cb.beginEvaluate && cb.evaluate);
   EXPECT_FALSE(cb.term);
-}
-
-TEST_F(CombinerE2E, ExportsOnlyTheEntryPointsAndCallbacks) {
-  EXPECT_EQ(exportedSymbols(pluginPath("TSL_Combiner")),
-            (std::vector<std::string>{"TSL_Combiner_BeginEvaluate", "TSL_Combiner_Evaluate",
-                                      "TSL_Combiner_Init", "XSILoadPlugin", "XSIUnloadPlugin"}));
 }
 
 TEST_F(CombinerE2E, UnloadLogsThePluginNameAtVerboseSeverity) {

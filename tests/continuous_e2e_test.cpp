@@ -4,41 +4,25 @@
 #include <limits>
 
 #include "continuous/continuous.h"
-#include "support/exports.h"
+#include "continuous/ports.h"
 #include "support/mesh_measures.h"
 #include "support/plugin_session.h"
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
-constexpr std::uint32_t kOut = 200;
+namespace port = tsl::continuous::port;
+constexpr std::uint32_t kOut = port::kOutput;
 
-class ContinuousE2E : public ::testing::Test {
+class ContinuousE2E : public PluginSession {
  protected:
-  host::Host h{pluginPath("TSL_Continuous")};
+  ContinuousE2E() : PluginSession("TSL_Continuous", kOut) {}
   HostMesh a = cube();
 
   void connectKnife(const Knife& k) {
-    h.connectVector3Array(4, toVec3f(k.points));
-    h.connectLongArray(5, k.descriptor);
-  }
-  void evaluate() {
-    h.clearLog();
-    h.beginEvaluate();
-    h.evaluate(kOut);
-    expectCleanCalls(h);
-  }
-  std::vector<LogLine> nonInfo() const {
-    std::vector<LogLine> out;
-    for (const auto& l : h.log()) {
-      if (l.severity != 8) out.push_back(l);
-    }
-    return out;
+    h.connectVector3Array(port::kKnifePoints, toVec3f(k.points));
+    h.connectLongArray(port::kKnifeDescriptor, k.descriptor);
   }
 };
 
@@ -62,9 +46,6 @@ TEST_F(ContinuousE2E, RegistersSevenInputsAndOneOutput) {
   EXPECT_EQ(n.outputs[0].id, kOut);
   const auto cb = h.callbacks();
   EXPECT_FALSE(cb.init || cb.term);
-  EXPECT_EQ(exportedSymbols(pluginPath("TSL_Continuous")),
-            (std::vector<std::string>{"TSL_Continuous_BeginEvaluate", "TSL_Continuous_Evaluate",
-                                      "XSILoadPlugin", "XSIUnloadPlugin"}));
   h.evaluate(7);
   EXPECT_EQ(h.customOutput(7).state, OutputState::Unwritten);
 }

@@ -19,8 +19,6 @@
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
 using namespace tsl::test;
 
 struct NodeCase {

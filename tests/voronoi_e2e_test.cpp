@@ -5,43 +5,33 @@
 #include <cmath>
 #include <map>
 
-#include "support/exports.h"
 #include "support/mesh_measures.h"
 #include "support/plugin_session.h"
+#include "voronoi/ports.h"
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
-constexpr std::uint32_t kOut = 200;
+namespace port = tsl::voronoi::port;
+constexpr std::uint32_t kOut = port::kOutput;
 
-class VoronoiE2E : public ::testing::Test {
+class VoronoiE2E : public PluginSession {
  protected:
-  host::Host h{pluginPath("TSL_Voronoi")};
+  VoronoiE2E() : PluginSession("TSL_Voronoi", kOut) {}
   HostMesh a = cube();
 
   void run(const std::vector<Float3>& centres) {
-    connectMesh(h, 0, 1, a);
-    h.connectVector3Array(3, toVec3f(centres));
-    h.clearLog();
-    h.beginEvaluate();
-    h.evaluate(kOut);
-    expectCleanCalls(h);
+    connectMesh(h, port::kPoints, port::kDescription, a);
+    h.connectVector3Array(port::kCentres, toVec3f(centres));
+    evaluate();
   }
-  std::vector<LogLine> nonInfo() const {
-    std::vector<LogLine> out;
-    for (const auto& l : h.log()) {
-      if (l.severity != 8) out.push_back(l);
-    }
-    return out;
+  void connectIds() {
+    h.connectLongArray(port::kFaceId, std::vector<std::int32_t>{1, 2, 3, 4, 5, 6});
   }
-  void connectIds() { h.connectLongArray(6, std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}); }
   void connectUvw(float value) {
-    h.connectVector3Array(2, std::vector<host::Vec3f>(24, host::Vec3f{value, value, value}));
+    h.connectVector3Array(port::kUvw,
+                          std::vector<host::Vec3f>(24, host::Vec3f{value, value, value}));
   }
 };
 
@@ -74,9 +64,6 @@ TEST_F(VoronoiE2E, RegistersSevenInputsWithTheirLimits) {
   EXPECT_TRUE(scale.maxValue.IsEmpty());
   ASSERT_EQ(n.outputs.size(), 1u);
   EXPECT_EQ(n.outputs[0].id, kOut);
-  EXPECT_EQ(exportedSymbols(pluginPath("TSL_Voronoi")),
-            (std::vector<std::string>{"TSL_Voronoi_BeginEvaluate", "TSL_Voronoi_Evaluate",
-                                      "XSILoadPlugin", "XSIUnloadPlugin"}));
   h.evaluate(201);
   EXPECT_EQ(h.customOutput(201).state, OutputState::Unwritten);
 }
