@@ -115,22 +115,12 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
     return Outcome::Empty;
   }
 
-  std::unique_ptr<Polyhedron> a;
-  try {
-    a = buildWorkingMesh(in.points, in.description);
-  } catch (const geom::Error& e) {
-    log(Severity::Error, std::string("TSL CONT: Invalid input mesh, ") + e.what());
-    return Outcome::Empty;
-  }
-  // A point that is not finite would make the margin box, and every knife, meaningless.
-  if (!allFinite(in.points)) {
-    log(Severity::Warning, "TSL CONT: Input Geo has non-finite point coordinates , bypassed");
-    return Outcome::Empty;
-  }
-  if (!allIslandsClosed(*a)) {
-    log(Severity::Warning, kOpenInput);
-    return Outcome::Empty;
-  }
+  const std::unique_ptr<Polyhedron> a =
+      solidInput(in.points, in.description,
+                 {"TSL CONT: Invalid input mesh, ",
+                  "TSL CONT: Input Geo has non-finite point coordinates , bypassed", kOpenInput},
+                 log);
+  if (!a) return Outcome::Empty;
   std::unique_ptr<Polyhedron> work = workBox(a->aabb());
 
   geom::FaceAttr<std::int32_t> ids;

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "core/mesh_arrays.h"
+#include "geom/error.h"
+
 namespace tsl {
 
 bool allIslandsClosed(const geom::Polyhedron& mesh) {
@@ -9,6 +12,27 @@ bool allIslandsClosed(const geom::Polyhedron& mesh) {
     if (!closed) return false;
   }
   return true;
+}
+
+std::unique_ptr<geom::Polyhedron> solidInput(std::span<const Float3> points,
+                                             std::span<const std::int32_t> description,
+                                             const SolidInputTexts& texts, const Logger& log) {
+  std::unique_ptr<geom::Polyhedron> mesh;
+  try {
+    mesh = buildWorkingMesh(points, description);
+  } catch (const geom::Error& e) {
+    log(Severity::Error, texts.invalidMesh + std::string(e.what()));
+    return nullptr;
+  }
+  if (!allFinite(points)) {
+    log(Severity::Warning, texts.nonFinite);
+    return nullptr;
+  }
+  if (!allIslandsClosed(*mesh)) {
+    log(Severity::Warning, texts.open);
+    return nullptr;
+  }
+  return mesh;
 }
 
 void logMeshCounts(const geom::Polyhedron& mesh, const Logger& log) {

@@ -30,22 +30,12 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
     log(Severity::Warning, kNoCentres);
     return Outcome::Empty;
   }
-  std::unique_ptr<Polyhedron> mesh;
-  try {
-    mesh = buildWorkingMesh(in.points, in.description);
-  } catch (const geom::Error& e) {
-    log(Severity::Error, std::string("TSL VORONOI: Invalid input mesh, ") + e.what());
-    return Outcome::Empty;
-  }
-  // A point that is not finite would make the mesh box, and with it every cell, meaningless.
-  if (!allFinite(in.points)) {
-    log(Severity::Warning, "TSL VORONOI: Input Geo has non-finite point coordinates , bypassed");
-    return Outcome::Empty;
-  }
-  if (!allIslandsClosed(*mesh)) {
-    log(Severity::Warning, kOpenInput);
-    return Outcome::Empty;
-  }
+  const std::unique_ptr<Polyhedron> mesh =
+      solidInput(in.points, in.description,
+                 {"TSL VORONOI: Invalid input mesh, ",
+                  "TSL VORONOI: Input Geo has non-finite point coordinates , bypassed", kOpenInput},
+                 log);
+  if (!mesh) return Outcome::Empty;
 
   CellMesh cells;
   try {

@@ -118,6 +118,8 @@ class PluginSession : public ::testing::Test {
 
   host::Host h;
   const std::uint32_t out;
+  // The mesh (A) most evaluations start from: a cube of side 2 about the origin.
+  HostMesh a = cube();
 
  private:
   bool init_;
