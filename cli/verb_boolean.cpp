@@ -18,14 +18,6 @@ const std::map<std::string, std::int32_t> kOps{{"union", 0},
                                                {"b-minus-a", 3},
                                                {"symmetric-difference", 4}};
 
-void connectMesh(host::Host& h, const HostArrays& m, std::uint32_t points, std::uint32_t desc,
-                 std::uint32_t uvw, std::uint32_t ids) {
-  h.connectVector3Array(points, m.points);
-  h.connectLongArray(desc, m.description);
-  if (!m.uvw.empty()) h.connectVector3Array(uvw, m.uvw);
-  if (!m.faceIds.empty()) h.connectLongArray(ids, m.faceIds);
-}
-
 }  // namespace
 
 Verb addBoolean(CLI::App& app) {

@@ -56,10 +56,7 @@ Verb addCombine(CLI::App& app) {
                 toHostArrays(readInput(o->mesh, names, o->run.missingUv == "box"));
             host::Host h(locatePlugin("TSL_Combiner"));
             namespace port = tsl::combiner::port;
-            h.connectVector3Array(port::kPoints, mesh.points);
-            h.connectLongArray(port::kDescription, mesh.description);
-            if (!mesh.uvw.empty()) h.connectVector3Array(port::kUvw, mesh.uvw);
-            if (!mesh.faceIds.empty()) h.connectLongArray(port::kFaceId, mesh.faceIds);
+            connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
             if (!o->filter.empty()) h.connectLong(port::kFilter, filterId(o->filter, names));
             h.init();
             return runNode(h, NodeRun(port::kOutput), o->run, outputs, names);

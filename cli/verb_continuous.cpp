@@ -136,10 +136,7 @@ Verb addContinuous(CLI::App& app) {
 
             host::Host h(locatePlugin("TSL_Continuous"));
             namespace port = tsl::continuous::port;
-            h.connectVector3Array(port::kPoints, mesh.points);
-            h.connectLongArray(port::kDescription, mesh.description);
-            if (!mesh.uvw.empty()) h.connectVector3Array(port::kUvw, mesh.uvw);
-            if (!mesh.faceIds.empty()) h.connectLongArray(port::kFaceId, mesh.faceIds);
+            connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
             h.connectVector3Array(port::kKnifePoints, knifePoints);
             h.connectLongArray(port::kKnifeDescriptor, knife.descriptor);
             h.connectVector3Array(port::kKnifeUvw, knife.uvw);

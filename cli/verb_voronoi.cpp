@@ -168,10 +168,7 @@ Verb addVoronoi(CLI::App& app) {
 
             host::Host h(locatePlugin("TSL_Voronoi"));
             namespace port = tsl::voronoi::port;
-            h.connectVector3Array(port::kPoints, mesh.points);
-            h.connectLongArray(port::kDescription, mesh.description);
-            if (!mesh.uvw.empty()) h.connectVector3Array(port::kUvw, mesh.uvw);
-            if (!mesh.faceIds.empty()) h.connectLongArray(port::kFaceId, mesh.faceIds);
+            connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
             h.connectVector3Array(port::kCentres, centres);
             if (o->thickness) h.connectFloat(port::kThickness, *o->thickness);
             h.connectFloat(port::kUvScale, o->uvScale);

@@ -25,6 +25,9 @@ constexpr const char* kGeometry0 = "Invalid Knife Geometry , TRACE POINT 0";
 constexpr const char* kGeometry1 = "Invalid Knife Geometry , TRACE POINT 1";
 constexpr const char* kOpenInput =
     "TSL Continuous: Input Geo has one or more open Polyislands , bypassed";
+constexpr SolidInputTexts kSolidTexts{
+    "TSL CONT: Invalid input mesh, ",
+    "TSL CONT: Input Geo has non-finite point coordinates , bypassed", kOpenInput};
 constexpr const char* kIslandGate = "TSL Continuous: Invalid knife TRACE POINT 0, bypassed";
 constexpr const char* kSolidGate = "TSL Continuous: Invalid Knife TRACE POINT 1, bypassed";
 constexpr const char* kKnifeUv = "Knife UV samples count doesn't much faces count, UV bypassed";
@@ -115,11 +118,7 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
     return Outcome::Empty;
   }
 
-  const std::unique_ptr<Polyhedron> a =
-      solidInput(in.points, in.description,
-                 {"TSL CONT: Invalid input mesh, ",
-                  "TSL CONT: Input Geo has non-finite point coordinates , bypassed", kOpenInput},
-                 log);
+  const std::unique_ptr<Polyhedron> a = solidInput(in.points, in.description, kSolidTexts, log);
   if (!a) return Outcome::Empty;
   std::unique_ptr<Polyhedron> work = workBox(a->aabb());
 

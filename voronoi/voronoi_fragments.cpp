@@ -22,6 +22,9 @@ using geom::Polyhedron;
 constexpr const char* kNoCentres = "TSL VORONOI: No voro-points for calculation , skipped";
 constexpr const char* kOpenInput =
     "TSL VORONOI: Input Geo has one or more negativeopen Polyislands , bypassed";
+constexpr SolidInputTexts kSolidTexts{
+    "TSL VORONOI: Invalid input mesh, ",
+    "TSL VORONOI: Input Geo has non-finite point coordinates , bypassed", kOpenInput};
 constexpr const char* kCoreFailed = "TSL VORONOI: vCore is corrupted , bypassed";
 constexpr const char* kCancelled = "TSL VORONOI: Cancelled by the user , stopped";
 
@@ -30,11 +33,7 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
     log(Severity::Warning, kNoCentres);
     return Outcome::Empty;
   }
-  const std::unique_ptr<Polyhedron> mesh =
-      solidInput(in.points, in.description,
-                 {"TSL VORONOI: Invalid input mesh, ",
-                  "TSL VORONOI: Input Geo has non-finite point coordinates , bypassed", kOpenInput},
-                 log);
+  const std::unique_ptr<Polyhedron> mesh = solidInput(in.points, in.description, kSolidTexts, log);
   if (!mesh) return Outcome::Empty;
 
   CellMesh cells;
