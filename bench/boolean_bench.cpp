@@ -13,11 +13,11 @@
 
 namespace {
 
+// One operand as the node's ports take it: points and UVW per polygon node, the polygonal
+// description and one identifier per face.
 struct HostArrays {
-  std::vector<host::Vec3f> points;
-  std::vector<std::int32_t> description;
-  std::vector<host::Vec3f> uvw;
-  std::vector<std::int32_t> ids;
+  std::vector<host::Vec3f> points, uvw;
+  std::vector<std::int32_t> description, ids;
 };
 
 HostArrays toArrays(const geom::Polyhedron& p) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <new>
 
 #include "core/island_analysis.h"
 #include "core/mesh_arrays.h"
@@ -143,21 +142,18 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
     result = csg.compute(*a, *b, operationOf(in.function),
                          in.classification != 0 ? Csg::CLASSIFY_EDGE : Csg::CLASSIFY_NORMAL);
   } catch (const geom::Error& e) {
-    log(Severity::Warning, kFallbackWarning);
-    log(Severity::Verbose, std::string("ICE BOOLEAN: ") + e.what());
+    // A is in the store before the warning says so: memory running out on the way leaves only
+    // the out-of-memory line.
     passThrough(in, *a, store);
+    const std::string reason = std::string("ICE BOOLEAN: ") + e.what();
+    log(Severity::Warning, kFallbackWarning);
+    log(Severity::Verbose, reason);
     return Outcome::PassThrough;
   }
   result->transform([&](const geom::Vec3& v) { return scale.rev(v); });
   if (in.canonicalize) result->canonicalize();
 
-  try {
-    writeResult(in, *result, ids, uvw, store);
-  } catch (const std::bad_alloc&) {
-    clearTopoStore(store);
-    log(Severity::Error, kOutOfMemory);
-    return Outcome::Unwritten;
-  }
+  writeResult(in, *result, ids, uvw, store);
   writeBounds(store, result->aabb());
   logMeshCounts(*result, log);
   return Outcome::Published;

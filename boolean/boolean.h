@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/outcome.h"
 #include "core/topo_store.h"
 
 namespace tsl::boolean {
@@ -14,7 +15,6 @@ namespace tsl::boolean {
 inline constexpr const char* kFallbackWarning =
     "ICE BOOLEAN: Boolean core is corrupted , A input data is passed to out. Grow up size and "
     "after resize back or check Geo for self-intersections";
-inline constexpr const char* kOutOfMemory = "ICE BOOLEAN: Out of memory, break";
 
 struct MeshInput {
   std::span<const Float3> points;
@@ -37,15 +37,10 @@ struct BooleanInput {
   bool canonicalize = false;  // canonical order; no identifiers or UVW are carried
 };
 
-enum class Outcome {
-  Published,    // store holds the result
-  PassThrough,  // the engine failed: store holds mesh A as given (the warning is logged)
-  Empty,        // a mesh could not be built (one error line): publish the empty output
-  Unwritten,    // memory ran out while writing the result: publish nothing
-};
-
-// Fills store (emptied first) and logs through log. Throws only std::bad_alloc from outside
-// the result writing.
+// Fills store (emptied first) and logs through log. Returns Published (store holds the
+// result), PassThrough (the engine refused an operand or failed: store holds mesh A as given,
+// the warning and the engine's reason are logged) or Empty (a mesh could not be built: one
+// error line). Throws only std::bad_alloc, leaving store partly written.
 Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log);
 
 // The text of the About port.

@@ -36,6 +36,14 @@ InputMesh readInput(const std::string& path, NameTable& names, bool projectUv) {
   return m;
 }
 
+void connectMesh(host::Host& h, const HostArrays& mesh, std::uint32_t points,
+                 std::uint32_t description, std::uint32_t uvw, std::uint32_t faceIds) {
+  h.connectVector3Array(points, mesh.points);
+  h.connectLongArray(description, mesh.description);
+  if (!mesh.uvw.empty()) h.connectVector3Array(uvw, mesh.uvw);
+  if (!mesh.faceIds.empty()) h.connectLongArray(faceIds, mesh.faceIds);
+}
+
 HostArrays toHostArrays(const InputMesh& mesh) {
   HostArrays a;
   a.points.reserve(mesh.file.points.size());

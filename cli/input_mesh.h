@@ -36,4 +36,9 @@ struct HostArrays {
 };
 HostArrays toHostArrays(const InputMesh& mesh);
 
+// Connects mesh to the node's ports: points and description always, UVW and face identifiers
+// when the mesh has them (an unconnected port delivers its default).
+void connectMesh(host::Host& h, const HostArrays& mesh, std::uint32_t points,
+                 std::uint32_t description, std::uint32_t uvw, std::uint32_t faceIds);
+
 }  // namespace cli

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include "boolean/ports.h"
 #include "cli/input_mesh.h"
 #include "cli/node_run.h"
 #include "cli/placement.h"
@@ -16,14 +17,6 @@ const std::map<std::string, std::int32_t> kOps{{"union", 0},
                                                {"a-minus-b", 2},
                                                {"b-minus-a", 3},
                                                {"symmetric-difference", 4}};
-
-void connectMesh(host::Host& h, const HostArrays& m, std::uint32_t points, std::uint32_t desc,
-                 std::uint32_t uvw, std::uint32_t ids) {
-  h.connectVector3Array(points, m.points);
-  h.connectLongArray(desc, m.description);
-  if (!m.uvw.empty()) h.connectVector3Array(uvw, m.uvw);
-  if (!m.faceIds.empty()) h.connectLongArray(ids, m.faceIds);
-}
 
 }  // namespace
 
@@ -90,14 +83,15 @@ Verb addBoolean(CLI::App& app) {
             const HostArrays b = toHostArrays(bIn);
 
             host::Host h(locatePlugin("TSL_ICE_Boolean"));
-            connectMesh(h, a, 0, 1, 2, 9);
-            connectMesh(h, b, 3, 4, 5, 10);
-            h.connectLong(6, kOps.at(o->op));
-            h.connectLong(7, o->classify == "edge" ? 1 : 0);
-            h.connectBool(8, o->triangulate);
-            h.connectBool(11, o->canonicalize);
+            namespace port = tsl::boolean::port;
+            connectMesh(h, a, port::kAPoints, port::kADescription, port::kAUvw, port::kAFaceId);
+            connectMesh(h, b, port::kBPoints, port::kBDescription, port::kBUvw, port::kBFaceId);
+            h.connectLong(port::kFunction, kOps.at(o->op));
+            h.connectLong(port::kClassification, o->classify == "edge" ? 1 : 0);
+            h.connectBool(port::kTriangulate, o->triangulate);
+            h.connectBool(port::kCanonicalize, o->canonicalize);
             h.init();
-            const int status = runNode(h, NodeRun(201), o->run, outputs, names);
+            const int status = runNode(h, NodeRun(port::kOutput), o->run, outputs, names);
             h.term();
             return status;
           }};

@@ -5,6 +5,7 @@
 #include "cli/input_mesh.h"
 #include "cli/node_run.h"
 #include "cli/verbs.h"
+#include "combiner/ports.h"
 
 namespace cli {
 namespace {
@@ -54,13 +55,11 @@ Verb addCombine(CLI::App& app) {
             const HostArrays mesh =
                 toHostArrays(readInput(o->mesh, names, o->run.missingUv == "box"));
             host::Host h(locatePlugin("TSL_Combiner"));
-            h.connectVector3Array(0, mesh.points);
-            h.connectLongArray(1, mesh.description);
-            if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
-            if (!mesh.faceIds.empty()) h.connectLongArray(3, mesh.faceIds);
-            if (!o->filter.empty()) h.connectLong(5, filterId(o->filter, names));
+            namespace port = tsl::combiner::port;
+            connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
+            if (!o->filter.empty()) h.connectLong(port::kFilter, filterId(o->filter, names));
             h.init();
-            return runNode(h, NodeRun(202), o->run, outputs, names);
+            return runNode(h, NodeRun(port::kOutput), o->run, outputs, names);
           }};
 }
 

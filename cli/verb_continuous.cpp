@@ -10,6 +10,7 @@
 #include "cli/node_run.h"
 #include "cli/placement.h"
 #include "cli/verbs.h"
+#include "continuous/ports.h"
 #include "geom/error.h"
 
 namespace cli {
@@ -134,14 +135,12 @@ Verb addContinuous(CLI::App& app) {
             }
 
             host::Host h(locatePlugin("TSL_Continuous"));
-            h.connectVector3Array(0, mesh.points);
-            h.connectLongArray(1, mesh.description);
-            if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
-            if (!mesh.faceIds.empty()) h.connectLongArray(3, mesh.faceIds);
-            h.connectVector3Array(4, knifePoints);
-            h.connectLongArray(5, knife.descriptor);
-            h.connectVector3Array(6, knife.uvw);
-            NodeRun run(200);
+            namespace port = tsl::continuous::port;
+            connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
+            h.connectVector3Array(port::kKnifePoints, knifePoints);
+            h.connectLongArray(port::kKnifeDescriptor, knife.descriptor);
+            h.connectVector3Array(port::kKnifeUvw, knife.uvw);
+            NodeRun run(port::kOutput);
             run.extra["knives"] = knifePoints.size() / knife.points.size();
             return runNode(h, run, o->run, outputs, names);
           }};

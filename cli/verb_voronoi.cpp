@@ -16,6 +16,7 @@
 #include "cli/verbs.h"
 #include "geom/error.h"
 #include "geom/mesh_sampling.h"
+#include "voronoi/ports.h"
 
 namespace cli {
 namespace {
@@ -166,14 +167,12 @@ Verb addVoronoi(CLI::App& app) {
                 o->count ? scatter(file, *o->count, o->seed) : readCentres(o->centres);
 
             host::Host h(locatePlugin("TSL_Voronoi"));
-            h.connectVector3Array(0, mesh.points);
-            h.connectLongArray(1, mesh.description);
-            if (!mesh.uvw.empty()) h.connectVector3Array(2, mesh.uvw);
-            if (!mesh.faceIds.empty()) h.connectLongArray(6, mesh.faceIds);
-            h.connectVector3Array(3, centres);
-            if (o->thickness) h.connectFloat(4, *o->thickness);
-            h.connectFloat(7, o->uvScale);
-            NodeRun run(200);
+            namespace port = tsl::voronoi::port;
+            connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
+            h.connectVector3Array(port::kCentres, centres);
+            if (o->thickness) h.connectFloat(port::kThickness, *o->thickness);
+            h.connectFloat(port::kUvScale, o->uvScale);
+            NodeRun run(port::kOutput);
             if (o->explode != 0.0) run.adjust = [f = o->explode](TopoMesh& m) { explode(m, f); };
             run.extra["centres"] = centres.size();
             return runNode(h, run, o->run, outputs, names);

@@ -70,13 +70,15 @@ Outcome combine(const CombinerInput& in, TopoStore& store, const Logger& log) {
     log(Severity::Error, std::string(kPrefix) + "Invalid input mesh, " + e.what());
     return Outcome::Empty;
   }
-  logMeshCounts(*mesh, log);
   const BroadcastFaceIds ids(in.faceIds);
   if (in.filter == kNoFilter) {
     publishWhole(in, *mesh, ids, store);
   } else {
     publishFiltered(in, *mesh, ids, store);
   }
+  // Logged once the store is complete, so that memory running out while it is written leaves
+  // no count lines behind.
+  logMeshCounts(*mesh, log);
   return Outcome::Published;
 }
 

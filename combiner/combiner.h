@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/outcome.h"
 #include "core/topo_store.h"
 
 namespace tsl::combiner {
@@ -24,11 +25,9 @@ struct CombinerInput {
   std::int32_t filter = kNoFilter;
 };
 
-enum class Outcome { Published, Empty };
-
 // Fills store (emptied first) and logs through log. Returns Published when store holds the
 // record to publish, Empty when the evaluation gave up (bad index or non-finite coordinates,
-// with one line in the log). Throws only std::bad_alloc.
+// with one line in the log). Throws only std::bad_alloc, leaving store partly written.
 Outcome combine(const CombinerInput& in, TopoStore& store, const Logger& log);
 
 }  // namespace tsl::combiner

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/island_analysis.h"
+#include "core/margin_box.h"
 #include "core/mesh_arrays.h"
 #include "core/uvw_attr.h"
 #include "geom/csg.h"
@@ -24,29 +25,20 @@ constexpr const char* kGeometry0 = "Invalid Knife Geometry , TRACE POINT 0";
 constexpr const char* kGeometry1 = "Invalid Knife Geometry , TRACE POINT 1";
 constexpr const char* kOpenInput =
     "TSL Continuous: Input Geo has one or more open Polyislands , bypassed";
+constexpr SolidInputTexts kSolidTexts{
+    "TSL CONT: Invalid input mesh, ",
+    "TSL CONT: Input Geo has non-finite point coordinates , bypassed", kOpenInput};
 constexpr const char* kIslandGate = "TSL Continuous: Invalid knife TRACE POINT 0, bypassed";
 constexpr const char* kSolidGate = "TSL Continuous: Invalid Knife TRACE POINT 1, bypassed";
 constexpr const char* kKnifeUv = "Knife UV samples count doesn't much faces count, UV bypassed";
 constexpr const char* kCoreFailed = "TSL CONT: cCore is corrupted , bypassed";
 constexpr const char* kCancelled = "TSL CONT: Cancelled by the user , stopped";
 
-// One corner of the margin box: the box corner moved 0.05 outward along the half-diagonal,
-// in float as the host's data are.
-Vec3 marginCorner(const Vec3& c, const Vec3& corner) {
-  const Vec3 d = corner - c;
-  float u[3] = {static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z)};
-  const float len = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-  if (len > 1e-6f) {
-    const float s = 0.05f / len;
-    for (float& x : u) x *= s;
-  }
-  return {u[0] + static_cast<float>(corner.x), u[1] + static_cast<float>(corner.y),
-          u[2] + static_cast<float>(corner.z)};
-}
-
-std::unique_ptr<Polyhedron> marginBox(const geom::AABB& box) {
-  const Vec3 M = marginCorner(box.pos, box.pos + box.extent);
-  const Vec3 m = marginCorner(box.pos, box.pos - box.extent);
+// The work body the knives are taken out of.
+std::unique_ptr<Polyhedron> workBox(const geom::AABB& box) {
+  const MarginBox b = marginBox(box);
+  const Float3& M = b.hi;
+  const Float3& m = b.lo;
   std::vector<Vec3> pts{{M.x, M.y, M.z}, {m.x, M.y, M.z}, {m.x, m.y, M.z}, {M.x, m.y, M.z},
                         {M.x, M.y, m.z}, {m.x, M.y, m.z}, {m.x, m.y, m.z}, {M.x, m.y, m.z}};
   const std::vector<int> faces{4, 0, 1, 2, 3, 4, 7, 6, 5, 4, 4, 0, 4, 5, 1,
@@ -126,23 +118,9 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
     return Outcome::Empty;
   }
 
-  std::unique_ptr<Polyhedron> a;
-  try {
-    a = buildWorkingMesh(in.points, in.description);
-  } catch (const geom::Error& e) {
-    log(Severity::Error, std::string("TSL CONT: Invalid input mesh, ") + e.what());
-    return Outcome::Empty;
-  }
-  // A point that is not finite would make the margin box, and every knife, meaningless.
-  if (!allFinite(in.points)) {
-    log(Severity::Warning, "TSL CONT: Input Geo has non-finite point coordinates , bypassed");
-    return Outcome::Empty;
-  }
-  if (!allIslandsClosed(*a)) {
-    log(Severity::Warning, kOpenInput);
-    return Outcome::Empty;
-  }
-  std::unique_ptr<Polyhedron> work = marginBox(a->aabb());
+  const std::unique_ptr<Polyhedron> a = solidInput(in.points, in.description, kSolidTexts, log);
+  if (!a) return Outcome::Empty;
+  std::unique_ptr<Polyhedron> work = workBox(a->aabb());
 
   geom::FaceAttr<std::int32_t> ids;
   geom::FaceVertexAttr<UvwAttr> uvw;
@@ -236,7 +214,6 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
     return Outcome::Empty;
   }
 
-  logMeshCounts(*result, log);
   writeMesh(store, *result);
   if (uvOn) {
     store.uvw.resize(result->cornerCount());
@@ -254,6 +231,8 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
     }
   }
   writeBounds(store, result->aabb());
+  // Only a complete result is described: memory running out above leaves no count lines.
+  logMeshCounts(*result, log);
   progress.done();
   return Outcome::Published;
 }

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "core/log.h"
+#include "core/outcome.h"
 #include "core/progress.h"
 #include "core/topo_store.h"
 
@@ -24,12 +25,6 @@ struct ContinuousInput {
   std::span<const Float3> knifeUvw;  // three per knife triangle
 };
 
-enum class Outcome {
-  Published,  // store holds the carved mesh
-  Empty,      // a gate or the final intersection gave up: publish the empty output
-  Unwritten,  // the knife descriptor is malformed: leave the output as it is
-};
-
 // Knife quantities of a descriptor of length d: triangles, points per instance.
 struct KnifeShape {
   std::uint32_t triangles = 0;
@@ -39,7 +34,10 @@ KnifeShape knifeShape(std::size_t descriptorLength);
 
 // Fills store (emptied first) and logs through log. Reports the knife loop, one unit per
 // instance, and the final cut to progress; when progress says stop, it stops before the next
-// instance or the final cut, logs one warning and gives Empty. Throws only std::bad_alloc.
+// instance or the final cut, logs one warning and gives Empty. Returns Published (store holds
+// the carved mesh), Empty (a gate or the final intersection gave up) or Unwritten (the knife
+// descriptor is malformed: the output stays as it is). Throws only std::bad_alloc, leaving
+// store partly written.
 Outcome carve(const ContinuousInput& in, TopoStore& store, const Logger& log,
               const Progress& progress = Progress());
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace tsl {
 namespace {
@@ -77,39 +78,71 @@ std::optional<T> readSingle(ICENodeContext& ctx, siICENodeDataType type, ULONG p
   return a.element0<T>();
 }
 
+// A single value's element, or the first entry of an array.
+template <class T>
+std::optional<T> readFirst(Ports& ports, siICENodeDataType type, ULONG port) {
+  if (ports.isSingle(port)) return readSingle<T>(ports.context(), type, port);
+  const std::vector<T> values = readArray<T>(ports.context(), type, port);
+  if (values.empty()) return std::nullopt;
+  return values.front();
+}
+
 }  // namespace
 
-ULONG portStructure(ICENodeContext& ctx, ULONG port) {
+bool Ports::isSingle(ULONG port) {
   XSI::siICENodeDataType dt{};
   XSI::siICENodeStructureType st{};
   XSI::siICENodeContextType ct{};
-  if (!ctx.GetPortInfo(port, dt, st, ct).Succeeded()) return 0;
-  return st;
+  return ctx_.GetPortInfo(port, dt, st, ct).Succeeded() && st == XSI::siICENodeStructureSingle;
 }
 
-std::vector<Float3> readVector3Array(ICENodeContext& ctx, ULONG port) {
+bool Ports::anySingle(std::initializer_list<ULONG> ports) {
+  for (ULONG port : ports) {
+    if (isSingle(port)) return true;
+  }
+  return false;
+}
+
+std::vector<Float3> Ports::vector3Array(ULONG port) {
   static_assert(sizeof(Float3) == 12);
-  return readArray<Float3>(ctx, XSI::siICENodeDataVector3, port);
-}
-std::vector<std::int32_t> readLongArray(ICENodeContext& ctx, ULONG port) {
-  return readArray<std::int32_t>(ctx, XSI::siICENodeDataLong, port);
-}
-std::vector<float> readFloatArray(ICENodeContext& ctx, ULONG port) {
-  return readArray<float>(ctx, XSI::siICENodeDataFloat, port);
-}
-std::vector<std::uint8_t> readBoolArray(ICENodeContext& ctx, ULONG port) {
-  return readArray<std::uint8_t>(ctx, XSI::siICENodeDataBool, port);
+  return readArray<Float3>(ctx_, XSI::siICENodeDataVector3, port);
 }
 
-std::optional<std::int32_t> readLongSingle(ICENodeContext& ctx, ULONG port) {
-  return readSingle<std::int32_t>(ctx, XSI::siICENodeDataLong, port);
+std::vector<std::int32_t> Ports::longArray(ULONG port) {
+  return readArray<std::int32_t>(ctx_, XSI::siICENodeDataLong, port);
 }
-std::optional<float> readFloatSingle(ICENodeContext& ctx, ULONG port) {
-  return readSingle<float>(ctx, XSI::siICENodeDataFloat, port);
+
+MeshArrays Ports::mesh(ULONG points, ULONG description, ULONG uvw, ULONG faceId) {
+  MeshArrays m;
+  m.points = vector3Array(points);
+  m.description = longArray(description);
+  m.uvwIsArray = !isSingle(uvw);
+  if (m.uvwIsArray) m.uvw = vector3Array(uvw);
+  m.idsIsArray = !isSingle(faceId);
+  m.ids = longValues(faceId);
+  return m;
 }
-std::optional<bool> readBoolSingle(ICENodeContext& ctx, ULONG port) {
-  const auto v = readSingle<std::uint8_t>(ctx, XSI::siICENodeDataBool, port);
-  if (!v) return std::nullopt;
+
+std::vector<std::int32_t> Ports::longValues(ULONG port) {
+  if (!isSingle(port)) return longArray(port);
+  std::vector<std::int32_t> one;
+  if (const auto v = readSingle<std::int32_t>(ctx_, XSI::siICENodeDataLong, port)) {
+    one.push_back(*v);
+  }
+  return one;
+}
+
+std::int32_t Ports::longOption(ULONG port, std::int32_t fallback) {
+  return readFirst<std::int32_t>(*this, XSI::siICENodeDataLong, port).value_or(fallback);
+}
+
+float Ports::floatOption(ULONG port, float fallback) {
+  return readFirst<float>(*this, XSI::siICENodeDataFloat, port).value_or(fallback);
+}
+
+bool Ports::boolOption(ULONG port, bool fallback) {
+  const auto v = readFirst<std::uint8_t>(*this, XSI::siICENodeDataBool, port);
+  if (!v) return fallback;
   return (*v & 1u) != 0;
 }
 

@@ -8,9 +8,7 @@ namespace tsl {
 // Scaling multiplies in double and rounds each component to float; addition is in float. The
 // interpolated values depend on exactly this, so it must not be "improved" to double sums.
 struct UvwAttr {
-  float u = 0.0f;
-  float v = 0.0f;
-  float w = 0.0f;
+  float u = 0.0f, v = 0.0f, w = 0.0f;
 
   friend UvwAttr operator*(const UvwAttr& a, double weight) {
     return {static_cast<float>(weight * a.u), static_cast<float>(weight * a.v),

@@ -390,10 +390,10 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     throw;
   } catch (const std::bad_alloc&) {
     origins_.clear();
-    throw Error("Boolean: out of memory");
+    throw;
   } catch (const std::exception& e) {
     origins_.clear();
-    throw Error(std::string("Boolean failed: ") + e.what());
+    throw Error::failure(std::string("Boolean failed: ") + e.what());
   }
 }
 

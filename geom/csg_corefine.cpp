@@ -297,7 +297,8 @@ void refuseTouchingNear(const TriangulatedOperand& op, const std::vector<std::ui
     if (!near[t]) continue;
     for (const int v : op.tris[t]) {
       if (static_cast<std::size_t>(v) < touching.size() && touching[v]) {
-        throw Error(op.name + " touches itself where the other operand comes near it");
+        throw Error::invalidOperand(op.name,
+                                    "touches itself where the other operand comes near it");
       }
     }
   }
@@ -322,7 +323,8 @@ Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
       try {
         checkSelfIntersections(*ops[m], &near.of[m]);
       } catch (const Error&) {
-        throw Error(ops[m]->name + " self-intersects near the intersection of the operands");
+        throw Error::invalidOperand(ops[m]->name,
+                                    "self-intersects near the intersection of the operands");
       }
     }
     auto tracks = std::make_unique<std::array<Track, 2>>();
@@ -338,9 +340,9 @@ Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
                     CGAL::parameters::edge_is_constrained_map(ta.constrained).visitor(visitor),
                     CGAL::parameters::edge_is_constrained_map(tb.constrained));
     } catch (const PMP::Corefinement::Triple_intersection_exception&) {
-      throw Error("corefinement found three faces meeting in one point it cannot resolve");
+      throw Error::failure("corefinement found three faces meeting in one point it cannot resolve");
     } catch (const CGAL::Failure_exception& e) {
-      throw Error(std::string("corefinement failed: ") + e.what());
+      throw Error::failure(std::string("corefinement failed: ") + e.what());
     }
     result.nodeCount = shared.nodeCount;
     result.nodes.resize(result.nodeCount);

@@ -17,7 +17,7 @@ std::string str(std::size_t v) {
 }
 
 [[noreturn]] void fail(const std::string& name, const std::string& what) {
-  throw Error(name + " " + what);
+  throw Error::invalidOperand(name, what);
 }
 
 void checkFace(const Polyhedron& mesh, std::size_t f, const std::string& name,

@@ -217,10 +217,11 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
     std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
     if (f1 > f2) std::swap(f1, f2);
     if (f1 == f2) {
-      throw Error(op.name + " self-intersects: face " + std::to_string(f1) + " overlaps itself");
+      throw Error::invalidOperand(
+          op.name, "self-intersects: face " + std::to_string(f1) + " overlaps itself");
     }
-    throw Error(op.name + " self-intersects: faces " + std::to_string(f1) + " and " +
-                std::to_string(f2) + " intersect");
+    throw Error::invalidOperand(op.name, "self-intersects: faces " + std::to_string(f1) + " and " +
+                                             std::to_string(f2) + " intersect");
   }
 }
 
@@ -441,7 +442,8 @@ int castRays(const SolidQuery::Impl& im, const Vec3& p, Skip skip, Toward toward
     if (onSurface) return SolidQuery::kOnSurface;
     if (!grazed) return wind;
   }
-  throw Error(im.name + ": no ray from a test point avoids the edges and vertices of the mesh");
+  throw Error::failure(im.name +
+                       ": no ray from a test point avoids the edges and vertices of the mesh");
 }
 
 int SolidQuery::winding(const Vec3& p, int skipIsland) const {

@@ -146,7 +146,8 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
                             VI(static_cast<Mesh::size_type>(vmap[tri[1]])),
                             VI(static_cast<Mesh::size_type>(vmap[tri[2]])));
     if (f == Mesh::null_face()) {
-      throw Error(op.name + " self-intersects, and its faces do not form a surface to resolve");
+      throw Error::invalidOperand(
+          op.name, "self-intersects, and its faces do not form a surface to resolve");
     }
     sources.face[f] = static_cast<int>(op.triFace[t]);
   }
@@ -163,7 +164,8 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   } catch (const std::exception& e) {
     std::string why = e.what();  // CGAL's own messages run over several lines
     std::replace(why.begin(), why.end(), '\n', ' ');
-    throw Error(op.name + " self-intersects, and cutting it along its crossings failed: " + why);
+    throw Error::invalidOperand(
+        op.name, "self-intersects, and cutting it along its crossings failed: " + why);
   }
 
   // The refined surface as triangles over its vertices.
@@ -185,8 +187,10 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
       ++k;
     }
     if (k != 3)
-      throw Error(op.name + " self-intersects, and cutting it left a face that is not a triangle");
-    if (sources.face[f] < 0) throw Error(op.name + " self-intersects, and cutting it lost a face");
+      throw Error::invalidOperand(
+          op.name, "self-intersects, and cutting it left a face that is not a triangle");
+    if (sources.face[f] < 0)
+      throw Error::invalidOperand(op.name, "self-intersects, and cutting it lost a face");
     triOf[f] = static_cast<int>(tris.size());
     tris.push_back(tri);
     faceOf.push_back(f);
@@ -232,7 +236,8 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     const Vec3 c = (points[tri[0]] + points[tri[1]] + points[tri[2]]) * (1.0 / 3.0);
     const int w = query.windingInFront(c, t);
     if (w == SolidQuery::kOnSurface) {
-      throw Error(op.name + " self-intersects where two of its sheets lie on each other");
+      throw Error::invalidOperand(op.name,
+                                  "self-intersects where two of its sheets lie on each other");
     }
     return w;
   };
@@ -281,7 +286,8 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   for (auto& [key, edges] : open) {
     auto back = open.find(Key{key[3], key[4], key[5], key[0], key[1], key[2]});
     if (back == open.end() || back->second.size() < edges.size()) {
-      throw Error(op.name + " self-intersects, and resolving it leaves the surface open");
+      throw Error::invalidOperand(op.name,
+                                  "self-intersects, and resolving it leaves the surface open");
     }
     // Several sheets along one curve: joined in order, which keeps each join a manifold edge.
     for (std::size_t i = 0; i < edges.size(); ++i) {
@@ -359,8 +365,9 @@ ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) 
       // Moved this way, a sheet folded; the next way may not.
     }
   }
-  throw Error(op.name + " touches itself where the other operand cuts it, and its sheets " +
-              "cannot be set apart there");
+  throw Error::invalidOperand(op.name,
+                              "touches itself where the other operand cuts it, and its sheets "
+                              "cannot be set apart there");
 }
 
 }  // namespace geom::csg

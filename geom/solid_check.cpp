@@ -101,6 +101,8 @@ SolidVerdict checkPublishedSolid(std::span<const std::array<float, 3>> points,
   Mesh mesh;
   try {
     PMP::polygon_soup_to_polygon_mesh(pts, polys, mesh);
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception& e) {
     v.problem = std::string("CGAL could not build the mesh: ") + e.what();
     return v;
@@ -139,6 +141,8 @@ SolidVerdict checkPublishedSolid(std::span<const std::array<float, 3>> points,
                   " pairs of triangles cross, " + std::to_string(degenerate) +
                   " triangles have no area";
     }
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception& e) {
     v.problem = std::string("CGAL failed: ") + e.what();
     return v;

@@ -17,18 +17,18 @@
 #include <string>
 #include <vector>
 
+#include "boolean/ports.h"
+#include "combiner/ports.h"
+#include "continuous/ports.h"
 #include "support/demo_meshes.h"
 #include "support/mesh_builders.h"
 #include "support/mesh_measures.h"
 #include "support/plugin_session.h"
 #include "support/record_invariants.h"
+#include "voronoi/ports.h"
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -38,31 +38,28 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 // The nodes and how each is wired around the mesh under test.
 
 enum class Node { Combiner, Boolean, Voronoi, Continuous };
+const char* nodeName(Node n);
+void PrintTo(Node n, std::ostream* os) {
+  *os << nodeName(n);
+}
 constexpr Node kNodes[] = {Node::Combiner, Node::Boolean, Node::Voronoi, Node::Continuous};
 
+// Name and output port of each node, in the order of Node.
+struct NodeFacts {
+  const char* name;
+  std::uint32_t output;
+};
+constexpr NodeFacts kNodeFacts[] = {{"TSL_Combiner", tsl::combiner::port::kOutput},
+                                    {"TSL_ICE_Boolean", tsl::boolean::port::kOutput},
+                                    {"TSL_Voronoi", tsl::voronoi::port::kOutput},
+                                    {"TSL_Continuous", tsl::continuous::port::kOutput}};
+
 const char* nodeName(Node n) {
-  switch (n) {
-    case Node::Combiner:
-      return "TSL_Combiner";
-    case Node::Boolean:
-      return "TSL_ICE_Boolean";
-    case Node::Voronoi:
-      return "TSL_Voronoi";
-    case Node::Continuous:
-      return "TSL_Continuous";
-  }
-  return "";
+  return kNodeFacts[static_cast<int>(n)].name;
 }
 
 std::uint32_t outputPort(Node n) {
-  switch (n) {
-    case Node::Combiner:
-      return 202;
-    case Node::Boolean:
-      return 201;
-    default:
-      return 200;
-  }
+  return kNodeFacts[static_cast<int>(n)].output;
 }
 
 enum class Role {
@@ -205,17 +202,9 @@ void wire(Wiring& w, const HostMesh& m) {
 enum class State { Published, PassThrough, Empty, Unwritten };
 
 const char* stateName(State s) {
-  switch (s) {
-    case State::Published:
-      return "published";
-    case State::PassThrough:
-      return "published (A passed through)";
-    case State::Empty:
-      return "empty";
-    case State::Unwritten:
-      return "unwritten";
-  }
-  return "";
+  constexpr const char* kNames[] = {"published", "published (A passed through)", "empty",
+                                    "unwritten"};
+  return kNames[static_cast<int>(s)];
 }
 
 struct Line {

@@ -6,20 +6,17 @@
 #include <cmath>
 
 #include "boolean/boolean.h"
-#include "support/exports.h"
+#include "boolean/ports.h"
 #include "support/mesh_measures.h"
 #include "support/plugin_session.h"
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
-constexpr std::uint32_t kOut = 201;
-constexpr std::uint32_t kAbout = 202;
+namespace port = tsl::boolean::port;
+constexpr std::uint32_t kOut = port::kOutput;
+constexpr std::uint32_t kAbout = port::kAbout;
 
 // Corner positions as UVW, one per polygon node.
 std::vector<host::Vec3f> positionsAsUvw(const HostMesh& m) {
@@ -33,29 +30,25 @@ std::vector<host::Vec3f> positionsAsUvw(const HostMesh& m) {
   return uvw;
 }
 
-class BooleanE2E : public ::testing::Test {
+class BooleanE2E : public PluginSession {
  protected:
-  host::Host h{pluginPath("TSL_ICE_Boolean")};
-  HostMesh a = cube();
+  BooleanE2E() : PluginSession("TSL_ICE_Boolean", kOut) {}
   HostMesh b = cube({1, 0.5f, 0.25f});
 
   void connectBoth() {
-    connectMesh(h, 0, 1, a);
-    connectMesh(h, 3, 4, b);
+    connectMesh(h, port::kAPoints, port::kADescription, a);
+    connectMesh(h, port::kBPoints, port::kBDescription, b);
   }
   void withIdsAndUvw() {
-    h.connectLongArray(9, std::vector<std::int32_t>{1, 2, 3, 4, 5, 6});
-    h.connectLongArray(10, std::vector<std::int32_t>{11, 12, 13, 14, 15, 16});
-    h.connectVector3Array(2, positionsAsUvw(a));
-    h.connectVector3Array(5, positionsAsUvw(b));
+    h.connectLongArray(port::kAFaceId, std::vector<std::int32_t>{1, 2, 3, 4, 5, 6});
+    h.connectLongArray(port::kBFaceId, std::vector<std::int32_t>{11, 12, 13, 14, 15, 16});
+    h.connectVector3Array(port::kAUvw, positionsAsUvw(a));
+    h.connectVector3Array(port::kBUvw, positionsAsUvw(b));
   }
   RecordCopy run(std::int32_t function) {
-    h.connectLong(6, function);
-    h.clearLog();
-    h.beginEvaluate();
-    h.evaluate(kOut);
-    expectCleanCalls(h);
-    return readRecord(h.customOutput(kOut));
+    h.connectLong(port::kFunction, function);
+    evaluate();
+    return record();
   }
 };
 
@@ -102,10 +95,6 @@ TEST_F(BooleanE2E, RegistersTwelveInputsAndTwoOutputs) {
   EXPECT_EQ(n.outputs[1].scriptName, "About");
   EXPECT_EQ(n.outputs[1].contextConstraintId, 402u);
   EXPECT_TRUE(h.failedAsserts().empty());
-  EXPECT_EQ(exportedSymbols(pluginPath("TSL_ICE_Boolean")),
-            (std::vector<std::string>{"TSL_ICE_Boolean_BeginEvaluate", "TSL_ICE_Boolean_Evaluate",
-                                      "TSL_ICE_Boolean_Init", "TSL_ICE_Boolean_Term",
-                                      "XSILoadPlugin", "XSIUnloadPlugin"}));
 }
 
 TEST_F(BooleanE2E, AboutTextAndTermClearingTheStore) {
@@ -136,9 +125,7 @@ TEST_F(BooleanE2E, SingleValuedMeshPortsGiveTheEmptyOutputSilently) {
     } else {
       h.connectLong(port, 0);
     }
-    h.clearLog();
-    h.beginEvaluate();
-    h.evaluate(kOut);
+    evaluate();
     EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
     EXPECT_TRUE(h.log().empty());
   }

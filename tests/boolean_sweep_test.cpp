@@ -75,7 +75,7 @@ TEST_P(BooleanSweep, OpenMeshesGiveAResult) {
   for (int function : {0, 1, 2}) {
     SCOPED_TRACE("function " + std::to_string(function));
     const BooleanRun r = runBoolean(a, b, function);
-    EXPECT_EQ(r.outcome, tsl::boolean::Outcome::Published) << r.reason;
+    EXPECT_EQ(r.outcome, tsl::Outcome::Published) << r.reason;
   }
 }
 
@@ -95,7 +95,7 @@ TEST(BooleanSlivers, ADifferenceOfNearCopiesIsClosedSolids) {
       EXPECT_TRUE(s.good()) << s.problem();
     }
     const BooleanRun difference = runBoolean(a, b, 2);
-    ASSERT_EQ(difference.outcome, tsl::boolean::Outcome::Published) << difference.reason;
+    ASSERT_EQ(difference.outcome, tsl::Outcome::Published) << difference.reason;
     const geom::Polyhedron p =
         polyhedronOf(difference.result.points, difference.result.description);
     for (std::size_t i = 0; i < p.manifoldCount(); ++i) EXPECT_TRUE(p.manifold_is_closed()[i]) << i;

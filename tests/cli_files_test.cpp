@@ -16,6 +16,16 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The reader's one-line refusal of the file at path; empty when the reader takes the file.
+std::string refusal(const std::string& path) {
+  try {
+    geom::readMeshFile(path);
+  } catch (const geom::Error& e) {
+    return e.what();
+  }
+  return {};
+}
 using cli::NameTable;
 
 class TempDir {
@@ -120,13 +130,8 @@ TEST(ObjReader, MaterialNamesWithoutTheirLibraryGroupsOtherwiseAndRelativeIndice
   EXPECT_TRUE(g.uvw.empty());
 
   const std::string bad = dir.write("bad.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n");
-  try {
-    geom::readMeshFile(bad);
-    FAIL() << "a face beyond the vertices was taken";
-  } catch (const geom::Error& e) {
-    EXPECT_NE(std::string(e.what()).find("face 0 refers to vertex 7"), std::string::npos)
-        << e.what();
-  }
+  EXPECT_NE(refusal(bad).find("face 0 refers to vertex 7"), std::string::npos)
+      << "a face beyond the vertices: " << refusal(bad);
 }
 
 TEST(ObjReader, TheMaterialLibrarysOrderNumbersTheNames) {
@@ -166,18 +171,8 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
       dir.write("short.ply", header +
                                  "3 0 2 1 4 7 6 1 2 3 4 5 6\n3 0 1 3 4 -2 9 0 0 0 0 0 0 "
                                  "0 0 0\n3 1 2 3 5 3 9 0 0 0 0 0 0 0 0 0\n");
-  EXPECT_THROW(
-      {
-        try {
-          geom::readMeshFile(shortUv);
-        } catch (const geom::Error& e) {
-          EXPECT_NE(std::string(e.what()).find("face 0 has 6 uvw values for 3 corners"),
-                    std::string::npos)
-              << e.what();
-          throw;
-        }
-      },
-      geom::Error);
+  EXPECT_NE(refusal(shortUv).find("face 0 has 6 uvw values for 3 corners"), std::string::npos)
+      << refusal(shortUv);
   const std::string cut = dir.write("cut.ply", header + "3 0 2 1 4 7 9 1 2 3 4 5 6 7 8 9\n");
   EXPECT_THROW(geom::readMeshFile(cut), geom::Error);
 
@@ -200,13 +195,8 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
   const std::string early = dir.write("early.ply",
                                       "ply\nformat ascii 1.0\nproperty float x\nelement vertex 1\n"
                                       "end_header\n0\n");
-  try {
-    geom::readMeshFile(early);
-    ADD_FAILURE() << "a property before any element was taken";
-  } catch (const geom::Error& e) {
-    EXPECT_NE(std::string(e.what()).find("a property comes before any element"), std::string::npos)
-        << e.what();
-  }
+  EXPECT_NE(refusal(early).find("a property comes before any element"), std::string::npos)
+      << "a property before any element: " << refusal(early);
 
   // A count no file of this size can hold is refused before anything is allocated for it.
   const std::string huge = dir.write("huge.ply",
@@ -214,14 +204,9 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
                                      "property float y\nproperty float z\nelement face 1\n"
                                      "property list uint int vertex_indices\nend_header\n"
                                      "4000000000 1 2 3\n");
-  try {
-    geom::readMeshFile(huge);
-    ADD_FAILURE() << "a list of four billion values was taken";
-  } catch (const geom::Error& e) {
-    EXPECT_NE(std::string(e.what()).find("face 0: its vertex_indices list claims 4000000000"),
-              std::string::npos)
-        << e.what();
-  }
+  EXPECT_NE(refusal(huge).find("face 0: its vertex_indices list claims 4000000000"),
+            std::string::npos)
+      << "a list of four billion values: " << refusal(huge);
 }
 
 // What one run writes, the next reads as it was: the text formats through the real readers.

@@ -13,7 +13,7 @@ using tsl::Float3;
 using tsl::LogLine;
 using tsl::Severity;
 using tsl::combiner::CombinerInput;
-using tsl::combiner::Outcome;
+using tsl::Outcome;
 
 struct Result {
   Outcome outcome;

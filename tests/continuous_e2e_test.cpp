@@ -4,42 +4,25 @@
 #include <limits>
 
 #include "continuous/continuous.h"
-#include "support/exports.h"
+#include "continuous/ports.h"
 #include "support/mesh_measures.h"
 #include "support/plugin_session.h"
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
-constexpr std::uint32_t kOut = 200;
+namespace port = tsl::continuous::port;
 
-class ContinuousE2E : public ::testing::Test {
+// Every instance of k, on the knife ports of h.
+void connectKnife(host::Host& h, const Knife& k) {
+  h.connectVector3Array(port::kKnifePoints, toVec3f(k.points));
+  h.connectLongArray(port::kKnifeDescriptor, k.descriptor);
+}
+
+class ContinuousE2E : public PluginSession {
  protected:
-  host::Host h{pluginPath("TSL_Continuous")};
-  HostMesh a = cube();
-
-  void connectKnife(const Knife& k) {
-    h.connectVector3Array(4, toVec3f(k.points));
-    h.connectLongArray(5, k.descriptor);
-  }
-  void evaluate() {
-    h.clearLog();
-    h.beginEvaluate();
-    h.evaluate(kOut);
-    expectCleanCalls(h);
-  }
-  std::vector<LogLine> nonInfo() const {
-    std::vector<LogLine> out;
-    for (const auto& l : h.log()) {
-      if (l.severity != 8) out.push_back(l);
-    }
-    return out;
-  }
+  ContinuousE2E() : PluginSession("TSL_Continuous", port::kOutput) {}
 };
 
 TEST_F(ContinuousE2E, RegistersSevenInputsAndOneOutput) {
@@ -59,12 +42,9 @@ TEST_F(ContinuousE2E, RegistersSevenInputsAndOneOutput) {
   EXPECT_EQ(n.inputs[6].dataType, 16u);
   EXPECT_EQ(n.inputs[6].defaultValue.GetType(), XSI::CValue::siInt4);
   ASSERT_EQ(n.outputs.size(), 1u);
-  EXPECT_EQ(n.outputs[0].id, kOut);
+  EXPECT_EQ(n.outputs[0].id, out);
   const auto cb = h.callbacks();
   EXPECT_FALSE(cb.init || cb.term);
-  EXPECT_EQ(exportedSymbols(pluginPath("TSL_Continuous")),
-            (std::vector<std::string>{"TSL_Continuous_BeginEvaluate", "TSL_Continuous_Evaluate",
-                                      "XSILoadPlugin", "XSIUnloadPlugin"}));
   h.evaluate(7);
   EXPECT_EQ(h.customOutput(7).state, OutputState::Unwritten);
 }
@@ -75,19 +55,19 @@ TEST_F(ContinuousE2E, MalformedDescriptorsLeaveTheOutputUnwritten) {
   h.connectLongArray(5, std::vector<std::int32_t>{0, 1, 2, -2, 0, 2});
   evaluate();
   EXPECT_EQ(h.log(), (std::vector<LogLine>{{4, "Invalid Knife Geometry , TRACE POINT 0"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Unwritten);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Unwritten);
 
   h.connectLongArray(5, std::vector<std::int32_t>{0, 1, 2, -2, 0, 2, 3, 5});
   evaluate();
   EXPECT_EQ(h.log(), (std::vector<LogLine>{{4, "Invalid Knife Geometry , TRACE POINT 1"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Unwritten);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Unwritten);
 
   // A corner index outside the instance is refused before any instance is built.
   h.connectLongArray(5,
                      std::vector<std::int32_t>{0, 1, 2, -2, 0, 3, 1, -2, 0, 2, 3, -2, 1, 3, 9, -2});
   evaluate();
   EXPECT_EQ(h.log(), (std::vector<LogLine>{{4, "Invalid Knife Geometry , TRACE POINT 0"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
 }
 
 TEST_F(ContinuousE2E, InstanceCountFollowsThePointCount) {
@@ -101,10 +81,10 @@ TEST_F(ContinuousE2E, InstanceCountFollowsThePointCount) {
     for (int i = 0; i < 3; ++i) k.addInstance(t.points, {10.0f + i, 0, 0});
     for (std::size_t e = 0; e < extra; ++e) k.points.push_back({50, 50, 50});
     connectMesh(h, 0, 1, a);
-    connectKnife(k);
+    connectKnife(h, k);
     evaluate();
     EXPECT_TRUE(nonInfo().empty());
-    const RecordCopy r = readRecord(h.customOutput(kOut));
+    const RecordCopy r = readRecord(h.customOutput(out));
     EXPECT_NEAR(volumeOf(r.points, r.polygons), 8.0, 1e-5);
   }
 }
@@ -119,10 +99,10 @@ TEST_F(ContinuousE2E, OctahedraCarveInPointOrderAndSplitA) {
   k.addInstance(o.points, {10, 10, 10});  // misses A
   connectMesh(h, 0, 1, a);
   h.connectLongArray(3, std::vector<std::int32_t>{1, 2, 3, 4, 5, 6});
-  connectKnife(k);
+  connectKnife(h, k);
   evaluate();
   EXPECT_TRUE(nonInfo().empty());
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  const RecordCopy r = readRecord(h.customOutput(out));
   EXPECT_EQ(islandsOf(r.faceInfo).size(), 2u);
   const geom::Polyhedron p = polyhedronOf(r.points, r.polygons);
   for (bool closed : p.manifold_is_closed()) EXPECT_TRUE(closed);
@@ -149,7 +129,7 @@ TEST_F(ContinuousE2E, NoInstancesGiveAsOwnSurfaceWithAttributes) {
   h.connectVector3Array(6, std::vector<host::Vec3f>{});
   evaluate();
   EXPECT_TRUE(nonInfo().empty());
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  const RecordCopy r = readRecord(h.customOutput(out));
   EXPECT_EQ(r.faceInfo.size(), 6u);
   EXPECT_NEAR(volumeOf(r.points, r.polygons), 8.0, 1e-5);
   ASSERT_EQ(r.uvw.size(), 24u);
@@ -165,21 +145,21 @@ TEST_F(ContinuousE2E, GatesOnInstancesEndTheEvaluation) {
   // Second instance wound inwards: the same points with two swapped.
   k.addInstance({t.points[1], t.points[0], t.points[2], t.points[3]}, {-1, -1, -1});
   connectMesh(h, 0, 1, a);
-  connectKnife(k);
+  connectKnife(h, k);
   evaluate();
   EXPECT_EQ(h.log(),
             (std::vector<LogLine>{{4, "TSL Continuous: Invalid Knife TRACE POINT 1, bypassed"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
 
   // A flat closed pillow plus two faces on one point: three islands, counted in the message.
   Knife three;
   three.descriptor = {0, 1, 2, -2, 0, 2, 1, -2, 3, 3, 3, -2, 3, 3, 3, -2};
   three.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 0, 0}};
-  connectKnife(three);
+  connectKnife(h, three);
   evaluate();
   EXPECT_EQ(h.log(),
             (std::vector<LogLine>{{4, "TSL Continuous: Invalid knife TRACE POINT 0, bypassed3"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
 }
 
 TEST_F(ContinuousE2E, FailedSubtractionsAreSkippedAndCounted) {
@@ -197,11 +177,11 @@ TEST_F(ContinuousE2E, FailedSubtractionsAreSkippedAndCounted) {
   nan[0].x = std::numeric_limits<float>::quiet_NaN();
   k.addInstance(nan, {0, 0, 0});
   connectMesh(h, 0, 1, a);
-  connectKnife(k);
+  connectKnife(h, k);
   evaluate();
   EXPECT_EQ(nonInfo(), (std::vector<LogLine>{{2, "TSL CONT: Invalid interations: 1 , skipped"}}));
-  ASSERT_EQ(h.customOutput(kOut).state, OutputState::Data);
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  ASSERT_EQ(h.customOutput(out).state, OutputState::Data);
+  const RecordCopy r = readRecord(h.customOutput(out));
   EXPECT_LT(volumeOf(r.points, r.polygons), 8.0 - 1e-3);
 }
 
@@ -212,10 +192,10 @@ TEST_F(ContinuousE2E, KnifeUvwRules) {
   k.addInstance(o.points, {1, 1, 1});
   connectMesh(h, 0, 1, a);
   h.connectVector3Array(2, std::vector<host::Vec3f>(24, host::Vec3f{1, 2, 3}));
-  connectKnife(k);
+  connectKnife(h, k);
   h.connectVector3Array(6, std::vector<host::Vec3f>(24, host::Vec3f{7, 8, 9}));
   evaluate();
-  RecordCopy r = readRecord(h.customOutput(kOut));
+  RecordCopy r = readRecord(h.customOutput(out));
   ASSERT_EQ(r.uvw.size(), r.polygons.size() - facesOf(r.polygons).size());
   std::size_t knifeCorners = 0;
   for (const Float3& t : r.uvw) {
@@ -229,12 +209,12 @@ TEST_F(ContinuousE2E, KnifeUvwRules) {
   EXPECT_EQ(
       nonInfo(),
       (std::vector<LogLine>{{4, "Knife UV samples count doesn't much faces count, UV bypassed"}}));
-  EXPECT_TRUE(readRecord(h.customOutput(kOut)).uvw.empty());
+  EXPECT_TRUE(readRecord(h.customOutput(out)).uvw.empty());
 
   h.connectVector3(6, {0, 0, 0});  // single value: no UVW at all, silently
   evaluate();
   EXPECT_TRUE(nonInfo().empty());
-  EXPECT_TRUE(readRecord(h.customOutput(kOut)).uvw.empty());
+  EXPECT_TRUE(readRecord(h.customOutput(out)).uvw.empty());
 }
 
 TEST_F(ContinuousE2E, OpenInputIsRejectedBeforeAnyKnife) {
@@ -242,12 +222,12 @@ TEST_F(ContinuousE2E, OpenInputIsRejectedBeforeAnyKnife) {
   Knife bad = tetrahedron(1);
   bad.points.resize(4);
   bad.points[1] = bad.points[0];  // would fail the solid gate, if it were reached
-  connectKnife(bad);
+  connectKnife(h, bad);
   evaluate();
   EXPECT_EQ(h.log(),
             (std::vector<LogLine>{
                 {4, "TSL Continuous: Input Geo has one or more open Polyislands , bypassed"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
 }
 
 }  // namespace
@@ -260,11 +240,11 @@ TEST_F(ContinuousE2E, KnifeLoopReportsProgressAndStopsWhenCancelled) {
   k.descriptor = o.descriptor;
   for (float x : {-0.5f, 0.0f, 0.5f}) k.addInstance(o.points, {x, 1, 1});
   connectMesh(h, 0, 1, a);
-  connectKnife(k);
+  connectKnife(h, k);
   std::vector<host::ProgressReport> reports;
   h.onProgress([&reports](const host::ProgressReport& r) { reports.push_back(r); });
   evaluate();
-  ASSERT_EQ(h.customOutput(kOut).state, OutputState::Data);
+  ASSERT_EQ(h.customOutput(out).state, OutputState::Data);
   EXPECT_EQ(progressStages(reports),
             (std::vector<ProgressStage>{{"Knives", 3, 3}, {"Final cut", 1, 1}}));
 
@@ -274,7 +254,7 @@ TEST_F(ContinuousE2E, KnifeLoopReportsProgressAndStopsWhenCancelled) {
   reports.clear();
   evaluate();
   EXPECT_EQ(h.log(), (std::vector<LogLine>{{4, "TSL CONT: Cancelled by the user , stopped"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(progressStages(reports), (std::vector<ProgressStage>{{"Knives", 3, 1}}));
 }

@@ -56,18 +56,7 @@ TEST(ContinuousRealMesh, BearMinusTwentyKnivesKeepsTheRightVolume) {
   const geom::Polyhedron result = polyhedronOf(r.points, r.polygons);
   for (bool closed : result.manifold_is_closed()) EXPECT_TRUE(closed);
 
-  std::vector<geom::Vec3> bp;
-  for (const Float3& p : bear.points) bp.push_back({p.x, p.y, p.z});
-  std::vector<std::uint32_t> offsets{0};
-  std::vector<int> corners;
-  for (std::int32_t v : bear.description) {
-    if (v == -2) {
-      offsets.push_back(static_cast<std::uint32_t>(corners.size()));
-    } else {
-      corners.push_back(v);
-    }
-  }
-  const geom::Polyhedron a(std::move(bp), std::move(offsets), std::move(corners));
+  const geom::Polyhedron a = polyhedronOf(bear.points, bear.description);
   // Independently: the union of the knives, each step checked in full as an operand, then A
   // intersected with it.
   geom::Polyhedron knives;

@@ -113,23 +113,26 @@ TEST(CsgTouching, AFaceWithAHoleBecomesSimplePolygons) {
   EXPECT_NEAR(top, 15, 1e-12);
 }
 
+// A box with its corners on the grid of halves from 0 to 3, drawn from rng.
+Box randomGridBox(std::mt19937& rng) {
+  std::uniform_int_distribution<int> coord(0, 6);
+  Box b;
+  for (int axis = 0; axis < 3; ++axis) {
+    int l = coord(rng), h = coord(rng);
+    while (h == l) h = coord(rng);
+    if (l > h) std::swap(l, h);
+    (axis == 0 ? b.lo.x : axis == 1 ? b.lo.y : b.lo.z) = l * 0.5;
+    (axis == 0 ? b.hi.x : axis == 1 ? b.hi.y : b.hi.z) = h * 0.5;
+  }
+  return b;
+}
+
 // Random boxes on a grid of halves: coincident faces, edges and corners all the time.
 TEST(CsgTouching, RandomGridBoxes) {
   std::mt19937 rng(12345);
-  std::uniform_int_distribution<int> coord(0, 6);
   for (int i = 0; i < 200; ++i) {
-    auto pick = [&] {
-      Box b;
-      for (int axis = 0; axis < 3; ++axis) {
-        int l = coord(rng), h = coord(rng);
-        while (h == l) h = coord(rng);
-        if (l > h) std::swap(l, h);
-        (axis == 0 ? b.lo.x : axis == 1 ? b.lo.y : b.lo.z) = l * 0.5;
-        (axis == 0 ? b.hi.x : axis == 1 ? b.hi.y : b.hi.z) = h * 0.5;
-      }
-      return b;
-    };
-    const Box a = pick(), b = pick();
+    const Box a = randomGridBox(rng);
+    const Box b = randomGridBox(rng);
     SCOPED_TRACE("pair " + std::to_string(i));
     checkPair(a, b);
     if (HasFailure()) break;
@@ -144,20 +147,11 @@ namespace {
 // the rounding of the turned coordinates, the hardest case for the classification.
 TEST(CsgTouching, RandomGridBoxesTurnedTogether) {
   std::mt19937 rng(777);
-  std::uniform_int_distribution<int> coord(0, 6);
   const auto turn = rigid(Vec3{1, 2, 2} * (1.0 / 3.0), 0.7, {0.1, 0.2, 0.3});
   int done = 0;
   for (int i = 0; i < 120; ++i) {
     Box bx[2];
-    for (Box& b : bx) {
-      for (int axis = 0; axis < 3; ++axis) {
-        int l = coord(rng), h = coord(rng);
-        while (h == l) h = coord(rng);
-        if (l > h) std::swap(l, h);
-        (axis == 0 ? b.lo.x : axis == 1 ? b.lo.y : b.lo.z) = l * 0.5;
-        (axis == 0 ? b.hi.x : axis == 1 ? b.hi.y : b.hi.z) = h * 0.5;
-      }
-    }
+    for (Box& b : bx) b = randomGridBox(rng);
     const Polyhedron pa = transformed(box(bx[0].lo, bx[0].hi), turn);
     const Polyhedron pb = transformed(box(bx[1].lo, bx[1].hi), turn);
     SCOPED_TRACE("pair " + std::to_string(i));

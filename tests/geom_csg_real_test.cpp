@@ -3,6 +3,8 @@
 // attributes.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <string>
 
@@ -53,6 +55,8 @@ struct Pair {
   Vec3 axis;
   double angle;
   Vec3 move;
+
+  friend void PrintTo(const Pair& p, std::ostream* os) { *os << p.name; }
 };
 
 class RealMeshes : public ::testing::TestWithParam<Pair> {};

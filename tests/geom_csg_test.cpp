@@ -1,6 +1,8 @@
 // geom::Csg on cubes whose results are known exactly, for both classification types.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <set>
 
 #include "geom/csg.h"
@@ -102,7 +104,10 @@ TEST_P(CubeFigures, NestedDifferenceHasAnInwardCavity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothClassifications, CubeFigures,
-                         ::testing::Values(Csg::CLASSIFY_NORMAL, Csg::CLASSIFY_EDGE));
+                         ::testing::Values(Csg::CLASSIFY_NORMAL, Csg::CLASSIFY_EDGE),
+                         [](const auto& info) {
+                           return std::string(info.param == Csg::CLASSIFY_EDGE ? "Edge" : "Normal");
+                         });
 
 // Uncut faces come out whole, in input vertex order, with their source recorded; every cut
 // piece lies in its source face's plane and keeps (or flips) its normal as the operation says.

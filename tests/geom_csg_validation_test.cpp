@@ -119,6 +119,28 @@ TEST(CsgValidation, FaultsOfTheSurface) {
   EXPECT_NEAR(volume(*r), 8 - 1 - 4 + 0.5, 1e-12);
 }
 
+// A refused operand is an input fault that says which operand and what, apart, so that a
+// caller can tell it from a failure of the computation.
+TEST(CsgValidation, ARefusedOperandIsAnInvalidOperandNamingIt) {
+  const Polyhedron open = [] {
+    const Polyhedron c = cube({0, 0, 0});
+    std::vector<std::vector<int>> f;
+    for (std::size_t i = 1; i < c.faceCount(); ++i)
+      f.emplace_back(c.face(i).begin(), c.face(i).end());
+    return fromFaces(c.vertices(), f);
+  }();
+  Csg csg;
+  try {
+    csg.compute(cube({0, 0, 0}, 2.0), open, Csg::UNION, Csg::CLASSIFY_EDGE);
+    FAIL() << "an open operand was taken";
+  } catch (const geom::Error& e) {
+    EXPECT_EQ(e.kind(), geom::Error::Kind::InvalidOperand);
+    EXPECT_EQ(e.operand(), "operand B");
+    EXPECT_EQ(e.detail(), "is open: 4 boundary edges");
+    EXPECT_STREQ(e.what(), "operand B is open: 4 boundary edges");
+  }
+}
+
 // Skipping the test is the caller's promise; near the intersection CGAL still checks, and its
 // exception comes out as geom::Error.
 TEST(CsgValidation, SkippedSelfIntersectionTestIsStillCaughtNearTheCut) {

@@ -2,7 +2,9 @@
 // answers, so a seed gives the same centres as testing every face.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <ranges>
 #include <vector>
 
 #include "geom/error.h"
@@ -16,13 +18,14 @@ using geom::Vec3;
 
 // The draws scatterInside makes, each kept when the brute-force parity test says inside.
 std::vector<Vec3> expectedDraws(const MeshFile& m, std::size_t count, std::uint64_t seed) {
-  Vec3 lo = m.points[0], hi = m.points[0];
-  for (const auto& p : m.points) {
-    lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
-    hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
-  }
+  // Uniform over the points' range along one axis.
+  auto along = [&m](double Vec3::*axis) {
+    const auto [lo, hi] = std::ranges::minmax(
+        m.points | std::views::transform([axis](const Vec3& p) { return p.*axis; }));
+    return std::uniform_real_distribution<double>(lo, hi);
+  };
   std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> ux(lo.x, hi.x), uy(lo.y, hi.y), uz(lo.z, hi.z);
+  auto ux = along(&Vec3::x), uy = along(&Vec3::y), uz = along(&Vec3::z);
   std::vector<Vec3> out;
   while (out.size() < count) {
     const Vec3 p{ux(rng), uy(rng), uz(rng)};

@@ -14,18 +14,24 @@ using geom::Polyhedron;
 using geom::Vec3;
 using tsl::test::HostMesh;
 
+// The polygons of a description, each without its closing -2.
+std::vector<std::vector<int>> polygonsOf(const std::vector<std::int32_t>& description) {
+  std::vector<std::vector<int>> polys(1);
+  for (int v : description) {
+    if (v == -2) {
+      polys.emplace_back();
+    } else {
+      polys.back().push_back(v);
+    }
+  }
+  polys.pop_back();  // what follows the last -2 is no polygon
+  return polys;
+}
+
 Polyhedron polyFrom(const HostMesh& m) {
   geom::PolyhedronData d;
   for (const auto& p : m.points) d.points.push_back({p.x, p.y, p.z});
-  std::vector<int> poly;
-  for (int v : m.description) {
-    if (v == -2) {
-      d.addFace(poly);
-      poly.clear();
-    } else {
-      poly.push_back(v);
-    }
-  }
+  for (const std::vector<int>& poly : polygonsOf(m.description)) d.addFace(poly);
   return Polyhedron::fromData(d);
 }
 
@@ -77,16 +83,7 @@ TEST(PolyhedronIslands, SeparateClosedCubes) {
 TEST(PolyhedronIslands, NumberedByLowestFace) {
   // Faces of the two cubes interleaved: the island of face 0 is 0 whichever cube it is.
   HostMesh m = twoCubes({5, 0, 0});
-  std::vector<std::vector<int>> polys;
-  std::vector<int> cur;
-  for (int v : m.description) {
-    if (v == -2) {
-      polys.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(v);
-    }
-  }
+  const std::vector<std::vector<int>> polys = polygonsOf(m.description);
   m.description.clear();
   const int order[] = {7, 0, 8, 1, 9, 2, 10, 3, 11, 4, 6, 5};
   for (int f : order) {

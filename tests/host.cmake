@@ -35,7 +35,8 @@ add_executable(host_tests
   ${CMAKE_CURRENT_LIST_DIR}/host_face_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/host_exports_test.cpp
 )
-target_link_libraries(host_tests PRIVATE tsl_host tsl_test_exports GTest::gtest_main)
+find_package(Threads REQUIRED)
+target_link_libraries(host_tests PRIVATE tsl_host tsl_test_exports Threads::Threads GTest::gtest_main)
 add_dependencies(host_tests tsl_fixture_plugin tsl_broken_plugin tsl_not_a_plugin)
 target_compile_definitions(host_tests PRIVATE
   TSL_FIXTURE_PLUGIN="$<TARGET_FILE:tsl_fixture_plugin>"

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <thread>
 
 #include "host/host.h"
 
@@ -347,6 +348,23 @@ TEST(HostLifetime, DestructorUnloadsAndHostsKeepSeparateLogs) {
     Host moved(std::move(b));
     EXPECT_TRUE(moved.loaded());
   }
+  EXPECT_FALSE(stillMapped(TSL_FIXTURE_PLUGIN));
+}
+
+TEST(HostLifetime, HostsOnSeveralThreadsAtOnceKeepTheirOwnSessions) {
+  constexpr int kThreads = 4, kRuns = 200;
+  std::vector<std::size_t> lines(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &lines] {
+      Host h(TSL_FIXTURE_PLUGIN);
+      h.connectLong(kMode, 8);
+      for (int i = 0; i < kRuns; ++i) h.evaluate(kRecord);
+      lines[t] = h.log().size();
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (std::size_t n : lines) EXPECT_EQ(n, 4u * kRuns);
   EXPECT_FALSE(stillMapped(TSL_FIXTURE_PLUGIN));
 }
 

@@ -5,43 +5,32 @@
 #include <cmath>
 #include <map>
 
-#include "support/exports.h"
 #include "support/mesh_measures.h"
 #include "support/plugin_session.h"
+#include "voronoi/ports.h"
 
 namespace {
 
-using host::LogLine;
-using host::OutputState;
-using tsl::FaceInfo;
-using tsl::Float3;
 using namespace tsl::test;
 
-constexpr std::uint32_t kOut = 200;
+namespace port = tsl::voronoi::port;
 
-class VoronoiE2E : public ::testing::Test {
+class VoronoiE2E : public PluginSession {
  protected:
-  host::Host h{pluginPath("TSL_Voronoi")};
-  HostMesh a = cube();
+  VoronoiE2E() : PluginSession("TSL_Voronoi", port::kOutput) {}
 
-  void run(const std::vector<Float3>& centres) {
-    connectMesh(h, 0, 1, a);
-    h.connectVector3Array(3, toVec3f(centres));
-    h.clearLog();
-    h.beginEvaluate();
-    h.evaluate(kOut);
-    expectCleanCalls(h);
+  void connectIds() {
+    h.connectLongArray(port::kFaceId, std::vector<std::int32_t>{1, 2, 3, 4, 5, 6});
   }
-  std::vector<LogLine> nonInfo() const {
-    std::vector<LogLine> out;
-    for (const auto& l : h.log()) {
-      if (l.severity != 8) out.push_back(l);
-    }
-    return out;
-  }
-  void connectIds() { h.connectLongArray(6, std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}); }
   void connectUvw(float value) {
-    h.connectVector3Array(2, std::vector<host::Vec3f>(24, host::Vec3f{value, value, value}));
+    h.connectVector3Array(port::kUvw,
+                          std::vector<host::Vec3f>(24, host::Vec3f{value, value, value}));
+  }
+  // A fracture of the current A by centres.
+  void run(const std::vector<Float3>& centres) {
+    connectMesh(h, port::kPoints, port::kDescription, a);
+    h.connectVector3Array(port::kCentres, toVec3f(centres));
+    evaluate();
   }
 };
 
@@ -73,10 +62,7 @@ TEST_F(VoronoiE2E, RegistersSevenInputsWithTheirLimits) {
   EXPECT_EQ(scale.minValue.GetInt(), 1);
   EXPECT_TRUE(scale.maxValue.IsEmpty());
   ASSERT_EQ(n.outputs.size(), 1u);
-  EXPECT_EQ(n.outputs[0].id, kOut);
-  EXPECT_EQ(exportedSymbols(pluginPath("TSL_Voronoi")),
-            (std::vector<std::string>{"TSL_Voronoi_BeginEvaluate", "TSL_Voronoi_Evaluate",
-                                      "XSILoadPlugin", "XSIUnloadPlugin"}));
+  EXPECT_EQ(n.outputs[0].id, out);
   h.evaluate(201);
   EXPECT_EQ(h.customOutput(201).state, OutputState::Unwritten);
 }
@@ -86,7 +72,7 @@ TEST_F(VoronoiE2E, OneCentreGivesTheWholeCube) {
   connectUvw(0.5f);
   run({{0, 0, 0}});
   EXPECT_TRUE(nonInfo().empty());
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  const RecordCopy r = readRecord(h.customOutput(out));
   EXPECT_EQ(r.points.size(), 8u);
   ASSERT_EQ(r.faceInfo.size(), 6u);
   EXPECT_EQ(islandsOf(r.faceInfo).size(), 1u);
@@ -102,7 +88,7 @@ TEST_F(VoronoiE2E, TwoCentresLeaveAGapWithPlanarInnerFaces) {
   h.connectFloat(7, 1.0f);
   run({{-0.5f, 0, 0}, {0.5f, 0, 0}});
   EXPECT_TRUE(nonInfo().empty());
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  const RecordCopy r = readRecord(h.customOutput(out));
   ASSERT_EQ(islandsOf(r.faceInfo).size(), 2u);
   // Extent in x of each piece: [-1, ~-0.05] and [~0.05, 1], within the jitter.
   std::map<std::int32_t, std::pair<float, float>> span;
@@ -147,11 +133,11 @@ TEST_F(VoronoiE2E, TwoCentresLeaveAGapWithPlanarInnerFaces) {
   h.connectFloat(7, 2.0f);
   std::srand(7);
   run({{-0.5f, 0, 0}, {0.5f, 0, 0}});
-  const RecordCopy twice = readRecord(h.customOutput(kOut));
+  const RecordCopy twice = readRecord(h.customOutput(out));
   std::srand(7);
   h.connectFloat(7, 1.0f);
   run({{-0.5f, 0, 0}, {0.5f, 0, 0}});
-  const RecordCopy once = readRecord(h.customOutput(kOut));
+  const RecordCopy once = readRecord(h.customOutput(out));
   ASSERT_EQ(twice.uvw.size(), once.uvw.size());
   corner = 0;
   for (std::size_t f = 0; f < once.faceInfo.size(); ++f) {
@@ -170,7 +156,7 @@ TEST_F(VoronoiE2E, OneCellOverTwoCubesGivesTwoIslands) {
   connectIds();
   h.connectLongArray(6, std::vector<std::int32_t>(12, 3));
   run({{0, 0, 0}});
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  const RecordCopy r = readRecord(h.customOutput(out));
   EXPECT_EQ(islandsOf(r.faceInfo).size(), 2u);
   EXPECT_NEAR(volumeOf(r.points, r.polygons), 2.0, 1e-5);
 }
@@ -180,7 +166,7 @@ TEST_F(VoronoiE2E, AttributePolicies) {
   h.connectVector3Array(2, std::vector<host::Vec3f>{{1, 1, 1}});  // one UVW entry: ignored
   run({{0, 0, 0}});
   EXPECT_TRUE(nonInfo().empty());
-  RecordCopy r = readRecord(h.customOutput(kOut));
+  RecordCopy r = readRecord(h.customOutput(out));
   EXPECT_TRUE(r.faceInfo.empty());
   EXPECT_TRUE(r.uvw.empty());
   EXPECT_EQ(r.polygons.size(), 30u);
@@ -191,7 +177,7 @@ TEST_F(VoronoiE2E, AttributePolicies) {
   EXPECT_EQ(nonInfo(),
             (std::vector<LogLine>{{4, "Faces ID Array size doesn't much faces count , bypassed"},
                                   {4, "UV samples count doesn't much faces count, UV bypassed"}}));
-  r = readRecord(h.customOutput(kOut));
+  r = readRecord(h.customOutput(out));
   EXPECT_TRUE(r.faceInfo.empty());
   EXPECT_TRUE(r.uvw.empty());
 }
@@ -200,7 +186,7 @@ TEST_F(VoronoiE2E, GatesGiveTheEmptyOutput) {
   run({});
   EXPECT_EQ(h.log(),
             (std::vector<LogLine>{{4, "TSL VORONOI: No voro-points for calculation , skipped"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
 
   a = withoutFace(cube(), 1);
   run({{0, 0, 0}});
@@ -208,19 +194,17 @@ TEST_F(VoronoiE2E, GatesGiveTheEmptyOutput) {
       h.log(),
       (std::vector<LogLine>{
           {4, "TSL VORONOI: Input Geo has one or more negativeopen Polyislands , bypassed"}}));
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
 
   // Accepted by the order test but outside the container: no cell at all.
   a = cube();
   run({{5, 0, 0}});
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
   EXPECT_EQ(h.log().size(), 1u);
 
   h.connectVector3(3, {0, 0, 0});  // centres as a single value
-  h.clearLog();
-  h.beginEvaluate();
-  h.evaluate(kOut);
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+  evaluate();
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
   EXPECT_TRUE(h.log().empty());
 }
 
@@ -233,8 +217,8 @@ TEST_F(VoronoiE2E, BadCentresNeverEndTheProcess) {
        {0.1f, 0.1f, 0.1f},
        {0.1f, 0.1f, 0.1f},
        {-0.4f, 0.2f, 0.3f}});
-  ASSERT_EQ(h.customOutput(kOut).state, OutputState::Data);
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  ASSERT_EQ(h.customOutput(out).state, OutputState::Data);
+  const RecordCopy r = readRecord(h.customOutput(out));
   const geom::Polyhedron p = polyhedronOf(r.points, r.polygons);
   EXPECT_EQ(p.manifoldCount(), 2u);  // the duplicate merged, the rest skipped
   for (bool closed : p.manifold_is_closed()) EXPECT_TRUE(closed);
@@ -249,10 +233,10 @@ TEST_F(VoronoiE2E, ReportsCellsCutAndAssemblyAndStopsWhenCancelled) {
   h.onProgress([&reports](const host::ProgressReport& r) { reports.push_back(r); });
   const std::vector<Float3> centres{{-0.5f, 0, 0}, {0.5f, 0, 0}, {0, 0.5f, 0}};
   run(centres);
-  ASSERT_EQ(h.customOutput(kOut).state, OutputState::Data);
+  ASSERT_EQ(h.customOutput(out).state, OutputState::Data);
   // Every stage once, in order, each run to its end: a unit per cell, one cut, a unit per face.
   const auto stages = progressStages(reports);
-  const RecordCopy r = readRecord(h.customOutput(kOut));
+  const RecordCopy r = readRecord(h.customOutput(out));
   const auto faces =
       static_cast<std::int32_t>(std::count(r.polygons.begin(), r.polygons.end(), -2));
   ASSERT_EQ(stages.size(), 3u);
@@ -270,7 +254,7 @@ TEST_F(VoronoiE2E, ReportsCellsCutAndAssemblyAndStopsWhenCancelled) {
     EXPECT_EQ(nonInfo(),
               (std::vector<LogLine>{{4, "TSL VORONOI: Cancelled by the user , stopped"}}));
     EXPECT_EQ(h.log().size(), 1u) << "count lines with a cancelled run";
-    EXPECT_EQ(h.customOutput(kOut).state, OutputState::Empty);
+    EXPECT_EQ(h.customOutput(out).state, OutputState::Empty);
     EXPECT_EQ(asked, pressedAt);
   }
 }
@@ -280,8 +264,8 @@ TEST_F(VoronoiE2E, AThrowingProgressListenerIsTheHostsProblemOnly) {
   connectMesh(h, 0, 1, a);
   h.connectVector3Array(3, toVec3f(std::vector<Float3>{{-0.5f, 0, 0}, {0.5f, 0, 0}}));
   h.beginEvaluate();
-  h.evaluate(kOut);
-  EXPECT_EQ(h.customOutput(kOut).state, OutputState::Data);
+  h.evaluate(out);
+  EXPECT_EQ(h.customOutput(out).state, OutputState::Data);
   EXPECT_TRUE(h.escapedExceptions().empty());
   ASSERT_FALSE(h.sdkErrors().empty());
   EXPECT_EQ(h.sdkErrors().front(), "the host's progress listener threw");

@@ -62,11 +62,11 @@ struct Tally {
     ++pieces;
     const geom::SolidVerdict v = verdictOf(piece);
     const BooleanRun again = runBoolean(piece, knife, 2);
-    const bool ok = v.valid() && again.outcome == boolean::Outcome::Published;
+    const bool ok = v.valid() && again.outcome == Outcome::Published;
     good += ok;
     if (!ok) {
       std::printf("  %s: %s%s\n", what.c_str(), v.valid() ? "" : v.problem.c_str(),
-                  again.outcome == boolean::Outcome::Published
+                  again.outcome == Outcome::Published
                       ? ""
                       : (" refused: " + again.reason).c_str());
     }
@@ -87,7 +87,7 @@ int fracture(const std::string& path, std::size_t count, std::uint64_t seed) {
   in.thickness = 0.02f;
   TopoStore store;
   std::vector<LogLine> lines;
-  if (voronoi::fracture(in, store, collectInto(lines)) != voronoi::Outcome::Published) {
+  if (voronoi::fracture(in, store, collectInto(lines)) != Outcome::Published) {
     std::printf("fracture refused\n");
     return 1;
   }
@@ -116,7 +116,7 @@ int fracture(const std::string& path, std::size_t count, std::uint64_t seed) {
   TopoStore store2;
   lines.clear();
   const bool refractured =
-      voronoi::fracture(again, store2, collectInto(lines)) == voronoi::Outcome::Published;
+      voronoi::fracture(again, store2, collectInto(lines)) == Outcome::Published;
   bool closed = refractured;
   if (refractured) {
     const geom::Polyhedron q = polyhedronOf(store2.points, store2.polygons);
@@ -154,7 +154,7 @@ int carve(const std::string& path, int knives, std::uint64_t seed) {
   in.knifeDescriptor = k.descriptor;
   TopoStore store;
   std::vector<LogLine> lines;
-  if (continuous::carve(in, store, collectInto(lines)) != continuous::Outcome::Published) {
+  if (continuous::carve(in, store, collectInto(lines)) != Outcome::Published) {
     std::printf("carve refused\n");
     return 1;
   }

@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
       const int function = op;  // 0 union, 1 intersection, 2 A - B
       const SweepStep s = sweepStep(a, b, function, triangulate, knife);
       ++steps;
-      if (open && s.run.outcome == tsl::boolean::Outcome::Published && !s.attempted()) {
+      if (open && s.run.outcome == tsl::Outcome::Published && !s.attempted()) {
         ++results;
         std::printf(" %s result", opNames[op]);
         problems += std::string("\n    ") + opNames[op] + ": " + s.problem();

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <unordered_map>
 #include <utility>
 
 #include <voro++/voro++.hh>
 
 #include "geom/convex_hull.h"
 #include "geom/predicates.h"
+#include "voronoi/proximity_index.h"
 
 namespace tsl::voronoi {
 namespace {
@@ -26,77 +26,8 @@ constexpr float kMaxShrink = 0.9999f;
 // node can meet in float).
 constexpr double kCoincidentSteps = 1e-3;
 
-bool isFinite(const Float3& p) {
-  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
 geom::Vec3 widen(const Float3& p) {
   return {p.x, p.y, p.z};
-}
-
-// Finds earlier points within a radius: a hash grid of cells one radius wide, so a query looks
-// at 27 cells. Only for points near the container box, whose cell keys stay small integers.
-class ProximityIndex {
- public:
-  ProximityIndex(const geom::Vec3& origin, double radius) : origin_(origin), radius_(radius) {}
-
-  bool anyWithin(const geom::Vec3& p) const {
-    const Key k = keyOf(p);
-    const double r2 = radius_ * radius_;
-    for (std::int64_t dz = -1; dz <= 1; ++dz) {
-      for (std::int64_t dy = -1; dy <= 1; ++dy) {
-        for (std::int64_t dx = -1; dx <= 1; ++dx) {
-          const auto it = cells_.find(Key{k.x + dx, k.y + dy, k.z + dz});
-          if (it == cells_.end()) continue;
-          for (const geom::Vec3& q : it->second) {
-            const geom::Vec3 d = p - q;
-            if (geom::dot(d, d) <= r2) return true;
-          }
-        }
-      }
-    }
-    return false;
-  }
-
-  void insert(const geom::Vec3& p) { cells_[keyOf(p)].push_back(p); }
-
- private:
-  struct Key {
-    std::int64_t x, y, z;
-    friend bool operator==(const Key&, const Key&) = default;
-  };
-  struct KeyHash {
-    std::size_t operator()(const Key& k) const {
-      std::uint64_t h = static_cast<std::uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
-      h ^= static_cast<std::uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-      h ^= static_cast<std::uint64_t>(k.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-      return static_cast<std::size_t>(h);
-    }
-  };
-
-  Key keyOf(const geom::Vec3& p) const {
-    return {static_cast<std::int64_t>(std::floor((p.x - origin_.x) / radius_)),
-            static_cast<std::int64_t>(std::floor((p.y - origin_.y) / radius_)),
-            static_cast<std::int64_t>(std::floor((p.z - origin_.z) / radius_))};
-  }
-
-  geom::Vec3 origin_;
-  double radius_;
-  std::unordered_map<Key, std::vector<geom::Vec3>, KeyHash> cells_;
-};
-
-// Moves one corner of the mesh box 0.05 further out along the half diagonal through it. The
-// float conversions are where the node has always had them.
-Float3 movedCorner(const geom::Vec3& p, const geom::Vec3& corner) {
-  Float3 d{static_cast<float>(corner.x - p.x), static_cast<float>(corner.y - p.y),
-           static_cast<float>(corner.z - p.z)};
-  const float len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-  if (len > 0.000001f) {
-    const float s = 0.05f / len;
-    d = {d.x * s, d.y * s, d.z * s};
-  }
-  return {static_cast<float>(corner.x) + d.x, static_cast<float>(corner.y) + d.y,
-          static_cast<float>(corner.z) + d.z};
 }
 
 // Voro++ itself drops a point whose block index falls outside the grid; on a lower face it
@@ -313,84 +244,6 @@ float shrinkFactor(float thickness) {
   if (t < kMinShrink) return kMinShrink;
   if (t > kMaxShrink) return kMaxShrink;
   return t;
-}
-
-ContainerBox containerBox(const geom::AABB& meshBox) {
-  const geom::Vec3& p = meshBox.pos;
-  const geom::Vec3& e = meshBox.extent;
-  return {movedCorner(p, p - e), movedCorner(p, p + e)};
-}
-
-bool isUsable(const ContainerBox& box) {
-  if (!isFinite(box.lo) || !isFinite(box.hi)) return false;
-  if (!(box.hi.x > box.lo.x && box.hi.y > box.lo.y && box.hi.z > box.lo.z)) return false;
-  const double j = jitterStep(box);
-  return std::isfinite(j) && j > 0;
-}
-
-double jitterStep(const ContainerBox& box) {
-  const float dx = box.hi.x - box.lo.x;
-  const float dy = box.hi.y - box.lo.y;
-  const float dz = box.hi.z - box.lo.z;
-  const float diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
-  if (std::isfinite(diagonal) && diagonal > 0.0f) return static_cast<double>(diagonal) * 0.00001;
-  // The squares overflow or vanish in float for boxes beyond about 1e19 or below 1e-19; the
-  // double diagonal keeps such meshes usable instead of silently giving no cells.
-  const double d = std::sqrt(double(dx) * dx + double(dy) * dy + double(dz) * dz);
-  return d * 0.00001;
-}
-
-bool precedes(const Float3& a, const Float3& b) {
-  if (a.z != b.z) return a.z < b.z;
-  if (a.y != b.y) return a.y < b.y;
-  return a.x < b.x;
-}
-
-bool isAccepted(const Float3& c, const ContainerBox& box) {
-  return precedes(c, box.hi) && !precedes(c, box.lo);
-}
-
-std::vector<Site> prepareSites(std::span<const Float3> centres, const ContainerBox& box,
-                               SiteStats* stats) {
-  SiteStats local;
-  SiteStats& st = stats ? *stats : local;
-  st = {};
-  const double j = jitterStep(box);
-  // Only centres that the jitter (0 to 9J, upwards) can carry into the box can meet in it.
-  const geom::Vec3 reachLo = widen(box.lo) - geom::Vec3{10 * j, 10 * j, 10 * j};
-  const geom::Vec3 reachHi = widen(box.hi);
-  auto canReachBox = [&](const geom::Vec3& p) {
-    return p.x >= reachLo.x && p.x <= reachHi.x && p.y >= reachLo.y && p.y <= reachHi.y &&
-           p.z >= reachLo.z && p.z <= reachHi.z;
-  };
-  ProximityIndex kept(reachLo, j);
-
-  std::vector<Site> sites;
-  sites.reserve(centres.size());
-  int n = 0;
-  for (const Float3& c : centres) {
-    if (!isFinite(c)) {
-      ++st.nonFinite;
-      continue;
-    }
-    if (!isAccepted(c, box)) {
-      ++st.rejected;
-      continue;
-    }
-    const geom::Vec3 p = widen(c);
-    if (canReachBox(p)) {
-      if (kept.anyWithin(p)) {
-        ++st.merged;
-        continue;
-      }
-      kept.insert(p);
-    }
-    const int r1 = std::rand() % 10;
-    const int r2 = std::rand() % 10;
-    const int r3 = std::rand() % 10;
-    sites.push_back({n++, {p.x + r3 * j, p.y + r2 * j, p.z + r1 * j}});
-  }
-  return sites;
 }
 
 namespace {

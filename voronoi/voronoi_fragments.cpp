@@ -22,8 +22,10 @@ using geom::Polyhedron;
 constexpr const char* kNoCentres = "TSL VORONOI: No voro-points for calculation , skipped";
 constexpr const char* kOpenInput =
     "TSL VORONOI: Input Geo has one or more negativeopen Polyislands , bypassed";
+constexpr SolidInputTexts kSolidTexts{
+    "TSL VORONOI: Invalid input mesh, ",
+    "TSL VORONOI: Input Geo has non-finite point coordinates , bypassed", kOpenInput};
 constexpr const char* kCoreFailed = "TSL VORONOI: vCore is corrupted , bypassed";
-constexpr const char* kOutOfMemory = "ICE BOOLEAN: Out of memory, break";
 constexpr const char* kCancelled = "TSL VORONOI: Cancelled by the user , stopped";
 
 Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const Progress& progress) {
@@ -31,22 +33,8 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
     log(Severity::Warning, kNoCentres);
     return Outcome::Empty;
   }
-  std::unique_ptr<Polyhedron> mesh;
-  try {
-    mesh = buildWorkingMesh(in.points, in.description);
-  } catch (const geom::Error& e) {
-    log(Severity::Error, std::string("TSL VORONOI: Invalid input mesh, ") + e.what());
-    return Outcome::Empty;
-  }
-  // A point that is not finite would make the mesh box, and with it every cell, meaningless.
-  if (!allFinite(in.points)) {
-    log(Severity::Warning, "TSL VORONOI: Input Geo has non-finite point coordinates , bypassed");
-    return Outcome::Empty;
-  }
-  if (!allIslandsClosed(*mesh)) {
-    log(Severity::Warning, kOpenInput);
-    return Outcome::Empty;
-  }
+  const std::unique_ptr<Polyhedron> mesh = solidInput(in.points, in.description, kSolidTexts, log);
+  if (!mesh) return Outcome::Empty;
 
   CellMesh cells;
   try {
@@ -100,15 +88,6 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
   stopIfCancelled(progress);
   progress.begin("Assembling the pieces", result->faceCount());
 
-  try {
-    store.points.reserve(result->vertexCount());
-    store.polygons.reserve(result->cornerCount() + result->faceCount());
-  } catch (const std::bad_alloc&) {
-    clearTopoStore(store);
-    log(Severity::Error, kOutOfMemory);
-    return Outcome::Empty;
-  }
-  logMeshCounts(*result, log);
   writeMesh(store, *result);
   if (idsOn) {
     store.faceInfo.resize(result->faceCount());
@@ -136,34 +115,26 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
     progress.done(result->faceCount());
   }
   writeBounds(store, result->aabb());
+  // Only a complete result is described: memory running out above leaves no count lines.
+  logMeshCounts(*result, log);
   return Outcome::Published;
 }
 
 }  // namespace
 
 Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log,
-                 const Progress& progress) noexcept {
+                 const Progress& progress) {
+  clearTopoStore(store);
   try {
-    clearTopoStore(store);
     return run(in, store, log, progress);
   } catch (const Cancelled&) {
     clearTopoStore(store);
-    try {
-      log(Severity::Warning, kCancelled);
-    } catch (...) {
-    }
+    log(Severity::Warning, kCancelled);
   } catch (const std::bad_alloc&) {
-    clearTopoStore(store);
-    try {
-      log(Severity::Error, kOutOfMemory);
-    } catch (...) {
-    }
+    throw;
   } catch (const std::exception& e) {
     clearTopoStore(store);
-    try {
-      log(Severity::Error, std::string("TSL VORONOI: ") + e.what());
-    } catch (...) {
-    }
+    log(Severity::Error, std::string("TSL VORONOI: ") + e.what());
   }
   return Outcome::Empty;
 }

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "core/log.h"
+#include "core/outcome.h"
 #include "core/progress.h"
 #include "core/topo_store.h"
 
@@ -25,15 +26,12 @@ struct VoronoiInput {
   std::function<float()> uvScale = [] { return 0.0f; };
 };
 
-enum class Outcome {
-  Published,  // store holds the pieces
-  Empty,      // a gate, the cells or the cut gave up: publish the empty output
-};
-
 // Fills store (emptied first) and logs through log. Reports its stages (cells, cut, assembly)
 // to progress; when progress says stop, it stops at the next cell or stage, logs one warning
-// and gives Empty. Never throws.
+// and gives Empty. Returns Published (store holds the pieces) or Empty (a gate, the cells or the
+// cut gave up, with its line in the log). Throws only std::bad_alloc, leaving store partly
+// written.
 Outcome fracture(const VoronoiInput& in, TopoStore& store, const Logger& log,
-                 const Progress& progress = Progress()) noexcept;
+                 const Progress& progress = Progress());
 
 }  // namespace tsl::voronoi

@@ -44,7 +44,7 @@ struct Session {
   std::function<bool()> cancelQuery;
 };
 
-// Makes session current and returns the one it replaces (null: none).
+// Makes session current on the calling thread and returns the one it replaces (null: none).
 TSL_XSI_API Session* exchangeSession(Session* session);
 TSL_XSI_API Session* currentSession();
 // Records a misuse of an SDK call in the current session, or prints it when there is none.

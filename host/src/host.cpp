@@ -51,6 +51,19 @@ struct Host::Impl {
   std::size_t unreleased = 0, unreleasedTotal = 0;
   int refTarget = 0;  // what the CRef of init and term points at
 
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  // The library goes with the host on every path, also when the constructor throws after it
+  // was opened.
+  ~Impl() {
+    try {
+      unload();
+    } catch (...) {
+      if (handle) dlclose(handle);
+    }
+  }
+
   // Runs fn, turning an escaping exception into a record and CStatus::Unexpected.
   template <class F>
   XSI::CStatus shielded(const std::string& what, F&& fn) {
@@ -146,8 +159,6 @@ Host::Host(const std::string& pluginPath) : impl_(std::make_unique<Impl>()) {
   void* load = dlsym(m.handle, "XSILoadPlugin");
   if (!load) {
     const std::string why = dlerrorText();
-    dlclose(m.handle);
-    m.handle = nullptr;
     throw LoadError("'" + pluginPath + "' is not a plug-in: it exports no XSILoadPlugin (" + why +
                     ")");
   }
@@ -174,19 +185,9 @@ Host::Host(const std::string& pluginPath) : impl_(std::make_unique<Impl>()) {
   }
 }
 
-Host::~Host() {
-  if (impl_) impl_->unload();
-}
-
+Host::~Host() = default;
 Host::Host(Host&&) noexcept = default;
-
-Host& Host::operator=(Host&& other) noexcept {
-  if (this != &other) {
-    if (impl_) impl_->unload();
-    impl_ = std::move(other.impl_);
-  }
-  return *this;
-}
+Host& Host::operator=(Host&&) noexcept = default;
 
 const std::string& Host::path() const {
   return impl_->path;

@@ -7,8 +7,10 @@
 
 namespace host::detail {
 namespace {
-// One host thread drives the plug-ins, as in the real host; no lock.
-Session* g_session = nullptr;
+// A host drives its plug-in from one thread, and the calls a plug-in makes during a callback
+// come on that thread: per thread, the session of the host calling in. Hosts on other threads
+// have their own, so no lock.
+thread_local Session* g_session = nullptr;
 }  // namespace
 
 Session* exchangeSession(Session* session) {

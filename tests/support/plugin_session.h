@@ -24,6 +24,12 @@ inline void PrintTo(const LogLine& line, std::ostream* os) {
 
 namespace tsl::test {
 
+// The vocabulary of the end-to-end tests, for files that use this namespace.
+using ::host::LogLine;
+using ::host::OutputState;
+using ::tsl::FaceInfo;
+using ::tsl::Float3;
+
 inline std::string pluginPath(const std::string& node) {
   return std::string(TSL_PLUGIN_DIR) + "/" + node + ".so";
 }
@@ -73,6 +79,51 @@ inline void expectCleanCalls(const host::Host& h) {
   EXPECT_TRUE(h.failedAsserts().empty());
   EXPECT_TRUE(h.sdkErrors().empty()) << (h.sdkErrors().empty() ? "" : h.sdkErrors().front());
 }
+
+// One real plug-in loaded through the host face for a test, evaluated as the host evaluates
+// it: the fixture of every end-to-end test of a node.
+class PluginSession : public ::testing::Test {
+ protected:
+  // Loads <node>.so; evaluate() pulls output. With init, every evaluation starts with the
+  // node's init callback, as a host does for a new node instance.
+  PluginSession(const std::string& node, std::uint32_t output, bool init = false)
+      : h(pluginPath(node)), out(output), init_(init) {}
+
+  // A fresh log, then (init,) begin-evaluate and evaluate; every call must be clean.
+  void evaluate() {
+    h.clearLog();
+    if (init_) h.init();
+    h.beginEvaluate();
+    h.evaluate(out);
+    expectCleanCalls(h);
+  }
+  // What the latest evaluation published. Requires a record.
+  RecordCopy record() const { return readRecord(h.customOutput(out)); }
+  OutputState state() const { return h.customOutput(out).state; }
+
+  // The log without the information lines (the counts).
+  std::vector<LogLine> nonInfo() const {
+    std::vector<LogLine> lines;
+    for (const LogLine& l : h.log()) {
+      if (l.severity != 8) lines.push_back(l);
+    }
+    return lines;
+  }
+  // The three count lines of a published mesh.
+  static std::vector<LogLine> countLines(int points, int faces, int islands) {
+    return {{8, "Total num of points:" + std::to_string(points)},
+            {8, "Total num of faces:" + std::to_string(faces)},
+            {8, "Total num of PolyIslands:" + std::to_string(islands)}};
+  }
+
+  host::Host h;
+  const std::uint32_t out;
+  // The mesh (A) most evaluations start from: a cube of side 2 about the origin.
+  HostMesh a = cube();
+
+ private:
+  bool init_;
+};
 
 // A stage of a plug-in's progress bar as the host saw it: its caption, the maximum it started
 // with and the highest value it reached.

@@ -54,7 +54,7 @@ inline geom::SolidVerdict verdictOf(const HostMesh& m) {
 }
 
 struct BooleanRun {
-  boolean::Outcome outcome = boolean::Outcome::Empty;
+  Outcome outcome = Outcome::Empty;
   std::string reason;  // the engine's reason for a pass-through
   HostMesh result;
 };
@@ -88,22 +88,22 @@ struct SweepStep {
   BooleanRun again;
 
   bool good() const {
-    return run.outcome == boolean::Outcome::Published && closed && verdict.valid() &&
-           again.outcome == boolean::Outcome::Published;
+    return run.outcome == Outcome::Published && closed && verdict.valid() &&
+           again.outcome == Outcome::Published;
   }
   // For an operand that is not a closed solid: a result, and one that is cut again.
   bool attempted() const {
-    return run.outcome == boolean::Outcome::Published &&
-           again.outcome == boolean::Outcome::Published;
+    return run.outcome == Outcome::Published &&
+           again.outcome == Outcome::Published;
   }
   std::string problem() const {
-    if (run.outcome != boolean::Outcome::Published) return "pass-through: " + run.reason;
-    if (again.outcome != boolean::Outcome::Published && !closed) {
+    if (run.outcome != Outcome::Published) return "pass-through: " + run.reason;
+    if (again.outcome != Outcome::Published && !closed) {
       return "an island is open; refused again: " + again.reason;
     }
     if (!closed) return "an island is open";
     if (!verdict.valid()) return "published mesh " + verdict.problem;
-    if (again.outcome != boolean::Outcome::Published) return "refused again: " + again.reason;
+    if (again.outcome != Outcome::Published) return "refused again: " + again.reason;
     return {};
   }
 };
@@ -112,7 +112,7 @@ inline SweepStep sweepStep(const HostMesh& a, const HostMesh& b, int function, b
                            const HostMesh& knife) {
   SweepStep s;
   s.run = runBoolean(a, b, function, triangulate);
-  if (s.run.outcome != boolean::Outcome::Published) return s;
+  if (s.run.outcome != Outcome::Published) return s;
   const geom::Polyhedron p = polyhedronOf(s.run.result.points, s.run.result.description);
   s.closed = true;
   for (std::size_t i = 0; i < p.manifoldCount(); ++i)

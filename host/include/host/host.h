@@ -10,9 +10,11 @@
 //   h.log()                                       // (severity, text) lines of all calls so far
 //   h.unload();                                   // XSIUnloadPlugin, then dlclose (or ~Host)
 //
-// Each call into the plug-in makes this host the current session of the SDK face, so log lines,
-// failed assertions and misused SDK calls of that call land here. A host drives its plug-in from
-// one thread; several hosts may exist in one process (each has its own session).
+// Each call into the plug-in makes this host the current session of the SDK face on the calling
+// thread, so log lines, failed assertions and misused SDK calls of that call land here. A host
+// is driven from one thread at a time; several hosts may exist in one process, on one thread or
+// on several at once (each has its own session). The library is closed when the host goes, on
+// every path, a constructor that throws included.
 //
 // Errors: a plug-in that cannot be loaded throws LoadError. Misuse of this class (unknown port,
 // wrong data type for a port, a callback the plug-in does not export) throws UsageError. Whatever

@@ -21,12 +21,14 @@ struct Rgb {
 struct CustomTypeDef {
   std::string name, scriptName, description;
   Rgb color;
+  friend bool operator==(const CustomTypeDef&, const CustomTypeDef&) = default;
 };
 
 // One ICENodeDef::AddPortGroup call.
 struct PortGroupDef {
   std::uint32_t id = 0, minInstances = 0, maxInstances = 0;
   std::string scriptName;
+  friend bool operator==(const PortGroupDef&, const PortGroupDef&) = default;
 };
 
 // One ICENodeDef::AddInputPort call, all thirteen arguments in call order.
