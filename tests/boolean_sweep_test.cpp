@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,16 +36,29 @@ std::vector<std::string> sweepMeshes() {
   return names;
 }
 
+// The named mesh, or nothing and why it is left out (unreadable, too large for this build).
+std::optional<HostMesh> sweepMesh(const std::string& name, std::string& skip) {
+  HostMesh a;
+  try {
+    a = hostMeshFromFile(std::string(TSL_SWEEP_MESH_DIR) + "/" + name);
+  } catch (const std::exception&) {
+    skip = "not a mesh the readers take";
+    return std::nullopt;
+  }
+  if (a.faceCount() > kMaxFaces) {
+    skip = std::to_string(a.faceCount()) + " faces";
+    return std::nullopt;
+  }
+  return a;
+}
+
 class BooleanSweep : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(BooleanSweep, ResultsAreValidInFloatAndAcceptedAgain) {
-  HostMesh a;
-  try {
-    a = hostMeshFromFile(std::string(TSL_SWEEP_MESH_DIR) + "/" + GetParam());
-  } catch (const std::exception&) {
-    GTEST_SKIP() << "not a mesh the readers take";
-  }
-  if (a.faceCount() > kMaxFaces) GTEST_SKIP() << a.faceCount() << " faces";
+  std::string skip;
+  const std::optional<HostMesh> mesh = sweepMesh(GetParam(), skip);
+  if (!mesh) GTEST_SKIP() << skip;
+  const HostMesh& a = *mesh;
   if (!isClosedOutwardSolid(a)) GTEST_SKIP() << "not a closed, outward mesh";
   const double move[3] = {0.3, 0.2, 0.1}, knifeMove[3] = {-0.2, 0.25, -0.15};
   const HostMesh b = placedCopy(a, 0.5, move);
@@ -60,13 +74,10 @@ TEST_P(BooleanSweep, ResultsAreValidInFloatAndAcceptedAgain) {
 // three operations: attempted, a result each time. Those that cross themselves are left out:
 // where the cut comes near a crossing the engine still passes A through.
 TEST_P(BooleanSweep, OpenMeshesGiveAResult) {
-  HostMesh a;
-  try {
-    a = hostMeshFromFile(std::string(TSL_SWEEP_MESH_DIR) + "/" + GetParam());
-  } catch (const std::exception&) {
-    GTEST_SKIP() << "not a mesh the readers take";
-  }
-  if (a.faceCount() > kMaxFaces) GTEST_SKIP() << a.faceCount() << " faces";
+  std::string skip;
+  const std::optional<HostMesh> mesh = sweepMesh(GetParam(), skip);
+  if (!mesh) GTEST_SKIP() << skip;
+  const HostMesh& a = *mesh;
   const geom::SolidVerdict v = verdictOf(a);
   if (!v.polygonMesh || v.closed) GTEST_SKIP() << "not an open, oriented surface";
   if (v.selfIntersects) GTEST_SKIP() << "crosses itself";

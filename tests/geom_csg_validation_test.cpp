@@ -122,22 +122,26 @@ TEST(CsgValidation, FaultsOfTheSurface) {
 // A refused operand is an input fault that says which operand and what, apart, so that a
 // caller can tell it from a failure of the computation.
 TEST(CsgValidation, ARefusedOperandIsAnInvalidOperandNamingIt) {
-  const Polyhedron open = [] {
+  const Polyhedron turned = [] {
     const Polyhedron c = cube({0, 0, 0});
     std::vector<std::vector<int>> f;
-    for (std::size_t i = 1; i < c.faceCount(); ++i)
+    for (std::size_t i = 0; i < c.faceCount(); ++i)
       f.emplace_back(c.face(i).begin(), c.face(i).end());
+    std::reverse(f[0].begin(), f[0].end());
     return fromFaces(c.vertices(), f);
   }();
   Csg csg;
   try {
-    csg.compute(cube({0, 0, 0}, 2.0), open, Csg::UNION, Csg::CLASSIFY_EDGE);
-    FAIL() << "an open operand was taken";
+    csg.compute(cube({0, 0, 0}, 2.0), turned, Csg::UNION, Csg::CLASSIFY_EDGE);
+    FAIL() << "an inconsistently oriented operand was taken";
   } catch (const geom::Error& e) {
     EXPECT_EQ(e.kind(), geom::Error::Kind::InvalidOperand);
     EXPECT_EQ(e.operand(), "operand B");
-    EXPECT_EQ(e.detail(), "is open: 4 boundary edges");
-    EXPECT_STREQ(e.what(), "operand B is open: 4 boundary edges");
+    EXPECT_EQ(e.detail(),
+              "is not consistently oriented: 4 edges are used twice in the same direction");
+    EXPECT_STREQ(
+        e.what(),
+        "operand B is not consistently oriented: 4 edges are used twice in the same direction");
   }
 }
 
