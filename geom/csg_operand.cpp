@@ -145,7 +145,6 @@ void findIslands(TriangulatedOperand& op) {
     if (op.triIsland[seed] >= 0) continue;
     const int island = static_cast<int>(op.islandVolume.size());
     double volume = 0;
-    bool open = false;
     op.triIsland[seed] = island;
     stack.push_back(static_cast<std::uint32_t>(seed));
     while (!stack.empty()) {
@@ -155,10 +154,7 @@ void findIslands(TriangulatedOperand& op) {
       volume += dot(pts[tri[0]] - c, cross(pts[tri[1]] - c, pts[tri[2]] - c)) / 6.0;
       for (int k = 0; k < 3; ++k) {
         const int o = op.opposite[3 * t + k];
-        if (o < 0) {
-          open = true;
-          continue;
-        }
+        if (o < 0) continue;  // a border
         const std::uint32_t n = static_cast<std::uint32_t>(o / 3);
         if (op.triIsland[n] < 0) {
           op.triIsland[n] = island;
@@ -167,7 +163,6 @@ void findIslands(TriangulatedOperand& op) {
       }
     }
     op.islandVolume.push_back(volume);
-    op.islandOpen.push_back(open ? 1 : 0);
   }
 }
 

@@ -25,7 +25,6 @@ struct TriangulatedOperand {
                                             // (released once CGAL has its mesh)
   std::vector<int> triIsland;               // island of each triangle
   std::vector<double> islandVolume;         // signed volume of each island
-  std::vector<std::uint8_t> islandOpen;     // per island: has a border edge
   std::size_t borderEdges = 0;              // edges of one face only
   Vec3 lo, hi;                              // bounds of the used vertices
   // Per vertex, where the solid touches itself along an edge or at a point and the vertices
