@@ -68,6 +68,15 @@ double along(const std::vector<Vec3>& pts, const Face& f, int v) {
   return dot(pts[v] - pts[f[0]], d);
 }
 
+// The source faces of a mesh whose faces keep their order: those of what it was mended from,
+// or its own.
+std::vector<std::uint32_t> sourceFaces(const Polyhedron& mesh, const ResolvedOperand* from) {
+  if (from != nullptr) return from->sourceFace;
+  std::vector<std::uint32_t> faces(mesh.faceCount());
+  for (std::size_t f = 0; f < faces.size(); ++f) faces[f] = static_cast<std::uint32_t>(f);
+  return faces;
+}
+
 }  // namespace
 
 std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh) {
@@ -176,14 +185,7 @@ std::optional<ResolvedOperand> splitTouchingSheets(const Polyhedron& mesh,
     points.push_back(points[v]);
   }
   r.mesh = Polyhedron(std::move(points), mesh.offsets(), std::move(sheets->corners));
-  if (from != nullptr) {
-    r.sourceFace = from->sourceFace;
-  } else {
-    r.sourceFace.resize(mesh.faceCount());
-    for (std::size_t f = 0; f < r.sourceFace.size(); ++f) {
-      r.sourceFace[f] = static_cast<std::uint32_t>(f);
-    }
-  }
+  r.sourceFace = sourceFaces(mesh, from);
   return r;
 }
 
@@ -254,14 +256,7 @@ std::optional<ResolvedOperand> splitPinchedVertices(const Polyhedron& mesh,
   if (copyOf.empty()) return std::nullopt;
   ResolvedOperand r;
   r.mesh = Polyhedron(std::move(points), mesh.offsets(), std::move(corners));
-  if (from != nullptr) {
-    r.sourceFace = from->sourceFace;
-  } else {
-    r.sourceFace.resize(mesh.faceCount());
-    for (std::size_t f = 0; f < r.sourceFace.size(); ++f) {
-      r.sourceFace[f] = static_cast<std::uint32_t>(f);
-    }
-  }
+  r.sourceFace = sourceFaces(mesh, from);
   return r;
 }
 
