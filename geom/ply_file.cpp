@@ -160,6 +160,16 @@ MeshFile readPly(const std::string& path) {
                       e.has_property<double>("z"))) {
       fail(path, "the vertices have no float or double x, y, z");
     }
+    // An item takes at least one byte when its element has properties and none otherwise, so
+    // a count without properties, however large, says nothing to read.
+    if (e.number_of_properties() == 0) {
+      if (isFace && e.number_of_items() > 0) fail(path, "the faces have no vertex_indices list");
+      continue;
+    }
+    if (e.number_of_items() > fileSize) {
+      fail(path, e.name() + ": " + std::to_string(e.number_of_items()) +
+                     " items claimed, more than the file holds");
+    }
     const bool hasIsland = isFace && e.has_property<std::int32_t>("island");
     const bool hasUv = isFace && listOf<float>(e, "uvw");
     for (std::size_t j = 0; j < e.number_of_items(); ++j) {

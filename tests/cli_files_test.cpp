@@ -207,6 +207,38 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
   EXPECT_NE(refusal(huge).find("face 0: its vertex_indices list claims 4000000000"),
             std::string::npos)
       << "a list of four billion values: " << refusal(huge);
+  // Items of an element without properties take no bytes: skipped whatever their count, and a
+  // face element of that kind has nothing to read a face from (found by the fuzzer: a trillion
+  // empty items took minutes).
+  const std::string bare =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+      "property float y\nproperty float z\nelement extra 1000000000000\n";
+  const std::string faces = "element face 1\nproperty list uchar int vertex_indices\n";
+  const std::string body = "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+  EXPECT_EQ(geom::readMeshFile(dir.write("bare.ply", bare + faces + "end_header\n" + body))
+                .polygons.size(),
+            1u);
+  const std::string noList =
+      dir.write("nolist.ply", bare + "element face 1000000000000\nend_header\n" + body);
+  EXPECT_NE(refusal(noList).find("the faces have no vertex_indices list"), std::string::npos)
+      << refusal(noList);
+}
+
+TEST(OffReader, CountsNoFileOfItsSizeHoldsAreRefusedBeforeAnythingIsAllocated) {
+  // CGAL's own reader sized its arrays by these counts first: gigabytes and half a minute.
+  TempDir dir;
+  const std::string points = "0 0 0\n1 0 0\n0 1 0\n";
+  for (const std::string header : {"OFF\n400000000 1 0\n", "OFF\n3 400000000 0\n"}) {
+    const std::string why = refusal(dir.write("huge.off", header + points + "3 0 1 2\n"));
+    EXPECT_NE(why.find("points and"), std::string::npos) << header << ": " << why;
+  }
+  const std::string face =
+      refusal(dir.write("face.off", "OFF\n3 1 0\n" + points + "400000000 0 1 2\n"));
+  EXPECT_NE(face.find("face 0"), std::string::npos) << face;
+  const geom::MeshFile ok =
+      geom::readMeshFile(dir.write("ok.off", "OFF\n3 1 0\n" + points + "3 0 1 2\n"));
+  EXPECT_EQ(ok.polygons, (std::vector<std::vector<int>>{{0, 1, 2}}));
+  EXPECT_EQ(ok.points[1].x, 1.0);
 }
 
 // What one run writes, the next reads as it was: the text formats through the real readers.
