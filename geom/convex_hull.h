@@ -15,8 +15,6 @@ namespace geom {
 // index triples into `corners`, wound counter-clockwise seen from outside, every one with
 // non-zero area. Returns false, with both outputs empty, when the points span no volume (fewer
 // than four distinct points, or all on one plane). Throws std::bad_alloc only.
-// (Implemented in the CGAL translation unit csg_queries.cpp, to keep CGAL's compile cost in
-// one place.)
 bool convexHull(std::span<const Vec3> points, std::vector<Vec3>& corners,
                 std::vector<std::array<int, 3>>& triangles);
 

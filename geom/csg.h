@@ -1,7 +1,32 @@
 // Boolean operations on polygon meshes: closed ones, and open ones by their winding number.
 //
-// The exact intersection work is CGAL's corefinement; classification of the cut pieces,
-// assembly of the result as polygons, provenance and attribute interpolation are ours.
+// This header, csg_attributes.h (values carried from operand faces to result faces) and
+// csg_grid.h (the float grid a result is published on) are the engine's whole interface; the
+// stages live in geom/csg/, in the order Csg::compute runs them (csg/csg.cpp):
+//
+//   1. intake       csg/intake        mend small defects of real meshes: weld the ends of
+//                                     zero-length edges, drop faces without area, take apart
+//                                     solids that touch themselves (csg/sheets) and holes that
+//                                     meet at a corner
+//   2. prepare      csg/operand       check what cannot be mended (orientation, manifold, faces),
+//                                     triangulate, build half-edges and islands
+//   3. resolve      csg/resolve       a closed operand that crosses itself (csg/self_intersection)
+//                                     replaced by the surface of the solid it stands for
+//   4. corefine     csg/near          the triangles of the two operands that may meet;
+//                   csg/corefine      CGAL's corefinement of those, stitched back into the rest
+//   5. classify     csg/classify      inside / outside / on of every piece, by patches and the
+//                                     exact face order at the cut (csg/exact_points); points by
+//                                     ray casting (csg/solid_query) or, against an open operand,
+//                                     by winding number (geom/winding_number.h)
+//   6. assemble     csg/assemble      kept triangles merged back into polygons (csg/merge)
+//   7. round        csg/on_grid       vertices on the published grid; faces bent by it split;
+//                   csg/snap          welds, slivers zipped, straight nodes dropped;
+//                   csg/crossing      sheets that rounding made cross set apart;
+//                   csg/operand_check the result checked as a future operand would be
+//   8. attributes   csg_attributes.h  face and corner values interpolated onto the result
+//
+// The exact intersection work is CGAL's corefinement; CGAL is compiled only in csg/corefine.cpp,
+// csg/resolve.cpp and one unit made of the query files (see geom/CMakeLists.txt).
 #pragma once
 
 #include <cstdint>

@@ -156,6 +156,11 @@ MeshFile readPly(const std::string& path) {
     ply::PLY_element& e = reader.element(i);
     const bool isVertex = e.name() == "vertex" || e.name() == "vertices";
     const bool isFace = e.name() == "face" || e.name() == "faces";
+    // Per-face values are kept per element; a second element of faces (or points) would leave
+    // them out of step with the faces.
+    if ((isVertex && vertices) || (isFace && faces)) {
+      fail(path, std::string("more than one ") + (isVertex ? "vertex" : "face") + " element");
+    }
     if (isVertex && !(e.has_property<double>("x") && e.has_property<double>("y") &&
                       e.has_property<double>("z"))) {
       fail(path, "the vertices have no float or double x, y, z");
@@ -164,6 +169,7 @@ MeshFile readPly(const std::string& path) {
     // a count without properties, however large, says nothing to read.
     if (e.number_of_properties() == 0) {
       if (isFace && e.number_of_items() > 0) fail(path, "the faces have no vertex_indices list");
+      faces = faces || isFace;
       continue;
     }
     if (e.number_of_items() > fileSize) {

@@ -222,6 +222,14 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
       dir.write("nolist.ply", bare + "element face 1000000000000\nend_header\n" + body);
   EXPECT_NE(refusal(noList).find("the faces have no vertex_indices list"), std::string::npos)
       << refusal(noList);
+  // A second face element, this one without islands: the islands would no longer be one per
+  // face (found by the fuzzer).
+  const std::string twice = dir.write(
+      "twice.ply", bare +
+                       "element face 1\nproperty list uchar int vertex_indices\n"
+                       "property int island\n" +
+                       faces + "end_header\n" + body.substr(0, 18) + "3 0 1 2 7\n3 0 2 1\n");
+  EXPECT_NE(refusal(twice).find("more than one face element"), std::string::npos) << refusal(twice);
 }
 
 TEST(OffReader, CountsNoFileOfItsSizeHoldsAreRefusedBeforeAnythingIsAllocated) {

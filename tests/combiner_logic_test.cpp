@@ -11,9 +11,9 @@ namespace {
 
 using tsl::Float3;
 using tsl::LogLine;
+using tsl::Outcome;
 using tsl::Severity;
 using tsl::combiner::CombinerInput;
-using tsl::Outcome;
 
 struct Result {
   Outcome outcome;

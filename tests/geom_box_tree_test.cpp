@@ -11,8 +11,8 @@
 
 #include "geom/box_tree.h"
 #include "geom/csg.h"
-#include "geom/csg_near.h"
-#include "geom/csg_operand.h"
+#include "geom/csg/near.h"
+#include "geom/csg/operand.h"
 #include "support/csg_meshes.h"
 
 namespace {

@@ -1,0 +1,380 @@
+#include "geom/csg.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <new>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "geom/csg/assemble.h"
+#include "geom/csg/classify.h"
+#include "geom/csg/corefine.h"
+#include "geom/csg/exact_points.h"
+#include "geom/csg/intake.h"
+#include "geom/csg/operand.h"
+#include "geom/csg/resolve.h"
+#include "geom/csg/solid_query.h"
+#include "geom/csg_attributes.h"
+#include "geom/error.h"
+#include "geom/mean_value.h"
+#include "geom/rescale.h"
+#include "geom/triangulator.h"
+#include "geom/winding_number.h"
+
+namespace geom {
+
+namespace csg {
+
+namespace {
+
+bool boxesMeet(const TriangulatedOperand& a, const TriangulatedOperand& b) {
+  if (a.empty() || b.empty()) return false;
+  return a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y &&
+         a.lo.z <= b.hi.z && b.lo.z <= a.hi.z;
+}
+
+// Splits the faces of more than three corners; the triangles keep their polygon's provenance
+// and corner derivations.
+void triangulateResult(ResultBuild& rb) {
+  ResultBuild out;
+  out.points = std::move(rb.points);
+  const bool corners = !rb.cornerSources.empty();
+  out.weights = std::move(rb.weights);
+  std::vector<Vec3> polygon;
+  std::vector<Triangulator::Triangle> tris;
+  for (std::size_t f = 0; f < rb.faceCount(); ++f) {
+    const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
+    tris.clear();
+    if (n <= 3) {
+      tris.push_back({0, 1, 2});
+    } else {
+      polygon.clear();
+      for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(out.points[rb.corners[b + i]]);
+      Triangulator::triangulateAlways(polygon, tris);
+    }
+    for (const auto& t : tris) {
+      for (std::uint32_t s : t) {
+        out.corners.push_back(rb.corners[b + s]);
+        if (corners) out.cornerSources.push_back(rb.cornerSources[b + s]);
+      }
+      out.offsets.push_back(static_cast<std::uint32_t>(out.corners.size()));
+      out.origins.push_back(rb.origins[f]);
+    }
+  }
+  rb = std::move(out);
+}
+
+// The operand without the islands marked in drop; from is what op was resolved from, if
+// anything, so that the provenance goes back to the operand as given.
+ResolvedOperand withoutIslands(const TriangulatedOperand& op, const std::vector<std::uint8_t>& drop,
+                               const ResolvedOperand* from) {
+  const Polyhedron& mesh = *op.mesh;
+  std::vector<std::uint8_t> keepFace(mesh.faceCount(), 1);
+  for (std::size_t t = 0; t < op.triCount; ++t) {
+    if (drop[op.triIsland[t]]) keepFace[op.triFace[t]] = 0;
+  }
+  std::vector<std::size_t> faces;
+  ResolvedOperand r;
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    if (!keepFace[f]) continue;
+    faces.push_back(f);
+    r.sourceFace.push_back(from ? from->sourceFace[f] : static_cast<std::uint32_t>(f));
+  }
+  r.mesh = mesh.subMesh(faces);
+  if (!op.sameVertex.empty()) {
+    // The sub-mesh numbers the vertices in order of first use; a copy whose vertex went with a
+    // dropped island stands for itself.
+    std::vector<int> number(mesh.vertexCount(), -1);
+    int next = 0;
+    for (const std::size_t f : faces) {
+      for (const int v : mesh.face(f)) {
+        if (number[v] < 0) number[v] = next++;
+      }
+    }
+    r.sameVertex.resize(static_cast<std::size_t>(next));
+    for (std::size_t v = 0; v < number.size(); ++v) {
+      if (number[v] < 0) continue;
+      const int same = number[op.sameVertex[v]];
+      r.sameVertex[number[v]] = same >= 0 ? same : number[v];
+    }
+  }
+  return r;
+}
+
+// Gives the faces of a resolved operand the attribute values of the operand it stands for:
+// a corner at a corner of its source face copies that corner's value, any other is
+// interpolated in the source face.
+void carryValues(const Polyhedron& given, const ResolvedOperand& r,
+                 const std::vector<CsgAttribute*>& attributes) {
+  if (attributes.empty()) return;
+  const Polyhedron& mesh = r.mesh;
+  std::vector<FaceOrigin> origins(mesh.faceCount());
+  std::vector<CornerSource> corners;
+  std::vector<CornerWeight> weights;
+  std::vector<Vec3> polygon;
+  std::vector<double> w;
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const std::uint32_t src = r.sourceFace[f];
+    origins[f] = {0, false, src};
+    const std::span<const int> face = given.face(src);
+    polygon.clear();
+    for (int v : face) polygon.push_back(given.vertices()[v]);
+    for (int v : mesh.face(f)) {
+      const Vec3& p = mesh.vertices()[v];
+      const auto at = std::find(polygon.begin(), polygon.end(), p);
+      if (at != polygon.end()) {
+        corners.push_back({static_cast<std::uint32_t>(at - polygon.begin()), 0});
+        continue;
+      }
+      meanValueWeights(polygon, p, w);
+      const auto begin = static_cast<std::uint32_t>(weights.size());
+      for (std::size_t k = 0; k < w.size(); ++k) {
+        if (w[k] != 0.0) weights.push_back({static_cast<std::uint32_t>(k), w[k]});
+      }
+      corners.push_back({begin, static_cast<std::uint32_t>(weights.size()) - begin});
+    }
+  }
+  CsgResultView view;
+  view.operands[0] = view.operands[1] = &given;
+  view.result = &mesh;
+  view.origins = origins;
+  view.corners = corners;
+  view.weights = weights;
+  for (CsgAttribute* attr : attributes) attr->interpolate(view);
+}
+
+// Drops the values attributes hold for resolved operands when the computation ends, however it
+// ends: those meshes die with it.
+class ForgetOnExit {
+ public:
+  ForgetOnExit(const std::vector<CsgAttribute*>& attributes,
+               const std::optional<ResolvedOperand> (&resolved)[2])
+      : attributes_(attributes), resolved_(resolved) {}
+  ~ForgetOnExit() {
+    for (const auto& r : resolved_) {
+      if (!r) continue;
+      for (CsgAttribute* attr : attributes_) attr->forget(r->mesh);
+    }
+  }
+  ForgetOnExit(const ForgetOnExit&) = delete;
+  ForgetOnExit& operator=(const ForgetOnExit&) = delete;
+
+ private:
+  const std::vector<CsgAttribute*>& attributes_;
+  const std::optional<ResolvedOperand> (&resolved_)[2];
+};
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point& t) {
+  const Clock::time_point now = Clock::now();
+  const double s = std::chrono::duration<double>(now - t).count();
+  t = now;
+  return s;
+}
+
+}  // namespace
+}  // namespace csg
+
+Csg::Csg() = default;
+Csg::~Csg() = default;
+
+void Csg::attach(const Triangulator& triangulator) {
+  triangulator_ = &triangulator;
+}
+void Csg::attach(CsgAttribute& attribute) {
+  attributes_.push_back(&attribute);
+}
+void Csg::detachAll() {
+  triangulator_ = nullptr;
+  attributes_.clear();
+}
+void Csg::skipSelfIntersectionCheck(Operand which, bool skip) {
+  skipSelfCheck_[which] = skip;
+}
+
+void Csg::publishAsFloat() {
+  grid_ = {true, Vec3{0, 0, 0}, 1.0};
+}
+void Csg::publishAsFloat(const Rescale& rescale) {
+  grid_ = {true, rescale.offset(), rescale.scale()};
+}
+
+std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& b, OP op,
+                                         CLASSIFY_TYPE type) {
+  using namespace csg;
+  if (op < UNION || op > SYMMETRIC_DIFFERENCE) throw Error("Boolean: unknown operation");
+  if (type != CLASSIFY_NORMAL && type != CLASSIFY_EDGE) {
+    throw Error("Boolean: unknown classification type");
+  }
+  timings_ = {};
+  origins_.clear();
+  const Clock::time_point start = Clock::now();
+  Clock::time_point t = start;
+  try {
+    // An operand with small defects is mended first; one that crosses itself, or has islands
+    // inside the solid, is replaced by the boundary of the solid it stands for. Its faces'
+    // values go with it, and the result's provenance is told in terms of the operand as given.
+    const Polyhedron* given[2] = {&a, &b};
+    std::optional<ResolvedOperand> resolved[2];
+    ForgetOnExit forget(attributes_, resolved);
+    for (int m = 0; m < 2; ++m) {
+      if (!skipSelfCheck_[m]) resolved[m] = mendOperand(*given[m]);
+    }
+    // A solid that touches itself along an edge or at a point is checked as the sheets it is
+    // made of, which may meet there and nowhere else.
+    auto prepare = [&](int m, const std::string& name) {
+      const Polyhedron& mesh = resolved[m] ? resolved[m]->mesh : *given[m];
+      try {
+        return prepareOperand(mesh, name);
+      } catch (const Error&) {
+        if (skipSelfCheck_[m]) throw;
+        const ResolvedOperand* from = resolved[m] ? &*resolved[m] : nullptr;
+        std::optional<ResolvedOperand> split = splitTouchingSheets(mesh, from);
+        if (!split) split = splitPinchedVertices(mesh, from);
+        if (!split) throw;
+        resolved[m] = std::move(split);
+        TriangulatedOperand op = prepareOperand(resolved[m]->mesh, name);
+        op.sameVertex = resolved[m]->sameVertex;
+        return op;
+      }
+    };
+    TriangulatedOperand ta = prepare(0, "operand A");
+    TriangulatedOperand tb = prepare(1, "operand B");
+    timings_.validate = since(t);
+    TriangulatedOperand* prepared[2] = {&ta, &tb};
+    // An open surface stands for its winding number's solid whether it crosses itself or not;
+    // only where the other operand comes near do crossings matter (the corefinement checks).
+    const std::array<bool, 2> checkNear{skipSelfCheck_[0] || ta.open(),
+                                        skipSelfCheck_[1] || tb.open()};
+    for (int m = 0; m < 2; ++m) {
+      if (skipSelfCheck_[m] || prepared[m]->empty()) continue;
+      if (prepared[m]->open()) {
+        if (resolved[m]) carryValues(*given[m], *resolved[m], attributes_);
+        continue;
+      }
+      TriangulatedOperand& op = *prepared[m];
+      const std::string name = op.name;
+      const ResolvedOperand* before = resolved[m] ? &*resolved[m] : nullptr;
+      if (selfIntersects(op)) {
+        ResolvedOperand r = resolveSelfIntersections(op, grid_);
+        if (before != nullptr) {
+          for (std::uint32_t& f : r.sourceFace) f = before->sourceFace[f];
+        }
+        resolved[m] = std::move(r);
+        op = prepareOperand(resolved[m]->mesh, name);
+        op.sameVertex = resolved[m]->sameVertex;
+      }
+      const std::vector<std::uint8_t> drop = redundantIslands(op);
+      if (std::find(drop.begin(), drop.end(), 1) != drop.end()) {
+        resolved[m] = withoutIslands(op, drop, resolved[m] ? &*resolved[m] : nullptr);
+        op = prepareOperand(resolved[m]->mesh, name);
+        op.sameVertex = resolved[m]->sameVertex;
+      }
+      if (resolved[m]) carryValues(*given[m], *resolved[m], attributes_);
+    }
+    timings_.selfIntersection = since(t);
+
+    const Polyhedron* ea = nullptr;
+    const Polyhedron* eb = nullptr;
+    ResultBuild rb;
+    {
+      auto corefineOrSetApart = [&]() -> Corefinement {
+        try {
+          return boxesMeet(ta, tb) ? corefine(ta, tb, checkNear) : uncut(ta, tb);
+        } catch (const std::bad_alloc&) {
+          throw;
+        } catch (const std::exception&) {
+          // Where the other operand cuts through the place where a solid touches itself, the
+          // corefinement meets the sheets there twice; they are set apart, and it runs again.
+          if (ta.sameVertex.empty() && tb.sameVertex.empty()) throw;
+        }
+        // The first try released the operands' triangles: both are prepared again.
+        for (int m = 0; m < 2; ++m) {
+          TriangulatedOperand& op = *prepared[m];
+          const std::string name = op.name;
+          const bool touching = !op.sameVertex.empty();
+          op = prepareOperand(resolved[m] ? resolved[m]->mesh : *given[m], name);
+          if (!touching) continue;
+          op.sameVertex = resolved[m]->sameVertex;
+          ResolvedOperand r = setSheetsApart(op, grid_);
+          for (std::uint32_t& f : r.sourceFace) f = resolved[m]->sourceFace[f];
+          for (CsgAttribute* attr : attributes_) attr->forget(resolved[m]->mesh);
+          resolved[m] = std::move(r);
+          op = prepareOperand(resolved[m]->mesh, name);
+          carryValues(*given[m], *resolved[m], attributes_);
+        }
+        return corefine(ta, tb, checkNear);
+      };
+      const Corefinement cf = corefineOrSetApart();
+      ea = resolved[0] ? &resolved[0]->mesh : &a;
+      eb = resolved[1] ? &resolved[1]->mesh : &b;
+      timings_.corefine = since(t);
+      // Point tests run against the corefined surfaces: the same solids, and the operands'
+      // own triangles are released by then.
+      const TriangulatedOperand* ops[2] = {&ta, &tb};
+      std::unique_ptr<SolidQuery> solids[2];
+      auto solid = [&](int which) -> const SolidQuery& {
+        if (!solids[which]) {
+          solids[which] = std::make_unique<SolidQuery>(cf.mesh[which].points, cf.mesh[which].faces,
+                                                       nullptr, ops[which]->name);
+        }
+        return *solids[which];
+      };
+      // An operand with a border stands for where its generalized winding number is above one
+      // half.
+      std::unique_ptr<FastWindingNumber> fast[2];
+      PointQueries queries;
+      queries.winding = [&](int which, const Vec3& p) {
+        if (!ops[which]->open()) return solid(which).winding(p);
+        if (!fast[which]) {
+          fast[which] =
+              std::make_unique<FastWindingNumber>(cf.mesh[which].points, cf.mesh[which].faces);
+        }
+        return fast[which]->inside(p) ? 1 : 0;
+      };
+      queries.within = [&](int which, const Vec3& p, double distance) {
+        return solid(which).within(p, distance);
+      };
+      const ExactPoints exact(cf, *ea, *eb);
+      const Classification cls = classify(cf, ta, tb, op, type, exact, queries);
+      timings_.classify = since(t);
+      bool wantCorners = false;
+      for (const CsgAttribute* attr : attributes_)
+        wantCorners = wantCorners || attr->needsCorners();
+      assemble(cf, ta, tb, cls, wantCorners, grid_, rb);
+      timings_.assemble = since(t);
+    }
+    if (triangulator_ != nullptr) triangulateResult(rb);
+    auto result = std::make_unique<Polyhedron>(std::move(rb.points), std::move(rb.offsets),
+                                               std::move(rb.corners));
+    CsgResultView view;
+    view.operands[0] = ea;
+    view.operands[1] = eb;
+    view.result = result.get();
+    view.origins = rb.origins;
+    view.corners = rb.cornerSources;
+    view.weights = rb.weights;
+    for (CsgAttribute* attr : attributes_) attr->interpolate(view);
+    for (FaceOrigin& o : rb.origins) {
+      if (resolved[o.operand]) o.face = resolved[o.operand]->sourceFace[o.face];
+    }
+    origins_ = std::move(rb.origins);
+    timings_.hooks = since(t);
+    timings_.total = std::chrono::duration<double>(Clock::now() - start).count();
+    return result;
+  } catch (const Error&) {
+    origins_.clear();
+    throw;
+  } catch (const std::bad_alloc&) {
+    origins_.clear();
+    throw;
+  } catch (const std::exception& e) {
+    origins_.clear();
+    throw Error::failure(std::string("Boolean failed: ") + e.what());
+  }
+}
+
+}  // namespace geom

@@ -1,0 +1,26 @@
+// The triangles of two operands that may meet: all the corefinement has to look at.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geom/csg/operand.h"
+
+namespace geom::csg {
+
+// Per operand, per triangle: 1 where the triangle may meet the other operand.
+struct NearTriangles {
+  std::vector<std::uint8_t> of[2];
+  std::size_t count[2] = {0, 0};
+};
+
+// Marks the triangles of a and b whose bounding box overlaps the box of a triangle of the
+// other operand (boxes rounded outwards, so every triangle that meets the other surface, in
+// its inside, along an edge or at a corner, is marked together with every triangle around
+// such an edge or corner). Then, wherever the marked triangles around a vertex would form more
+// than one fan, marks the whole ring around it, so that the marked triangles form a surface
+// with one fan at each vertex (its border runs through vertices the other operand does not
+// touch). Requires a and b prepared (triangles and their pairing present).
+NearTriangles nearTriangles(const TriangulatedOperand& a, const TriangulatedOperand& b);
+
+}  // namespace geom::csg

@@ -1,0 +1,375 @@
+// CGAL's autorefinement of one operand; a translation unit of its own because of what the
+// corefinement headers cost to compile.
+#include "geom/csg/resolve.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "geom/csg/cgal_mesh.h"
+#include "geom/csg/corefine.h"
+#include "geom/csg/pending.h"
+#include "geom/csg/self_intersection.h"
+#include "geom/csg/solid_query.h"
+#include "geom/error.h"
+
+namespace geom::csg {
+
+namespace {
+
+using namespace cgal;
+
+// Keeps each face's source face through the re-triangulation of the faces that are cut. CGAL
+// copies the visitor, so the state lives outside it.
+struct Sources {
+  Mesh::Property_map<FI, int> face;
+  int current = -1;
+};
+// Gives each fan of triangles around a vertex its own vertex: where the solid touches itself
+// at a point, its surface passes through that point more than once.
+void splitPinches(std::vector<int>& corners, std::vector<Vec3>& points) {
+  const std::size_t nc = corners.size();
+  std::unordered_map<std::uint64_t, std::uint32_t> edgeCorner;  // directed edge -> its corner
+  std::unordered_map<std::uint64_t, int> uses;
+  for (std::size_t c = 0; c < nc; ++c) {
+    const std::size_t t = c / 3;
+    const int u = corners[c], v = corners[3 * t + (c + 1) % 3];
+    edgeCorner[directedKey(u, v)] = static_cast<std::uint32_t>(c);
+    ++uses[directedKey(std::min(u, v), std::max(u, v))];
+  }
+  // Corner slots joined when their triangles share an edge at the corner's vertex.
+  std::vector<std::uint32_t> parent(nc);
+  for (std::size_t c = 0; c < nc; ++c) parent[c] = static_cast<std::uint32_t>(c);
+  auto find = [&](std::uint32_t c) {
+    while (parent[c] != c) c = parent[c] = parent[parent[c]];
+    return c;
+  };
+  for (std::size_t c = 0; c < nc; ++c) {
+    const std::size_t t = c / 3;
+    const int v = corners[c], next = corners[3 * t + (c + 1) % 3];
+    if (uses[directedKey(std::min(v, next), std::max(v, next))] != 2) continue;
+    const auto across = edgeCorner.find(directedKey(next, v));
+    if (across == edgeCorner.end()) continue;
+    // The other triangle's corner at v is the one after its corner at next.
+    const std::uint32_t o = across->second;
+    const std::uint32_t atV = static_cast<std::uint32_t>(3 * (o / 3) + (o + 1) % 3);
+    parent[find(static_cast<std::uint32_t>(c))] = find(atV);
+  }
+  std::vector<std::int64_t> fanOf(points.size(), -1);  // the first fan root seen per vertex
+  std::unordered_map<std::uint32_t, int> copyOf;       // further fan roots -> their vertex
+  for (std::size_t c = 0; c < nc; ++c) {
+    const int v = corners[c];
+    const std::uint32_t root = find(static_cast<std::uint32_t>(c));
+    if (fanOf[v] < 0) fanOf[v] = root;
+    if (fanOf[v] == root) continue;
+    const auto [it, fresh] = copyOf.emplace(root, static_cast<int>(points.size()));
+    if (fresh) points.push_back(points[v]);
+    corners[c] = it->second;
+  }
+}
+
+// Where distinct vertices of a resolved surface sit at one position (sheets that touch at a
+// point or along a curve, which the solid does there), all but the first are moved into their
+// own solid, so that the sheets are apart on the grid: `toward` 0 moves them toward the middle of
+// their ring of neighbours (a fan that meets another at its tip pulls back from it), 1 against
+// the normal of their faces; by `steps` grid steps. Returns the vertices moved.
+std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offsets,
+                                  const std::vector<int>& corners, int toward, double steps,
+                                  std::vector<Vec3>& points) {
+  std::map<std::array<double, 3>, int> first;
+  std::vector<int> moving;
+  for (std::size_t v = 0; v < points.size(); ++v) {
+    const Vec3& p = points[v];
+    if (!first.emplace(std::array<double, 3>{p.x, p.y, p.z}, static_cast<int>(v)).second) {
+      moving.push_back(static_cast<int>(v));
+    }
+  }
+  if (moving.empty()) return moving;
+  std::vector<Vec3> dir(points.size());
+  for (std::size_t f = 0; f + 1 < offsets.size(); ++f) {
+    const int c[3] = {corners[offsets[f]], corners[offsets[f] + 1], corners[offsets[f] + 2]};
+    const Vec3 n = cross(points[c[1]] - points[c[0]], points[c[2]] - points[c[0]]);
+    for (int k = 0; k < 3; ++k) {
+      const int v = c[k];
+      dir[v] =
+          dir[v] + (toward == 0 ? points[c[(k + 1) % 3]] + points[c[(k + 2) % 3]] - points[v] * 2.0
+                                : n * -1.0);
+    }
+  }
+  for (int v : moving) {
+    const double ln = length(dir[v]);
+    if (!(ln > 0)) continue;
+    const double step = std::max(grid.spacing(points[v]), 1e-15 * length(points[v]));
+    points[v] = grid.round(points[v] + dir[v] * (steps * step / ln));
+  }
+  return moving;
+}
+
+struct Visitor : PMP::Corefinement::Default_visitor<Mesh> {
+  Sources* s = nullptr;
+  void before_subface_creations(FI f, Mesh&) { s->current = s->face[f]; }
+  void after_subface_created(FI f, Mesh&) { s->face[f] = s->current; }
+};
+
+}  // namespace
+
+bool selfIntersects(const TriangulatedOperand& op) {
+  try {
+    checkSelfIntersections(op);
+  } catch (const Error&) {
+    return true;
+  }
+  return false;
+}
+
+ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid) {
+  const std::vector<Vec3>& pts = op.mesh->vertices();
+  Mesh m;
+  Sources sources;
+  std::vector<int> vmap(pts.size(), -1);
+  std::vector<int> order;
+  for (const auto& tri : op.tris) {
+    for (int v : tri) {
+      if (vmap[v] < 0) {
+        vmap[v] = static_cast<int>(order.size());
+        order.push_back(v);
+      }
+    }
+  }
+  m.reserve(order.size(), op.tris.size() * 3 / 2, op.tris.size());
+  for (int v : order) m.add_vertex(Point(pts[v].x, pts[v].y, pts[v].z));
+  sources.face = m.add_property_map<FI, int>("f:source", -1).first;
+  for (std::size_t t = 0; t < op.tris.size(); ++t) {
+    const auto& tri = op.tris[t];
+    const FI f = m.add_face(VI(static_cast<Mesh::size_type>(vmap[tri[0]])),
+                            VI(static_cast<Mesh::size_type>(vmap[tri[1]])),
+                            VI(static_cast<Mesh::size_type>(vmap[tri[2]])));
+    if (f == Mesh::null_face()) {
+      throw Error::invalidOperand(
+          op.name, "self-intersects, and its faces do not form a surface to resolve");
+    }
+    sources.face[f] = static_cast<int>(op.triFace[t]);
+  }
+  auto crossed = m.add_property_map<EI, bool>("e:crossed", false).first;
+  Visitor visitor;
+  visitor.s = &sources;
+  try {
+    // Cuts the triangles along the curves where they cross; each sheet gets its own copy of a
+    // curve, so the surface stays a manifold one, in patches between the curves.
+    PMP::experimental::autorefine(
+        m, CGAL::parameters::visitor(visitor).edge_is_constrained_map(crossed));
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    std::string why = e.what();  // CGAL's own messages run over several lines
+    std::replace(why.begin(), why.end(), '\n', ' ');
+    throw Error::invalidOperand(
+        op.name, "self-intersects, and cutting it along its crossings failed: " + why);
+  }
+
+  // The refined surface as triangles over its vertices.
+  std::vector<Vec3> points;
+  std::vector<int> index(m.number_of_vertices() + m.number_of_removed_vertices(), -1);
+  for (const VI v : m.vertices()) {
+    const Point& p = m.point(v);
+    index[v] = static_cast<int>(points.size());
+    points.push_back({p.x(), p.y(), p.z()});
+  }
+  std::vector<std::array<int, 3>> tris;
+  std::vector<FI> faceOf;
+  std::vector<int> triOf(m.number_of_faces() + m.number_of_removed_faces(), -1);
+  for (const FI f : m.faces()) {
+    std::array<int, 3> tri{};
+    int k = 0;
+    for (const VI v : CGAL::vertices_around_face(m.halfedge(f), m)) {
+      if (k < 3) tri[k] = index[v];
+      ++k;
+    }
+    if (k != 3)
+      throw Error::invalidOperand(
+          op.name, "self-intersects, and cutting it left a face that is not a triangle");
+    if (sources.face[f] < 0)
+      throw Error::invalidOperand(op.name, "self-intersects, and cutting it lost a face");
+    triOf[f] = static_cast<int>(tris.size());
+    tris.push_back(tri);
+    faceOf.push_back(f);
+  }
+
+  // Patches: triangles joined across edges that are not on a crossing. Along a patch nothing
+  // crosses the surface, so the winding number in front of it is mostly the same throughout; a
+  // triangle bounds the solid (winding number at least one) when that number is 0.
+  std::vector<int> patch(tris.size(), -1);
+  std::vector<std::size_t> best;  // per patch: its largest triangle, where the test is made
+  std::vector<double> bestArea;
+  std::vector<std::size_t> stack;
+  for (std::size_t seed = 0; seed < tris.size(); ++seed) {
+    if (patch[seed] >= 0) continue;
+    const int id = static_cast<int>(best.size());
+    best.push_back(seed);
+    bestArea.push_back(-1);
+    patch[seed] = id;
+    stack.push_back(seed);
+    while (!stack.empty()) {
+      const std::size_t t = stack.back();
+      stack.pop_back();
+      const auto& tri = tris[t];
+      const double area =
+          length(cross(points[tri[1]] - points[tri[0]], points[tri[2]] - points[tri[0]]));
+      if (area > bestArea[id]) bestArea[id] = area, best[id] = t;
+      for (const auto h : CGAL::halfedges_around_face(m.halfedge(faceOf[t]), m)) {
+        if (crossed[m.edge(h)] || m.is_border(m.opposite(h))) continue;
+        const int n = triOf[m.face(m.opposite(h))];
+        if (n >= 0 && patch[n] < 0) {
+          patch[n] = id;
+          stack.push_back(static_cast<std::size_t>(n));
+        }
+      }
+    }
+  }
+  // Where sheets only touch, autorefinement marks no curve, and a patch can run on through
+  // such a place while the winding number in front of it changes there: small patches (where
+  // such places are) and patches whose samples disagree are decided triangle by triangle.
+  const SolidQuery query(points, tris, nullptr, op.name);
+  auto inFront = [&](std::size_t t) {
+    const auto& tri = tris[t];
+    const Vec3 c = (points[tri[0]] + points[tri[1]] + points[tri[2]]) * (1.0 / 3.0);
+    const int w = query.windingInFront(c, t);
+    if (w == SolidQuery::kOnSurface) {
+      throw Error::invalidOperand(op.name,
+                                  "self-intersects where two of its sheets lie on each other");
+    }
+    return w;
+  };
+  std::vector<std::vector<std::size_t>> members(best.size());
+  for (std::size_t t = 0; t < tris.size(); ++t) members[patch[t]].push_back(t);
+  std::vector<std::uint8_t> keep(tris.size(), 0);
+  constexpr std::size_t kSmall = 2000, kSamples = 8;
+  for (std::size_t id = 0; id < best.size(); ++id) {
+    const std::vector<std::size_t>& in = members[id];
+    bool one = in.size() > kSmall;
+    const int w = inFront(best[id]);
+    for (std::size_t k = 1; k <= kSamples && one; ++k)
+      one = inFront(in[k * in.size() / (kSamples + 1)]) == w;
+    for (const std::size_t t : in) keep[t] = (one ? w : inFront(t)) == 0;
+  }
+
+  // The kept triangles. Where a kept triangle's neighbour across an edge went, the surface goes
+  // on through the other sheet's copy of that edge: the copies are joined there, and only there,
+  // so that sheets which merely touch stay apart.
+  std::vector<int> parent(points.size());
+  for (std::size_t v = 0; v < parent.size(); ++v) parent[v] = static_cast<int>(v);
+  auto find = [&](int v) {
+    while (parent[v] != v) v = parent[v] = parent[parent[v]];
+    return v;
+  };
+  auto keptTri = [&](FI f) {
+    const int t = triOf[f];
+    return t >= 0 && keep[t] != 0;
+  };
+  using Key = std::array<double, 6>;
+  auto keyOf = [&](int u, int v) {
+    const Vec3& p = points[u];
+    const Vec3& q = points[v];
+    return Key{p.x, p.y, p.z, q.x, q.y, q.z};
+  };
+  std::map<Key, std::vector<std::pair<int, int>>> open;  // (from, to) by their positions
+  for (std::size_t t = 0; t < tris.size(); ++t) {
+    if (!keep[t]) continue;
+    for (const auto h : CGAL::halfedges_around_face(m.halfedge(faceOf[t]), m)) {
+      const auto o = m.opposite(h);
+      if (!m.is_border(o) && keptTri(m.face(o))) continue;
+      const int u = index[m.source(h)], v = index[m.target(h)];
+      open[keyOf(u, v)].emplace_back(u, v);
+    }
+  }
+  for (auto& [key, edges] : open) {
+    auto back = open.find(Key{key[3], key[4], key[5], key[0], key[1], key[2]});
+    if (back == open.end() || back->second.size() < edges.size()) {
+      throw Error::invalidOperand(op.name,
+                                  "self-intersects, and resolving it leaves the surface open");
+    }
+    // Several sheets along one curve: joined in order, which keeps each join a manifold edge.
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+      const auto [u, v] = edges[i];
+      const auto [bu, bv] = back->second[i];
+      parent[find(u)] = find(bv);
+      parent[find(v)] = find(bu);
+    }
+  }
+
+  ResolvedOperand r;
+  std::vector<int> number(points.size(), -1);
+  std::vector<Vec3> kept;
+  std::vector<std::uint32_t> offsets{0};
+  std::vector<int> corners;
+  for (std::size_t t = 0; t < tris.size(); ++t) {
+    if (!keep[t]) continue;
+    for (int v : tris[t]) {
+      const int root = find(v);
+      if (number[root] < 0) {
+        number[root] = static_cast<int>(kept.size());
+        kept.push_back(grid.round(points[root]));
+      }
+      corners.push_back(number[root]);
+    }
+    offsets.push_back(static_cast<std::uint32_t>(corners.size()));
+    r.sourceFace.push_back(static_cast<std::uint32_t>(sources.face[faceOf[t]]));
+  }
+  splitPinches(corners, kept);
+  // Where the crossings' vertices moved onto the grid, the surface must still be one; touching
+  // sheets are set apart, and where the first way of doing it makes them cross, the others.
+  auto fault = [&]() -> std::string {
+    try {
+      if (selfIntersects(prepareOperand(r.mesh, op.name))) {
+        return op.name + " self-intersects, and its resolved surface still does once rounded";
+      }
+    } catch (const Error& e) {
+      return std::string(e.what()) + " once its self-intersections are resolved";
+    }
+    return {};
+  };
+  const std::vector<Vec3> placed = kept;
+  std::string problem;
+  for (int attempt = 0;; ++attempt) {
+    const int toward = attempt % 2;
+    const double steps = 1.5 * (1 << (attempt / 2));
+    kept = placed;
+    const bool moved = !separateTouching(grid, offsets, corners, toward, steps, kept).empty();
+    r.mesh = Polyhedron(kept, offsets, corners);
+    problem = fault();
+    if (problem.empty() || !moved || attempt == 5) break;
+  }
+  if (!problem.empty()) throw Error(problem);
+  return r;
+}
+
+ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) {
+  ResolvedOperand r;
+  std::vector<std::uint32_t> offsets{0};
+  std::vector<int> corners;
+  corners.reserve(3 * op.tris.size());
+  for (std::size_t t = 0; t < op.tris.size(); ++t) {
+    corners.insert(corners.end(), op.tris[t].begin(), op.tris[t].end());
+    offsets.push_back(static_cast<std::uint32_t>(corners.size()));
+  }
+  r.sourceFace = op.triFace;
+  const std::vector<Vec3>& placed = op.mesh->vertices();
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    std::vector<Vec3> points = placed;
+    separateTouching(grid, offsets, corners, attempt % 2, 1.5 * (1 << (attempt / 2)), points);
+    r.mesh = Polyhedron(std::move(points), offsets, corners);
+    try {
+      if (!selfIntersects(prepareOperand(r.mesh, op.name))) return r;
+    } catch (const Error&) {
+      // Moved this way, a sheet folded; the next way may not.
+    }
+  }
+  throw Error::invalidOperand(op.name,
+                              "touches itself where the other operand cuts it, and its sheets "
+                              "cannot be set apart there");
+}
+
+}  // namespace geom::csg

@@ -1,0 +1,42 @@
+// Operands that cross themselves, replaced by the surface of the solid they stand for.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geom/csg/operand.h"
+#include "geom/csg_grid.h"
+#include "geom/polyhedron.h"
+
+namespace geom::csg {
+
+// A closed operand's surface without self-intersection, made of triangles of its faces.
+struct ResolvedOperand {
+  Polyhedron mesh;                        // faces of the operand, or triangles of them
+  std::vector<std::uint32_t> sourceFace;  // per face: the operand face it lies in
+  std::vector<int> sameVertex;            // see TriangulatedOperand::sameVertex
+};
+
+// Whether two triangles of op meet other than in a shared edge or vertex (the test
+// checkSelfIntersections makes, as a verdict instead of a throw).
+bool selfIntersects(const TriangulatedOperand& op);
+
+// The surface of the region op winds around at least once: op's triangles are cut along the
+// curves where they cross one another (CGAL's autorefinement), and of the patches between those
+// curves the ones with winding number 0 just in front are kept (the others lie inside the
+// solid, or bound a pocket wound the wrong way), welded along the curves. Every vertex is put
+// on grid. Requires op closed, manifold and
+// consistently oriented (prepareOperand's checks). Throws geom::Error("<name> self-intersects
+// ...") when the crossings cannot be resolved into a closed manifold surface (sheets on each
+// other, surfaces that would only touch), or when the resolved surface, on the grid, still
+// crosses itself.
+ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid);
+
+// op's triangles with the sheets that touch at its split vertices (op.sameVertex) moved apart
+// by a few steps of grid (or by a few units in the last place of double where grid is
+// inactive), each into its own solid. For the corefinement, which cannot take two sheets that
+// meet where the other operand cuts them. Requires op checked by prepareOperand. Throws
+// geom::Error("<name> touches itself ...") when every way tried leaves the sheets crossing.
+ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid);
+
+}  // namespace geom::csg

@@ -1,0 +1,222 @@
+// The self-intersection test of an operand and the pairs of a result's triangles that meet: box
+// pairs from the box tree, decided with CGAL's exact predicates.
+#include "geom/csg/self_intersection.h"
+
+#include <CGAL/intersections.h>
+
+#include <cmath>
+#include <string>
+
+#include "geom/box_tree.h"
+#include "geom/cgal_kernel.h"
+#include "geom/error.h"
+
+namespace geom::csg {
+
+using cgal::K;
+using cgal::Point;
+using cgal::pt;
+
+namespace {
+
+// Calls test(t1, t2) for each pair of triangles whose bounding boxes overlap (boxes in float,
+// rounded outwards, so no pair that meets is missed).
+template <typename Test>
+void forOverlappingBoxes(const std::vector<Vec3>& points,
+                         const std::vector<std::array<int, 3>>& tris, Test test) {
+  BoxTree(points, tris).selfPairs(test);
+}
+
+struct Intersecting {
+  std::uint32_t t1, t2;
+};
+
+// Marks the vertices whose fan of triangles projects one-to-one onto a plane: seen along the
+// sum of its face normals every triangle turns the same way and the angles at the vertex add
+// up to one full turn. Two triangles of such a fan meet only in what they share, which lets
+// the sweep skip almost every pair of neighbouring triangles. The margins only ever send a
+// doubtful fan to the exact tests.
+std::vector<std::uint8_t> flatFans(const TriangulatedOperand& op) {
+  const std::vector<Vec3>& p = op.mesh->vertices();
+  const std::size_t nh = op.tris.size() * 3;
+  std::vector<std::uint8_t> flat(p.size(), 0), seen(p.size(), 0);
+  std::vector<std::size_t> fan;
+  for (std::size_t h = 0; h < nh; ++h) {
+    const int v = op.tris[h / 3][h % 3];
+    if (seen[v]) continue;
+    seen[v] = 1;
+    fan.clear();
+    std::size_t cur = h;
+    bool ring = true;
+    do {
+      fan.push_back(cur);
+      const int next = op.opposite[cur - cur % 3 + (cur % 3 + 2) % 3];
+      if (next < 0) {
+        ring = false;  // a border vertex: its faces go to the exact tests
+        break;
+      }
+      cur = static_cast<std::size_t>(next);
+    } while (cur != h && fan.size() <= nh);
+    if (!ring) continue;
+    Vec3 n;
+    for (std::size_t e : fan) {
+      const auto& t = op.tris[e / 3];
+      n = n + cross(p[t[(e % 3 + 1) % 3]] - p[v], p[t[(e % 3 + 2) % 3]] - p[v]);
+    }
+    const double ln = length(n);
+    if (!(ln > 0)) continue;
+    n = n * (1.0 / ln);
+    double turn = 0;
+    bool ok = true;
+    for (std::size_t e : fan) {
+      const auto& t = op.tris[e / 3];
+      Vec3 a = p[t[(e % 3 + 1) % 3]] - p[v], b = p[t[(e % 3 + 2) % 3]] - p[v];
+      a = a - n * dot(a, n);
+      b = b - n * dot(b, n);
+      const double s = dot(cross(a, b), n), c = dot(a, b);
+      if (!(s > 1e-9 * length(a) * length(b))) {
+        ok = false;
+        break;
+      }
+      turn += std::atan2(s, c);
+    }
+    if (ok && std::fabs(turn - 2 * M_PI) < 1e-6) flat[v] = 1;
+  }
+  return flat;
+}
+
+// True when triangles t1 and t2 of op meet other than in their shared edge or vertex; the same
+// case analysis as CGAL's own self-intersection test.
+bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32_t t1,
+          std::uint32_t t2) {
+  const auto& a = op.tris[t1];
+  const auto& b = op.tris[t2];
+  auto P = [&](int i) { return pt(v[i]); };
+  for (int k = 0; k < 3; ++k) {
+    const int o = op.opposite[3 * t1 + k];
+    if (o < 0 || static_cast<std::uint32_t>(o / 3) != t2) continue;
+    // Shared edge a[k] -> a[k+1]: they meet only if they fold onto each other.
+    const Point s = P(b[(o % 3 + 2) % 3]);
+    const Point q0 = P(a[k]), q1 = P(a[(k + 1) % 3]), r = P(a[(k + 2) % 3]);
+    return CGAL::coplanar(q0, q1, r, s) &&
+           CGAL::coplanar_orientation(q0, q1, r, s) == CGAL::POSITIVE;
+  }
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      if (a[i] != b[j]) continue;
+      const K::Triangle_3 ta(P(a[0]), P(a[1]), P(a[2]));
+      const K::Triangle_3 tb(P(b[0]), P(b[1]), P(b[2]));
+      const K::Segment_3 sa(P(a[(i + 1) % 3]), P(a[(i + 2) % 3]));
+      const K::Segment_3 sb(P(b[(j + 1) % 3]), P(b[(j + 2) % 3]));
+      return CGAL::do_intersect(ta, sb) || CGAL::do_intersect(tb, sa);
+    }
+  }
+  return CGAL::do_intersect(K::Triangle_3(P(a[0]), P(a[1]), P(a[2])),
+                            K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
+}
+
+}  // namespace
+
+void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std::uint8_t>* only) {
+  const std::vector<Vec3>& verts = op.mesh->vertices();
+  const std::vector<std::uint8_t> flat = flatFans(op);
+  const std::vector<int>& same = op.sameVertex;
+  auto test = [&](std::uint32_t t1, std::uint32_t t2) {
+    const auto& a = op.tris[t1];
+    const auto& b = op.tris[t2];
+    bool touching = false;  // at a vertex split where the surface touches itself
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) {
+        if (a[i] == b[j] && flat[a[i]]) return;
+        touching = touching || (!same.empty() && same[a[i]] == same[b[j]]);
+      }
+    }
+    if (touching) {
+      // Sheets of a solid that touches itself meet where their vertices were one, and must
+      // not meet elsewhere.
+      const std::array<int, 3> ca{same[a[0]], same[a[1]], same[a[2]]};
+      const std::array<int, 3> cb{same[b[0]], same[b[1]], same[b[2]]};
+      if (meetApart(verts, ca, cb)) throw Intersecting{t1, t2};
+      return;
+    }
+    if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
+  };
+  try {
+    if (only == nullptr) {
+      trianglesTree(op).selfPairs(test);
+    } else {
+      BoxTree(verts, op.tris, only).selfPairs(test);
+    }
+  } catch (const Intersecting& hit) {
+    std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
+    if (f1 > f2) std::swap(f1, f2);
+    if (f1 == f2) {
+      throw Error::invalidOperand(
+          op.name, "self-intersects: face " + std::to_string(f1) + " overlaps itself");
+    }
+    throw Error::invalidOperand(op.name, "self-intersects: faces " + std::to_string(f1) + " and " +
+                                             std::to_string(f2) + " intersect");
+  }
+}
+
+// Whether triangles a and b (vertex indices into points) meet other than in the vertices and
+// the edge they share.
+bool meetApart(const std::vector<Vec3>& points, const std::array<int, 3>& a,
+               const std::array<int, 3>& b) {
+  auto P = [&](int i) { return pt(points[i]); };
+  int shared = 0, ia = -1, ib = -1;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      if (a[i] != b[j]) continue;
+      ++shared;
+      if (ia < 0) {
+        ia = i;
+        ib = j;
+      } else if ((ia + 1) % 3 != i) {
+        // Keep ia as the start of the shared edge in a's winding.
+        ia = i;
+      }
+    }
+  }
+  if (shared == 3) return true;
+  if (shared == 2) {
+    // Shared edge a[ia] -> a[ia+1]: they meet only if they fold onto each other.
+    int s = -1;
+    for (int j = 0; j < 3; ++j) {
+      if (b[j] != a[0] && b[j] != a[1] && b[j] != a[2]) s = b[j];
+    }
+    const Point q0 = P(a[ia]), q1 = P(a[(ia + 1) % 3]), r = P(a[(ia + 2) % 3]), sp = P(s);
+    return CGAL::coplanar(q0, q1, r, sp) &&
+           CGAL::coplanar_orientation(q0, q1, r, sp) == CGAL::POSITIVE;
+  }
+  if (shared == 1) {
+    // Apart from the shared corner, one lies on one side of the other's plane: they do not
+    // meet. (Around a vertex where the surface is convex or saddle-free, nearly every pair.)
+    const Point v = P(a[ia]), a1 = P(a[(ia + 1) % 3]), a2 = P(a[(ia + 2) % 3]);
+    const Point b1 = P(b[(ib + 1) % 3]), b2 = P(b[(ib + 2) % 3]);
+    const CGAL::Orientation o1 = CGAL::orientation(v, a1, a2, b1);
+    if (o1 != CGAL::COPLANAR && o1 == CGAL::orientation(v, a1, a2, b2)) return false;
+    const CGAL::Orientation o2 = CGAL::orientation(v, b1, b2, a1);
+    if (o2 != CGAL::COPLANAR && o2 == CGAL::orientation(v, b1, b2, a2)) return false;
+    const K::Triangle_3 ta(P(a[0]), P(a[1]), P(a[2]));
+    const K::Triangle_3 tb(P(b[0]), P(b[1]), P(b[2]));
+    const K::Segment_3 sa(P(a[(ia + 1) % 3]), P(a[(ia + 2) % 3]));
+    const K::Segment_3 sb(P(b[(ib + 1) % 3]), P(b[(ib + 2) % 3]));
+    return CGAL::do_intersect(ta, sb) || CGAL::do_intersect(tb, sa);
+  }
+  return CGAL::do_intersect(K::Triangle_3(P(a[0]), P(a[1]), P(a[2])),
+                            K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
+}
+
+void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
+                      const std::vector<std::uint8_t>& fresh,
+                      const std::vector<std::uint32_t>& group,
+                      const std::function<void(std::size_t, std::size_t)>& hit) {
+  auto test = [&](std::uint32_t t1, std::uint32_t t2) {
+    if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
+    if (meetApart(points, tris[t1], tris[t2])) hit(t1, t2);
+  };
+  forOverlappingBoxes(points, tris, test);
+}
+
+}  // namespace geom::csg
