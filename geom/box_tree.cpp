@@ -55,7 +55,9 @@ BoxTree::BoxTree(const std::vector<Vec3>& points, const std::vector<std::array<i
       const float extent = hi[k] - lo[k];
       const float c = boxes[t].lo[k] + boxes[t].hi[k];
       const double unit = extent > 0 ? (static_cast<double>(c) - lo[k]) / extent : 0.0;
-      const auto cell = static_cast<std::uint64_t>(std::clamp(unit, 0.0, 1.0) * 2097151.0);
+      // Coordinates beyond float's range give infinite boxes, and unit NaN: cell 0 for those.
+      const double clamped = unit > 0 ? std::min(unit, 1.0) : 0.0;
+      const auto cell = static_cast<std::uint64_t>(clamped * 2097151.0);
       for (int bit = 0; bit < 21; ++bit) key |= ((cell >> bit) & 1u) << (3 * bit + k);
     }
     keyed.emplace_back(key, t);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "geom/vec3.h"
@@ -64,6 +65,26 @@ class BoxTree {
 
   std::uint32_t build(std::uint32_t begin, std::uint32_t end);
 
+  using PairStack = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+  // One step of a walk over node a of this tree and node b of other: nothing when their boxes
+  // do not overlap, the pairs of their triangles when both are leaves, else the pair split.
+  template <typename Hit>
+  void step(std::uint32_t a, const BoxTree& other, std::uint32_t b, PairStack& stack,
+            Hit& hit) const {
+    const Node& na = nodes_[a];
+    const Node& nb = other.nodes_[b];
+    if (!na.box.overlaps(nb.box)) return;
+    if (na.count > 0 && nb.count > 0) {
+      leafPairs(na, other, nb, hit);
+    } else if (descendFirst(na, nb)) {
+      stack.emplace_back(na.first, b);
+      stack.emplace_back(na.right, b);
+    } else {
+      stack.emplace_back(a, nb.first);
+      stack.emplace_back(a, nb.right);
+    }
+  }
+
   // Calls hit for each overlapping pair of a triangle of leaf na (of this tree) and one of
   // leaf nb (of other).
   template <typename Hit>
@@ -84,22 +105,11 @@ class BoxTree {
 template <typename Hit>
 void BoxTree::pairs(const BoxTree& other, Hit hit) const {
   if (nodes_.empty() || other.nodes_.empty()) return;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, 0}};
+  PairStack stack{{0, 0}};
   while (!stack.empty()) {
     const auto [a, b] = stack.back();
     stack.pop_back();
-    const Node& na = nodes_[a];
-    const Node& nb = other.nodes_[b];
-    if (!na.box.overlaps(nb.box)) continue;
-    if (na.count > 0 && nb.count > 0) {
-      leafPairs(na, other, nb, hit);
-    } else if (descendFirst(na, nb)) {
-      stack.emplace_back(na.first, b);
-      stack.emplace_back(na.right, b);
-    } else {
-      stack.emplace_back(a, nb.first);
-      stack.emplace_back(a, nb.right);
-    }
+    step(a, other, b, stack, hit);
   }
 }
 
@@ -107,13 +117,12 @@ template <typename Hit>
 void BoxTree::selfPairs(Hit hit) const {
   if (nodes_.empty()) return;
   // (a, a) stands for the pairs within a's subtree; (a, b), a != b, for pairs across.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, 0}};
+  PairStack stack{{0, 0}};
   while (!stack.empty()) {
     const auto [a, b] = stack.back();
     stack.pop_back();
-    const Node& na = nodes_[a];
-    const Node& nb = nodes_[b];
     if (a == b) {
+      const Node& na = nodes_[a];
       if (na.count > 0) {
         for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
           for (std::uint32_t j = i + 1; j < na.first + na.count; ++j) {
@@ -127,16 +136,7 @@ void BoxTree::selfPairs(Hit hit) const {
       }
       continue;
     }
-    if (!na.box.overlaps(nb.box)) continue;
-    if (na.count > 0 && nb.count > 0) {
-      leafPairs(na, *this, nb, hit);
-    } else if (descendFirst(na, nb)) {
-      stack.emplace_back(na.first, b);
-      stack.emplace_back(na.right, b);
-    } else {
-      stack.emplace_back(a, nb.first);
-      stack.emplace_back(a, nb.right);
-    }
+    step(a, *this, b, stack, hit);
   }
 }
 

@@ -16,8 +16,12 @@ MeshFile readObj(const std::string& path);
 // vertex_index) and, when present, face_id, island and the per-corner uvw list.
 MeshFile readPly(const std::string& path);
 
-// OFF or STL through CGAL's polygon-soup readers; ext is ".off" or ".stl".
-MeshFile readSoup(const std::string& path, const std::string& ext);
+// OFF, ASCII or binary, with any of the header's prefixes (ST, C, N, 4, n with dimension 3);
+// colours, normals and texture coordinates are skipped.
+MeshFile readOff(const std::string& path);
+
+// STL, ASCII or binary, through CGAL's polygon-soup reader.
+MeshFile readStl(const std::string& path);
 
 // Throws geom::Error "path: what".
 [[noreturn]] void fail(const std::string& path, const std::string& what);

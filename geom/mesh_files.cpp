@@ -1,6 +1,5 @@
 #include "geom/mesh_files.h"
 
-#include <CGAL/IO/OFF/File_scanner_OFF.h>
 #include <CGAL/IO/STL.h>
 #include <CGAL/Simple_cartesian.h>
 
@@ -8,7 +7,6 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 
 #include "geom/error.h"
 #include "geom/mesh_file_readers.h"
@@ -20,68 +18,6 @@ using Point = CGAL::Simple_cartesian<double>::Point_3;
 
 void fail(const std::string& path, const std::string& what) {
   throw Error(path + ": " + what);
-}
-
-namespace {
-
-// OFF through CGAL's scanner rather than its read_OFF, which sizes its arrays by the counts in
-// the file before reading a value: a header or a face that claims a few hundred million entries
-// cost gigabytes and half a minute before the read failed. Every entry takes at least one byte,
-// so no honest count exceeds the file's size.
-MeshFile readOff(const std::string& path) {
-  std::error_code ec;
-  const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
-  std::ifstream is(path, std::ios::binary);
-  if (ec || !is) fail(path, "cannot open the file");
-  CGAL::File_scanner_OFF scanner(is, /*verbose=*/false);
-  if (is.fail()) fail(path, "cannot parse the off file");
-  const std::size_t nv = scanner.size_of_vertices(), nf = scanner.size_of_facets();
-  if (nv > bytes || nf > bytes || nv > std::size_t(std::numeric_limits<int>::max()))
-    fail(path, "cannot parse the off file (it counts " + std::to_string(nv) + " points and " +
-                   std::to_string(nf) + " faces in " + std::to_string(bytes) + " bytes)");
-  MeshFile out;
-  out.points.reserve(nv);
-  for (std::size_t i = 0; i < nv; ++i) {
-    double x = 0, y = 0, z = 0, w = 1;
-    scanner.scan_vertex(x, y, z, w);
-    // The optional per-point entries are read only to get past them.
-    if (scanner.has_normals()) {
-      double nx, ny, nz;
-      scanner.scan_normal(nx, ny, nz);
-    }
-    if (scanner.has_vcolors()) {
-      unsigned char r, g, b;
-      scanner.scan_color(r, g, b);
-    }
-    if (scanner.has_textures()) {
-      double u, v;
-      scanner.scan_texture(u, v);
-    }
-    if (!is.good()) fail(path, "cannot parse the off file (point " + std::to_string(i) + ")");
-    out.points.push_back({x / w, y / w, z / w});
-  }
-  out.polygons.reserve(nf);
-  for (std::size_t f = 0; f < nf; ++f) {
-    std::size_t corners = std::size_t(-1);
-    scanner.scan_facet(corners, f);
-    if ((!is.eof() && !is.good()) || corners > bytes)
-      fail(path, "cannot parse the off file (face " + std::to_string(f) + ")");
-    std::vector<int> face;
-    face.reserve(corners);
-    for (std::size_t j = 0; j < corners; ++j) {
-      std::size_t id = 0;
-      scanner.scan_facet_vertex_index(id, j + 1, f);
-      if (!is) fail(path, "cannot parse the off file (face " + std::to_string(f) + ")");
-      face.push_back(static_cast<int>(id));  // the scanner refuses an index past the points
-    }
-    if (scanner.has_fcolors()) {
-      unsigned char r, g, b;
-      scanner.scan_color(r, g, b);
-    }
-    out.polygons.push_back(std::move(face));
-  }
-  if (is.fail()) fail(path, "cannot parse the off file");
-  return out;
 }
 
 MeshFile readStl(const std::string& path) {
@@ -108,12 +44,6 @@ MeshFile readStl(const std::string& path) {
   return out;
 }
 
-}  // namespace
-
-MeshFile readSoup(const std::string& path, const std::string& ext) {
-  return ext == ".off" ? readOff(path) : readStl(path);
-}
-
 }  // namespace detail
 
 namespace {
@@ -137,7 +67,8 @@ MeshFile readMeshFile(const std::string& path) {
   try {
     if (ext == ".obj") return detail::readObj(path);
     if (ext == ".ply") return detail::readPly(path);
-    if (ext == ".off" || ext == ".stl") return detail::readSoup(path, ext);
+    if (ext == ".off") return detail::readOff(path);
+    if (ext == ".stl") return detail::readStl(path);
   } catch (const Error&) {
     throw;
   } catch (const std::bad_alloc&) {

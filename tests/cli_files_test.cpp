@@ -1,6 +1,7 @@
 // The command's files below the command line: names, readers, writers and pieces.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -232,21 +233,60 @@ TEST(PlyReader, IdentifiersIslandsAndUvwOfOurOwnFiles) {
   EXPECT_NE(refusal(twice).find("more than one face element"), std::string::npos) << refusal(twice);
 }
 
-TEST(OffReader, CountsNoFileOfItsSizeHoldsAreRefusedBeforeAnythingIsAllocated) {
-  // CGAL's own reader sized its arrays by these counts first: gigabytes and half a minute.
+TEST(OffReader, CountsAndIndicesAreCheckedBeforeTheyAreUsed) {
+  // CGAL's own reader sized its arrays by these counts first (gigabytes and half a minute), and
+  // converted a negative corner count to an unsigned one (undefined; both found by the fuzzer).
   TempDir dir;
   const std::string points = "0 0 0\n1 0 0\n0 1 0\n";
   for (const std::string header : {"OFF\n400000000 1 0\n", "OFF\n3 400000000 0\n"}) {
     const std::string why = refusal(dir.write("huge.off", header + points + "3 0 1 2\n"));
     EXPECT_NE(why.find("points and"), std::string::npos) << header << ": " << why;
   }
-  const std::string face =
-      refusal(dir.write("face.off", "OFF\n3 1 0\n" + points + "400000000 0 1 2\n"));
-  EXPECT_NE(face.find("face 0"), std::string::npos) << face;
-  const geom::MeshFile ok =
-      geom::readMeshFile(dir.write("ok.off", "OFF\n3 1 0\n" + points + "3 0 1 2\n"));
-  EXPECT_EQ(ok.polygons, (std::vector<std::vector<int>>{{0, 1, 2}}));
-  EXPECT_EQ(ok.points[1].x, 1.0);
+  for (const std::string face : {"400000000 0 1 2", "-3 1 2 3", "3 0 1", "2.5 0 1 2"}) {
+    const std::string why = refusal(dir.write("face.off", "OFF\n3 1 0\n" + points + face + "\n"));
+    EXPECT_NE(why.find("face 0"), std::string::npos) << face << ": " << why;
+  }
+  const std::string index = refusal(dir.write("index.off", "OFF\n3 1 0\n" + points + "3 0 1 3\n"));
+  EXPECT_NE(index.find("face 0 refers to point 3 of 3"), std::string::npos) << index;
+}
+
+// What the header's prefixes add to a line is skipped: colours after a face's indices and a
+// point's coordinates, normals; "4OFF" points are homogeneous; binary files read the same.
+TEST(OffReader, TheHeadersVariantsAndBinaryFilesReadTheSamePolygons) {
+  TempDir dir;
+  const std::vector<std::vector<int>> faces{{0, 1, 2}, {0, 2, 3, 1}};
+  const std::string tail = "3 0 1 2 255 0 0\n4 0 2 3 1\n";
+  for (const std::string& text : std::vector<std::string>{
+           "OFF\n4 2 0\n0 0 0\n2 0 0\n0 2 0\n2 2 0\n" + tail,
+           "# made by hand\nCOFF 4 2 0\n0 0 0 1 1 1 1\n2 0 0 1 1 1 1 # a corner\n0 2 0 0 0 0 1\n"
+           "2 2 0 0 0 0 1\n\n" +
+               tail,
+           "4OFF\n4 2 0\n0 0 0 1\n1 0 0 0.5\n0 4 0 2\n1 1 0 0.5\n" + tail,
+           "4 2 0\n0 0 0\n2 0 0\n0 2 0\n2 2 0\n" + tail,
+           "NOFF\n4 2 0\n0 0 0 0 0 1\n2 0 0 0 0 1\n0 2 0 0 0 1\n2 2 0 0 0 1\n" + tail}) {
+    const geom::MeshFile m = geom::readMeshFile(dir.write("v.off", text));
+    EXPECT_EQ(m.polygons, faces) << text;
+    ASSERT_EQ(m.points.size(), 4u) << text;
+    EXPECT_EQ(m.points[3].x, 2.0) << text;
+    EXPECT_EQ(m.points[3].y, 2.0) << text;
+  }
+  std::string bin = "OFF BINARY\n";
+  auto word = [&](std::uint32_t u) {
+    for (int k = 3; k >= 0; --k) bin.push_back(static_cast<char>(u >> (8 * k) & 0xff));
+  };
+  auto real = [&](float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, 4);
+    word(u);
+  };
+  for (std::uint32_t c : {4u, 2u, 0u}) word(c);
+  for (float c : {0.f, 0.f, 0.f, 2.f, 0.f, 0.f, 0.f, 2.f, 0.f, 2.f, 2.f, 0.f}) real(c);
+  for (std::uint32_t c : {3u, 0u, 1u, 2u, 0u, 4u, 0u, 2u, 3u, 1u, 0u}) word(c);
+  const geom::MeshFile b = geom::readMeshFile(dir.write("b.off", bin));
+  EXPECT_EQ(b.polygons, faces);
+  EXPECT_EQ(b.points[3].y, 2.0);
+  bin.resize(bin.size() - 6);
+  EXPECT_NE(refusal(dir.write("cut.off", bin)).find("face 1"), std::string::npos);
 }
 
 // What one run writes, the next reads as it was: the text formats through the real readers.

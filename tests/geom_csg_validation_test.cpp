@@ -159,6 +159,18 @@ TEST(CsgValidation, SkippedSelfIntersectionTestIsStillCaughtNearTheCut) {
   EXPECT_EQ(failure(cube({0, 0, 0}), cube({1, 1, 1}), &csg), "");
 }
 
+// Two cubes as one mesh whose tops and bottoms lie on each other: no surface of one solid can
+// be made of it, yet away from those faces the cut needs none. The operand is used as it is.
+TEST(CsgValidation, CrossingsThatCannotBeResolvedMatterOnlyNearTheCut) {
+  const Polyhedron bad = merged(cube({0, 0, 0}), cube({1, 1, 0}));
+  Csg csg;
+  // A corner of the second cube cut off: a quarter of the small cube goes.
+  const auto r = csg.compute(bad, cube({2, 2, 0}, 0.3), Csg::A_MINUS_B, Csg::CLASSIFY_EDGE);
+  EXPECT_NEAR(volume(*r), 16.0 - 0.6 * 0.6 * 0.6 / 4, 1e-9);
+  EXPECT_EQ(failure(bad, cube({0.5, 0.5, 1}, 0.2), &csg),
+            "operand A self-intersects near the intersection of the operands");
+}
+
 TEST(CsgValidation, AFailedComputationLeavesAttributesAndEngineUsable) {
   const Polyhedron a = cube({0, 0, 0});
   std::vector<std::vector<int>> faces;

@@ -59,7 +59,12 @@ int main(int argc, char** argv) {
     }
   }
   std::vector<std::filesystem::path> files;
-  for (const auto& e : std::filesystem::directory_iterator(argv[1])) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(argv[1], ec)) {
+    std::fprintf(stderr, "%s: not a directory\n", argv[1]);
+    return 66;
+  }
+  for (const auto& e : std::filesystem::directory_iterator(argv[1], ec)) {
     const std::string ext = e.path().extension().string();
     if (ext == ".off" || ext == ".obj" || ext == ".ply" || ext == ".stl") files.push_back(e.path());
   }

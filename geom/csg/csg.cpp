@@ -247,8 +247,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     TriangulatedOperand* prepared[2] = {&ta, &tb};
     // An open surface stands for its winding number's solid whether it crosses itself or not;
     // only where the other operand comes near do crossings matter (the corefinement checks).
-    const std::array<bool, 2> checkNear{skipSelfCheck_[0] || ta.open(),
-                                        skipSelfCheck_[1] || tb.open()};
+    std::array<bool, 2> checkNear{skipSelfCheck_[0] || ta.open(), skipSelfCheck_[1] || tb.open()};
     for (int m = 0; m < 2; ++m) {
       if (skipSelfCheck_[m] || prepared[m]->empty()) continue;
       if (prepared[m]->open()) {
@@ -259,13 +258,24 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       const std::string name = op.name;
       const ResolvedOperand* before = resolved[m] ? &*resolved[m] : nullptr;
       if (selfIntersects(op)) {
-        ResolvedOperand r = resolveSelfIntersections(op, grid_);
-        if (before != nullptr) {
-          for (std::uint32_t& f : r.sourceFace) f = before->sourceFace[f];
+        std::optional<ResolvedOperand> r;
+        try {
+          r = resolveSelfIntersections(op, grid_);
+        } catch (const Error&) {
+          // Crossings that cannot be resolved (sheets that lie on each other, a surface that
+          // autorefinement leaves open) are harmless away from the cut: the operand is used as
+          // it is, its solid where its winding number is positive, and only crossings near the
+          // other operand are refused.
+          checkNear[m] = true;
         }
-        resolved[m] = std::move(r);
-        op = prepareOperand(resolved[m]->mesh, name);
-        op.sameVertex = resolved[m]->sameVertex;
+        if (r) {
+          if (before != nullptr) {
+            for (std::uint32_t& f : r->sourceFace) f = before->sourceFace[f];
+          }
+          resolved[m] = std::move(r);
+          op = prepareOperand(resolved[m]->mesh, name);
+          op.sameVertex = resolved[m]->sameVertex;
+        }
       }
       const std::vector<std::uint8_t> drop = redundantIslands(op);
       if (std::find(drop.begin(), drop.end(), 1) != drop.end()) {

@@ -85,36 +85,6 @@ std::vector<std::uint8_t> flatFans(const TriangulatedOperand& op) {
   return flat;
 }
 
-// True when triangles t1 and t2 of op meet other than in their shared edge or vertex; the same
-// case analysis as CGAL's own self-intersection test.
-bool meet(const TriangulatedOperand& op, const std::vector<Vec3>& v, std::uint32_t t1,
-          std::uint32_t t2) {
-  const auto& a = op.tris[t1];
-  const auto& b = op.tris[t2];
-  auto P = [&](int i) { return pt(v[i]); };
-  for (int k = 0; k < 3; ++k) {
-    const int o = op.opposite[3 * t1 + k];
-    if (o < 0 || static_cast<std::uint32_t>(o / 3) != t2) continue;
-    // Shared edge a[k] -> a[k+1]: they meet only if they fold onto each other.
-    const Point s = P(b[(o % 3 + 2) % 3]);
-    const Point q0 = P(a[k]), q1 = P(a[(k + 1) % 3]), r = P(a[(k + 2) % 3]);
-    return CGAL::coplanar(q0, q1, r, s) &&
-           CGAL::coplanar_orientation(q0, q1, r, s) == CGAL::POSITIVE;
-  }
-  for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 3; ++j) {
-      if (a[i] != b[j]) continue;
-      const K::Triangle_3 ta(P(a[0]), P(a[1]), P(a[2]));
-      const K::Triangle_3 tb(P(b[0]), P(b[1]), P(b[2]));
-      const K::Segment_3 sa(P(a[(i + 1) % 3]), P(a[(i + 2) % 3]));
-      const K::Segment_3 sb(P(b[(j + 1) % 3]), P(b[(j + 2) % 3]));
-      return CGAL::do_intersect(ta, sb) || CGAL::do_intersect(tb, sa);
-    }
-  }
-  return CGAL::do_intersect(K::Triangle_3(P(a[0]), P(a[1]), P(a[2])),
-                            K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
-}
-
 }  // namespace
 
 void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std::uint8_t>* only) {
@@ -139,7 +109,8 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
       if (meetApart(verts, ca, cb)) throw Intersecting{t1, t2};
       return;
     }
-    if (meet(op, verts, t1, t2)) throw Intersecting{t1, t2};
+    // Triangles of a checked operand share two vertices only where they share an edge.
+    if (meetApart(verts, a, b)) throw Intersecting{t1, t2};
   };
   try {
     if (only == nullptr) {
