@@ -89,6 +89,12 @@ TEST(CsgOpen, SheetThroughCubeCutsAndBoundsNothing) {
     EXPECT_NEAR(a.of[0], c.sheetArea, 1e-9);
     EXPECT_NEAR(a.of[1], c.cubeArea, 1e-9);
     EXPECT_EQ(borderEdges(*r) > 0, c.border);
+    // Fed back: where the sheet ends on the cube, three faces share an edge; the sheet's side
+    // is taken apart as a border. A knife away from that curve cuts the cube's corner off.
+    Csg next;
+    const auto again =
+        next.compute(*r, cube({0.5, 0.5, 0.5}, 0.1), Csg::A_MINUS_B, Csg::CLASSIFY_EDGE);
+    EXPECT_NEAR(areas(next, *again).of[1], c.cubeArea > 0 ? 0.03 : 0.0, 1e-9);
   }
   const auto slit = csg.compute(box, plane, Csg::A_MINUS_B, Csg::CLASSIFY_NORMAL);
   const Areas a = areas(csg, *slit);
@@ -112,6 +118,12 @@ TEST(CsgOpen, TwoCrossingSheetsAreCutAlongEachOther) {
   EXPECT_NEAR(a.of[1], 4, 1e-9);
   EXPECT_GT(u->faceCount(), flat.faceCount() + upright.faceCount());  // cut where they cross
   EXPECT_EQ(csg.compute(flat, upright, Csg::INTERSECTION, Csg::CLASSIFY_EDGE)->faceCount(), 0u);
+  // Fed back, the four faces along the crossing pair up as two sheets that touch there, and a
+  // second cut goes through.
+  const auto again =
+      csg.compute(*u, transformed(sheet(3, 0.5, 0.4), rigid({0, 1, 0}, M_PI / 2, {0.6, 0, 0})),
+                  Csg::UNION, Csg::CLASSIFY_EDGE);
+  EXPECT_GT(again->faceCount(), u->faceCount());
 }
 
 // Bunny with 1 % of its faces removed (holes of one triangle, fixed seed) against the closed

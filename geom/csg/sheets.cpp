@@ -42,7 +42,7 @@ struct Surface {
 // its face leaves the edge's first end) goes with the nearest side around the edge in the
 // direction of the solid it bounds (Touching), or, where rounding made the sheets cross along
 // the edge, with a side next to it around the edge that runs the other way (Crossing). Returns
-// None when neither pairs every side.
+// None when neither pairs every side (but one, of an odd number).
 Pairing pairAround(const Surface& s, const std::vector<std::uint32_t>& sides,
                    std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
   const int lo = std::min(s.corners[sides[0]], s.corners[s.next(sides[0])]);
@@ -84,17 +84,22 @@ Pairing pairAround(const Surface& s, const std::vector<std::uint32_t>& sides,
   auto opposite = [&](std::size_t k, std::size_t m) {
     return s.corners[sides[k]] != s.corners[sides[m]];
   };
-  bool mutual = true;
-  for (std::size_t k = 0; k < n && mutual; ++k) {
+  // Of an odd number of sides, one is left without a partner, as a border: where an open sheet
+  // ends on a solid, the solid's own sides choose each other and the sheet's side stays alone.
+  std::size_t alone = 0;
+  for (std::size_t k = 0; k < n; ++k) {
     const int m = partner[k];
-    mutual = m >= 0 && partner[m] == static_cast<int>(k) && opposite(k, m);
+    if (!(m >= 0 && partner[m] == static_cast<int>(k) && opposite(k, m))) ++alone;
   }
-  if (mutual) {
+  if (alone == n % 2) {
     for (std::size_t k = 0; k < n; ++k) {
-      if (static_cast<int>(k) < partner[k]) pairs.emplace_back(sides[k], sides[partner[k]]);
+      const int m = partner[k];
+      if (static_cast<int>(k) < m && partner[m] == static_cast<int>(k) && opposite(k, m))
+        pairs.emplace_back(sides[k], sides[m]);
     }
     return Pairing::Touching;
   }
+  if (n % 2 != 0) return Pairing::None;
   // Rounded onto the grid, sheets that meet at a hair's angle can come to cross along the
   // edge, and the sides no longer alternate around it. Sides next to each other around the
   // edge are paired then, as long as each pair runs both ways: the operand check decides whether
@@ -142,7 +147,7 @@ std::optional<Sheets> splitSheets(std::span<const Vec3> points,
       pairs.emplace_back(list[0], list[1]);
       continue;
     }
-    if (list.size() % 2 != 0) return std::nullopt;  // open
+    if (list.size() == 1) continue;  // a border
     const Pairing how = pairAround(s, list, pairs);
     if (how == Pairing::None) return std::nullopt;
     if (how == Pairing::Crossing) {

@@ -26,9 +26,10 @@ struct Sheets {
 
 // Splits the polygons (face f: corners [offsets[f], offsets[f+1]) over points) into sheets.
 // Where rounding made sheets cross along an edge, a face is paired with a face next to it around
-// the edge that runs the other way. Returns nothing when the polygons are not a closed,
-// consistently oriented surface whose shared edges can be paired; no copies when nothing is to
-// be split.
+// the edge that runs the other way. A border edge stays one, and of an odd number of faces at
+// an edge (an open sheet that ends on a solid), the one no other face pairs with becomes a
+// border. Returns nothing when the polygons are not a consistently oriented surface whose shared
+// edges can be paired; no copies when nothing is to be split.
 std::optional<Sheets> splitSheets(std::span<const Vec3> points,
                                   std::span<const std::uint32_t> offsets,
                                   std::span<const int> corners, SplitAt where);
