@@ -90,13 +90,12 @@ void addRunOptions(CLI::App& verb, RunOptions& options) {
                             "(an island wound inwards, a cavity, goes with the island around "
                             "it) or islands (every island on its own). Default: solids."))
            ->check(CLI::IsMember({"solids", "islands"})));
-  once(verb.add_option("--sharp-angle", options.sharpAngle,
-                       wrap("GLB normals and preview shading: faces meeting at less than this "
-                            "many degrees share their normals, sharper edges stay crisp; 0 gives "
-                            "flat faces. 0 to 180. Default: 30."))
-           ->type_name("DEG")
-           ->check(finiteNumber())
-           ->check(CLI::Range(0.0, 180.0)));
+  numberOnce(
+      verb.add_option("--sharp-angle", options.sharpAngle,
+                      wrap("GLB normals and preview shading: faces meeting at less than this "
+                           "many degrees share their normals, sharper edges stay crisp; 0 gives "
+                           "flat faces. 0 to 180. Default: 30.")),
+      "DEG", CLI::Range(0.0, 180.0));
   once(verb.add_option("--missing-uv", options.missingUv,
                        wrap("UVs for an input mesh file without texture coordinates: box (each "
                             "face projected along the axis nearest its normal, in scene units) "
@@ -139,6 +138,11 @@ CLI::Option* addTriple(CLI::App& verb, const std::string& name, std::array<doubl
       help);
   opt->type_name("X,Y,Z");
   return once(opt);
+}
+
+CLI::Option* numberOnce(CLI::Option* opt, const std::string& typeName,
+                        const CLI::Validator& range) {
+  return once(opt->type_name(typeName)->check(finiteNumber())->check(range));
 }
 
 CLI::Validator finiteNumber() {

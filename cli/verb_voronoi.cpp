@@ -128,27 +128,23 @@ Verb addVoronoi(CLI::App& app) {
                        wrap("Seed of the scatter and of the node's jitter of the centres: the "
                             "same seed gives the same pieces. 0 to 4294967295. Default: 1."))
            ->type_name("S"));
-  once(cmd->add_option("--thickness", o->thickness,
-                       wrap("Knife thickness: the fraction by which each cell shrinks towards "
-                            "its centre, so two pieces are parted by a gap of T times the "
-                            "distance between their centres. 0.0001 to 0.9999 (the node clamps "
-                            "its factor 1 - T to that range). Default: 0.001."))
-           ->type_name("T")
-           ->check(finiteNumber())
-           ->check(CLI::Range(0.0001f, 0.9999f)));
-  once(cmd->add_option("--uv-scale", o->uvScale,
-                       wrap("Scale of the planar UVs of the new inner faces, in UV units per "
-                            "scene unit; at least 1 (the node's minimum). Default: 1."))
-           ->type_name("S")
-           ->check(finiteNumber())
-           ->check(CLI::Range(1.0f, 1.0e6f)));
-  once(cmd->add_option("--explode", o->explode,
-                       wrap("Move every piece away from the mesh centre by F times its offset "
-                            "from it, before the file is written and the bounds are taken; "
-                            "0 or more. Default: 0 (pieces in place)."))
-           ->type_name("F")
-           ->check(finiteNumber())
-           ->check(CLI::NonNegativeNumber));
+  numberOnce(
+      cmd->add_option("--thickness", o->thickness,
+                      wrap("Knife thickness: the fraction by which each cell shrinks towards "
+                           "its centre, so two pieces are parted by a gap of T times the "
+                           "distance between their centres. 0.0001 to 0.9999 (the node clamps "
+                           "its factor 1 - T to that range). Default: 0.001.")),
+      "T", CLI::Range(0.0001f, 0.9999f));
+  numberOnce(cmd->add_option("--uv-scale", o->uvScale,
+                             wrap("Scale of the planar UVs of the new inner faces, in UV units per "
+                                  "scene unit; at least 1 (the node's minimum). Default: 1.")),
+             "S", CLI::Range(1.0f, 1.0e6f));
+  numberOnce(
+      cmd->add_option("--explode", o->explode,
+                      wrap("Move every piece away from the mesh centre by F times its offset "
+                           "from it, before the file is written and the bounds are taken; "
+                           "0 or more. Default: 0 (pieces in place).")),
+      "F", CLI::NonNegativeNumber);
   addRunOptions(*cmd, o->run);
 
   return {cmd, [o] {
