@@ -3,14 +3,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 #include "cli/input_mesh.h"
 #include "cli/node_run.h"
+#include "cli/number_rows.h"
 #include "cli/pieces.h"
 #include "cli/record.h"
 #include "cli/verbs.h"
@@ -31,21 +30,10 @@ std::vector<host::Vec3f> readCentres(const std::string& path) {
     }
     return out;
   }
-  std::ifstream in(path);
-  if (!in) throw geom::Error(path + ": cannot open the file");
-  std::string line;
-  for (int n = 1; std::getline(in, line); ++n) {
-    const auto hash = line.find('#');
-    if (hash != std::string::npos) line.erase(hash);
-    std::istringstream s(line);
-    std::vector<float> row;
-    float v;
-    while (s >> v) row.push_back(v);
-    if (!s.eof() || (!row.empty() && row.size() != 3)) {
-      throw geom::Error(path + ": line " + std::to_string(n) + " is not 'x y z'");
-    }
-    if (!row.empty()) out.push_back({row[0], row[1], row[2]});
-  }
+  forEachNumberRow<float>(path, "'x y z'", [&](int n, std::vector<float>& row) {
+    if (row.size() != 3) throw geom::Error(atLine(path, n) + " is not 'x y z'");
+    out.push_back({row[0], row[1], row[2]});
+  });
   return out;
 }
 
