@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/mesh_arrays.h"
 #include "geom/csg.h"
 #include "harness.h"
 #include "host/host.h"
@@ -36,20 +37,11 @@ HostArrays toArrays(const geom::Polyhedron& p) {
   return a;
 }
 
-// The engine's input as the node builds it: from the float arrays, in the node's box.
+// The engine's input as the node builds it: from the float arrays, by the node's own builder.
 geom::Polyhedron fromArrays(const HostArrays& a) {
-  std::vector<geom::Vec3> pts;
-  for (const auto& p : a.points) pts.push_back({p[0], p[1], p[2]});
-  std::vector<std::uint32_t> offsets{0};
-  std::vector<int> corners;
-  for (std::int32_t v : a.description) {
-    if (v == -2) {
-      offsets.push_back(static_cast<std::uint32_t>(corners.size()));
-    } else {
-      corners.push_back(v);
-    }
-  }
-  return geom::Polyhedron(std::move(pts), std::move(offsets), std::move(corners));
+  std::vector<tsl::Float3> points;
+  for (const auto& p : a.points) points.push_back({p[0], p[1], p[2]});
+  return std::move(*tsl::buildWorkingMesh(points, a.description));
 }
 
 }  // namespace

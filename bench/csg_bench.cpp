@@ -21,8 +21,6 @@
 #include <CGAL/Polygon_mesh_processing/corefinement.h>
 #include <CGAL/Surface_mesh.h>
 #include <malloc.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -36,6 +34,7 @@
 #include <vector>
 
 #include "geom/csg.h"
+#include "harness.h"
 #include "support/csg_demo_meshes.h"
 #include "support/csg_meshes.h"
 
@@ -111,27 +110,6 @@ struct Sample {
   double totalMiB = 0;
   geom::CsgTimings stages;
 };
-
-// Runs job in a child; job builds its inputs, then calls the supplied `measured` around the
-// operation itself.
-Sample inChild(const std::function<Sample()>& job) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    const Sample s = job();
-    if (write(fds[1], &s, sizeof s) != sizeof s) _exit(1);
-    _exit(0);
-  }
-  close(fds[1]);
-  Sample s;
-  if (read(fds[0], &s, sizeof s) != sizeof s) s = {};
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return s;
-}
 
 template <class F>
 Sample timed(F&& op) {
@@ -215,7 +193,7 @@ Mesh toMesh(const Polyhedron& p) {
 }
 
 Sample ours(const std::string& name, Csg::OP op, Csg::CLASSIFY_TYPE type) {
-  return inChild([=] {
+  return bench::inChild<Sample>([=] {
     const Inputs in = inputs(name);
     Csg csg;
     std::size_t faces = 0;
@@ -229,7 +207,7 @@ Sample ours(const std::string& name, Csg::OP op, Csg::CLASSIFY_TYPE type) {
 }
 
 Sample cgal(const std::string& name, Csg::OP op) {
-  return inChild([=] {
+  return bench::inChild<Sample>([=] {
     Mesh a, b, out;
     {
       const Inputs in = inputs(name);

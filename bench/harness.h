@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace bench {
@@ -20,15 +21,34 @@ struct Measurement {
   double extraMiB = 0.0;  // peak resident memory above what the set-up left
 };
 
-// Runs setup once, then body reps times, in a child process. Returns the median time and the
-// peak memory the bodies added.
-inline Measurement measure(const std::function<void()>& setup, const std::function<void()>& body,
-                           int reps) {
+// Runs job in a forked child and returns what it returned, sent back through a pipe (so
+// Result must be trivially copyable); a value-initialised Result when the child fails.
+template <class Result>
+Result inChild(const std::function<Result()>& job) {
+  static_assert(std::is_trivially_copyable_v<Result>);
   int fds[2];
   if (pipe(fds) != 0) return {};
   const pid_t pid = fork();
   if (pid == 0) {
     close(fds[0]);
+    const Result r = job();
+    if (write(fds[1], &r, sizeof r) != sizeof r) _exit(1);
+    _exit(0);
+  }
+  close(fds[1]);
+  Result r;
+  if (read(fds[0], &r, sizeof r) != sizeof r) r = {};
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return r;
+}
+
+// Runs setup once, then body reps times, in a child process. Returns the median time and the
+// peak memory the bodies added.
+inline Measurement measure(const std::function<void()>& setup, const std::function<void()>& body,
+                           int reps) {
+  return inChild<Measurement>([&] {
     setup();
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
@@ -41,17 +61,8 @@ inline Measurement measure(const std::function<void()>& setup, const std::functi
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
     std::sort(times.begin(), times.end());
-    Measurement m{times[times.size() / 2], (after.ru_maxrss - before.ru_maxrss) / 1024.0};
-    if (write(fds[1], &m, sizeof m) != sizeof m) _exit(1);
-    _exit(0);
-  }
-  close(fds[1]);
-  Measurement m;
-  if (read(fds[0], &m, sizeof m) != sizeof m) m = {};
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return m;
+    return Measurement{times[times.size() / 2], (after.ru_maxrss - before.ru_maxrss) / 1024.0};
+  });
 }
 
 inline void printRow(const std::string& name, const Measurement& ours, const Measurement& base) {

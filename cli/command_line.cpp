@@ -4,8 +4,35 @@
 #include <cstdio>
 #include <memory>
 #include <sstream>
+#include <type_traits>
 
 namespace cli {
+namespace {
+
+// A value option of two numbers with one of separators between them and nothing after
+// ("800x600", "35,25"), given once. valid says whether a pair is in range; problem completes
+// the message for a value that is refused.
+template <class T>
+void addPair(CLI::App& verb, const std::string& name, const std::string& typeName,
+             const std::string& separators, std::array<T, 2>& value, bool (*valid)(T, T),
+             const std::string& problem, const std::string& help) {
+  once(verb.add_option_function<std::string>(
+               name,
+               [&value, name, separators, valid, problem](const std::string& text) {
+                 constexpr const char* format = std::is_same_v<T, int> ? "%d%c%d%c" : "%lf%c%lf%c";
+                 T a = 0, b = 0;
+                 char between = 0, rest = 0;
+                 if (std::sscanf(text.c_str(), format, &a, &between, &b, &rest) != 3 ||
+                     separators.find(between) == std::string::npos || !valid(a, b)) {
+                   throw CLI::ValidationError(name, text + " " + problem);
+                 }
+                 value = {a, b};
+               },
+               help)
+           ->type_name(typeName));
+}
+
+}  // namespace
 
 std::string wrap(const std::string& text, std::size_t width) {
   std::istringstream words(text);
@@ -40,36 +67,18 @@ void addRunOptions(CLI::App& verb, RunOptions& options) {
                             "with +y up, pieces in their own colours, cut faces lighter, a "
                             "ground shadow. Checked and written like -o. Default: no picture."))
            ->type_name("FILE.png"));
-  once(verb.add_option_function<std::string>(
-               "--preview-size",
-               [&options](const std::string& text) {
-                 int w = 0, h = 0;
-                 char x = 0, rest = 0;
-                 if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &rest) != 3 ||
-                     (x != 'x' && x != 'X') || w < 16 || h < 16 || w > 4096 || h > 4096) {
-                   throw CLI::ValidationError("--preview-size",
-                                              text + " is not WxH with 16 to 4096 pixels each");
-                 }
-                 options.previewSize = {w, h};
-               },
-               wrap("Size of the --preview picture in pixels, 16 to 4096 each way. Default: "
-                    "800x600."))
-           ->type_name("WxH"));
-  once(verb.add_option_function<std::string>(
-               "--preview-angle",
-               [&options](const std::string& text) {
-                 double az = 0, el = 0;
-                 char comma = 0, rest = 0;
-                 if (std::sscanf(text.c_str(), "%lf%c%lf%c", &az, &comma, &el, &rest) != 3 ||
-                     comma != ',' || !std::isfinite(az) || !(el >= -89 && el <= 89)) {
-                   throw CLI::ValidationError(
-                       "--preview-angle", text + " is not AZ,EL with EL from -89 to 89 degrees");
-                 }
-                 options.previewAngle = {az, el};
-               },
-               wrap("Where the --preview camera stands: AZ degrees about +y from +z towards "
-                    "+x, EL degrees above the ground (-89 to 89). Default: 35,25."))
-           ->type_name("AZ,EL"));
+  addPair<int>(
+      verb, "--preview-size", "WxH", "xX", options.previewSize,
+      [](int w, int h) { return w >= 16 && h >= 16 && w <= 4096 && h <= 4096; },
+      "is not WxH with 16 to 4096 pixels each",
+      wrap("Size of the --preview picture in pixels, 16 to 4096 each way. Default: "
+           "800x600."));
+  addPair<double>(
+      verb, "--preview-angle", "AZ,EL", ",", options.previewAngle,
+      [](double az, double el) { return std::isfinite(az) && el >= -89 && el <= 89; },
+      "is not AZ,EL with EL from -89 to 89 degrees",
+      wrap("Where the --preview camera stands: AZ degrees about +y from +z towards "
+           "+x, EL degrees above the ground (-89 to 89). Default: 35,25."));
   once(verb.add_option("--inner-name", options.innerName,
                        wrap("Name of the faces a cut makes (identifier -2) in the files written; "
                             "faces read under this name get -2 back. Identifiers are read by "
@@ -90,13 +99,12 @@ void addRunOptions(CLI::App& verb, RunOptions& options) {
                             "(an island wound inwards, a cavity, goes with the island around "
                             "it) or islands (every island on its own). Default: solids."))
            ->check(CLI::IsMember({"solids", "islands"})));
-  once(verb.add_option("--sharp-angle", options.sharpAngle,
-                       wrap("GLB normals and preview shading: faces meeting at less than this "
-                            "many degrees share their normals, sharper edges stay crisp; 0 gives "
-                            "flat faces. 0 to 180. Default: 30."))
-           ->type_name("DEG")
-           ->check(finiteNumber())
-           ->check(CLI::Range(0.0, 180.0)));
+  numberOnce(
+      verb.add_option("--sharp-angle", options.sharpAngle,
+                      wrap("GLB normals and preview shading: faces meeting at less than this "
+                           "many degrees share their normals, sharper edges stay crisp; 0 gives "
+                           "flat faces. 0 to 180. Default: 30.")),
+      "DEG", CLI::Range(0.0, 180.0));
   once(verb.add_option("--missing-uv", options.missingUv,
                        wrap("UVs for an input mesh file without texture coordinates: box (each "
                             "face projected along the axis nearest its normal, in scene units) "
@@ -139,6 +147,11 @@ CLI::Option* addTriple(CLI::App& verb, const std::string& name, std::array<doubl
       help);
   opt->type_name("X,Y,Z");
   return once(opt);
+}
+
+CLI::Option* numberOnce(CLI::Option* opt, const std::string& typeName,
+                        const CLI::Validator& range) {
+  return once(opt->type_name(typeName)->check(finiteNumber())->check(range));
 }
 
 CLI::Validator finiteNumber() {

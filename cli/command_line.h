@@ -44,6 +44,10 @@ CLI::Option* once(CLI::Option* opt);
 CLI::Option* addTriple(CLI::App& verb, const std::string& name, std::array<double, 3>& value,
                        const std::string& help);
 
+// Makes opt a number option given once, shown as typeName, that takes only finite numbers
+// that pass range (a CLI11 check). Returns opt.
+CLI::Option* numberOnce(CLI::Option* opt, const std::string& typeName, const CLI::Validator& range);
+
 // A CLI11 check that refuses NaN and infinities (CLI11's own number conversion accepts them).
 CLI::Validator finiteNumber();
 

@@ -25,6 +25,15 @@ std::string verbName(const CLI::App& app) {
   return parsed.empty() ? "tessellon" : "tessellon " + parsed.front()->get_name();
 }
 
+// The exit status for what a verb threw: its kind of problem, else an internal error.
+int exitStatusOf(const std::exception& e) {
+  if (dynamic_cast<const cli::UsageError*>(&e)) return cli::kExitUsage;
+  if (dynamic_cast<const geom::Error*>(&e)) return cli::kExitInput;
+  if (dynamic_cast<const cli::OutputError*>(&e)) return cli::kExitCantCreate;
+  if (dynamic_cast<const cli::WriteError*>(&e)) return cli::kExitWriteFailed;
+  return cli::kExitInternal;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,20 +74,8 @@ int main(int argc, char** argv) {
       if (verb.command->parsed()) return verb.run();
     }
     return cli::kExitUsage;
-  } catch (const cli::UsageError& e) {
-    std::cerr << name << ": " << e.what() << '\n';
-    return cli::kExitUsage;
-  } catch (const geom::Error& e) {
-    std::cerr << name << ": " << e.what() << '\n';
-    return cli::kExitInput;
-  } catch (const cli::OutputError& e) {
-    std::cerr << name << ": " << e.what() << '\n';
-    return cli::kExitCantCreate;
-  } catch (const cli::WriteError& e) {
-    std::cerr << name << ": " << e.what() << '\n';
-    return cli::kExitWriteFailed;
   } catch (const std::exception& e) {
     std::cerr << name << ": " << e.what() << '\n';
-    return cli::kExitInternal;
+    return exitStatusOf(e);
   }
 }

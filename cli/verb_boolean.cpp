@@ -63,12 +63,11 @@ Verb addBoolean(CLI::App& app) {
             wrap("Turn B about its origin by RX, RY and RZ degrees about x, then y, then z "
                  "(right-handed). Default: 0,0,0."))
       ->type_name("RX,RY,RZ");
-  once(cmd->add_option("--scale-b", o->placeB.scale,
-                       wrap("Scale B uniformly about its origin by S, greater than 0 (a negative "
-                            "scale would turn B inside out). Default: 1."))
-           ->type_name("S")
-           ->check(finiteNumber())
-           ->check(greaterThanZero()));
+  numberOnce(
+      cmd->add_option("--scale-b", o->placeB.scale,
+                      wrap("Scale B uniformly about its origin by S, greater than 0 (a negative "
+                           "scale would turn B inside out). Default: 1.")),
+      "S", greaterThanZero());
   addRunOptions(*cmd, o->run);
 
   return {cmd, [o] {

@@ -1,13 +1,12 @@
 // tessellon continuous MESH --knife KNIFE (--instances FILE | --knife-points FILE)
 //                      [-o OUT] [--json] [--quiet]
 #include <cmath>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "cli/input_mesh.h"
 #include "cli/knife.h"
 #include "cli/node_run.h"
+#include "cli/number_rows.h"
 #include "cli/placement.h"
 #include "cli/verbs.h"
 #include "continuous/ports.h"
@@ -17,34 +16,22 @@ namespace cli {
 namespace {
 
 std::vector<std::vector<double>> readNumberLines(const std::string& path, bool allowSeven) {
-  std::ifstream in(path);
-  if (!in) throw geom::Error(path + ": cannot open the file");
   std::vector<std::vector<double>> rows;
-  std::string line;
-  for (int n = 1; std::getline(in, line); ++n) {
-    const auto hash = line.find('#');
-    if (hash != std::string::npos) line.erase(hash);
-    std::istringstream s(line);
-    std::vector<double> row;
-    double v;
-    while (s >> v) row.push_back(v);
-    if (!s.eof()) throw geom::Error(path + ": line " + std::to_string(n) + " is not numbers");
-    if (row.empty()) continue;
+  forEachNumberRow<double>(path, "numbers", [&](int n, std::vector<double>& row) {
     if (row.size() != 3 && !(allowSeven && row.size() == 7)) {
-      throw geom::Error(path + ": line " + std::to_string(n) +
+      throw geom::Error(atLine(path, n) +
                         (allowSeven ? " needs 3 numbers (x y z) or 7 (x y z rx ry rz scale)"
                                     : " needs 3 numbers (x y z)"));
     }
     if (row.size() == 7 && !(row[6] > 0)) {
-      throw geom::Error(path + ": line " + std::to_string(n) + " has a scale of " +
-                        std::to_string(row[6]) + "; it must be greater than 0");
+      throw geom::Error(atLine(path, n) + " has a scale of " + std::to_string(row[6]) +
+                        "; it must be greater than 0");
     }
     for (double x : row) {
-      if (!std::isfinite(x))
-        throw geom::Error(path + ": line " + std::to_string(n) + " is not finite");
+      if (!std::isfinite(x)) throw geom::Error(atLine(path, n) + " is not finite");
     }
     rows.push_back(std::move(row));
-  }
+  });
   return rows;
 }
 

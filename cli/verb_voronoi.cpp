@@ -3,14 +3,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 #include "cli/input_mesh.h"
 #include "cli/node_run.h"
+#include "cli/number_rows.h"
 #include "cli/pieces.h"
 #include "cli/record.h"
 #include "cli/verbs.h"
@@ -31,21 +30,10 @@ std::vector<host::Vec3f> readCentres(const std::string& path) {
     }
     return out;
   }
-  std::ifstream in(path);
-  if (!in) throw geom::Error(path + ": cannot open the file");
-  std::string line;
-  for (int n = 1; std::getline(in, line); ++n) {
-    const auto hash = line.find('#');
-    if (hash != std::string::npos) line.erase(hash);
-    std::istringstream s(line);
-    std::vector<float> row;
-    float v;
-    while (s >> v) row.push_back(v);
-    if (!s.eof() || (!row.empty() && row.size() != 3)) {
-      throw geom::Error(path + ": line " + std::to_string(n) + " is not 'x y z'");
-    }
-    if (!row.empty()) out.push_back({row[0], row[1], row[2]});
-  }
+  forEachNumberRow<float>(path, "'x y z'", [&](int n, std::vector<float>& row) {
+    if (row.size() != 3) throw geom::Error(atLine(path, n) + " is not 'x y z'");
+    out.push_back({row[0], row[1], row[2]});
+  });
   return out;
 }
 
@@ -128,27 +116,23 @@ Verb addVoronoi(CLI::App& app) {
                        wrap("Seed of the scatter and of the node's jitter of the centres: the "
                             "same seed gives the same pieces. 0 to 4294967295. Default: 1."))
            ->type_name("S"));
-  once(cmd->add_option("--thickness", o->thickness,
-                       wrap("Knife thickness: the fraction by which each cell shrinks towards "
-                            "its centre, so two pieces are parted by a gap of T times the "
-                            "distance between their centres. 0.0001 to 0.9999 (the node clamps "
-                            "its factor 1 - T to that range). Default: 0.001."))
-           ->type_name("T")
-           ->check(finiteNumber())
-           ->check(CLI::Range(0.0001f, 0.9999f)));
-  once(cmd->add_option("--uv-scale", o->uvScale,
-                       wrap("Scale of the planar UVs of the new inner faces, in UV units per "
-                            "scene unit; at least 1 (the node's minimum). Default: 1."))
-           ->type_name("S")
-           ->check(finiteNumber())
-           ->check(CLI::Range(1.0f, 1.0e6f)));
-  once(cmd->add_option("--explode", o->explode,
-                       wrap("Move every piece away from the mesh centre by F times its offset "
-                            "from it, before the file is written and the bounds are taken; "
-                            "0 or more. Default: 0 (pieces in place)."))
-           ->type_name("F")
-           ->check(finiteNumber())
-           ->check(CLI::NonNegativeNumber));
+  numberOnce(
+      cmd->add_option("--thickness", o->thickness,
+                      wrap("Knife thickness: the fraction by which each cell shrinks towards "
+                           "its centre, so two pieces are parted by a gap of T times the "
+                           "distance between their centres. 0.0001 to 0.9999 (the node clamps "
+                           "its factor 1 - T to that range). Default: 0.001.")),
+      "T", CLI::Range(0.0001f, 0.9999f));
+  numberOnce(cmd->add_option("--uv-scale", o->uvScale,
+                             wrap("Scale of the planar UVs of the new inner faces, in UV units per "
+                                  "scene unit; at least 1 (the node's minimum). Default: 1.")),
+             "S", CLI::Range(1.0f, 1.0e6f));
+  numberOnce(
+      cmd->add_option("--explode", o->explode,
+                      wrap("Move every piece away from the mesh centre by F times its offset "
+                           "from it, before the file is written and the bounds are taken; "
+                           "0 or more. Default: 0 (pieces in place).")),
+      "F", CLI::NonNegativeNumber);
   addRunOptions(*cmd, o->run);
 
   return {cmd, [o] {

@@ -100,21 +100,10 @@ std::optional<std::uint32_t> portOf(Node n, Role r) {
   static const std::map<Role, std::uint32_t> continuous{
       {Role::Points, 0},      {Role::Description, 1},     {Role::Uvw, 2},     {Role::FaceId, 3},
       {Role::KnifePoints, 4}, {Role::KnifeDescriptor, 5}, {Role::KnifeUvw, 6}};
-  const std::map<Role, std::uint32_t>* m = nullptr;
-  switch (n) {
-    case Node::Combiner:
-      m = &combiner;
-      break;
-    case Node::Boolean:
-      m = &boolean;
-      break;
-    case Node::Voronoi:
-      m = &voronoi;
-      break;
-    case Node::Continuous:
-      m = &continuous;
-      break;
-  }
+  // In the order of Node.
+  static const std::map<Role, std::uint32_t>* const ports[] = {&combiner, &boolean, &voronoi,
+                                                               &continuous};
+  const std::map<Role, std::uint32_t>* m = ports[static_cast<int>(n)];
   const auto it = m->find(r);
   if (it == m->end()) return std::nullopt;
   return it->second;

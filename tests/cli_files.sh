@@ -101,6 +101,33 @@ case $case in
     run 66 continuous "$examples/two_boxes.obj" --knife "$dir/cube.off" --knife-points "$dir/seven.txt"
     grep -q '7 points are not a whole number of knives of 8 points' "$dir/err" || fail "$(cat "$dir/err")"
     ;;
+  number_files)
+    # Centre and placement files: comments and blank lines skipped, the first bad line named
+    # with what it should hold, even when a later line is worse.
+    printf '# centres\n\n0 0 0 # one\n1 2\n1 2 x\n' >"$dir/centres.txt"
+    run 66 voronoi "$examples/two_boxes.obj" --centers "$dir/centres.txt"
+    grep -q "centres.txt: line 4 is not 'x y z'" "$dir/err" || fail "$(cat "$dir/err")"
+    printf '0 0 0\n0 0 y\n' >"$dir/centres.txt"
+    run 66 voronoi "$examples/two_boxes.obj" --centers "$dir/centres.txt"
+    grep -q "centres.txt: line 2 is not 'x y z'" "$dir/err" || fail "$(cat "$dir/err")"
+    run 66 voronoi "$examples/two_boxes.obj" --centers "$dir/none.txt"
+    grep -q 'none.txt: cannot open the file' "$dir/err" || fail "$(cat "$dir/err")"
+    knife=$examples/octahedron_knife.obj
+    printf '0 0 0\n# turned\n1 2 3 4\n1 2 x\n' >"$dir/places.txt"
+    run 66 continuous "$examples/two_boxes.obj" --knife "$knife" --instances "$dir/places.txt"
+    grep -q 'places.txt: line 3 needs 3 numbers (x y z) or 7 (x y z rx ry rz scale)' "$dir/err" ||
+      fail "$(cat "$dir/err")"
+    printf '0 0 0 0 0 0 1\n0 0 0 0 0 0 -1\n' >"$dir/places.txt"
+    run 66 continuous "$examples/two_boxes.obj" --knife "$knife" --instances "$dir/places.txt"
+    grep -q 'places.txt: line 2 has a scale of -1.000000; it must be greater than 0' "$dir/err" ||
+      fail "$(cat "$dir/err")"
+    printf '0 0 x\n' >"$dir/places.txt"
+    run 66 continuous "$examples/two_boxes.obj" --knife "$knife" --instances "$dir/places.txt"
+    grep -q 'places.txt: line 1 is not numbers' "$dir/err" || fail "$(cat "$dir/err")"
+    printf '0 0 0 0 0 0 1\n' >"$dir/points.txt"
+    run 66 continuous "$examples/two_boxes.obj" --knife "$knife" --knife-points "$dir/points.txt"
+    grep -q 'points.txt: line 1 needs 3 numbers (x y z)$' "$dir/err" || fail "$(cat "$dir/err")"
+    ;;
   place_b)
     # B scaled to radius 0.8, turned 45 degrees about z (x and y reach 0.8 cos 45) and sent
     # far away: a union of disjoint solids, B's box where it was sent.

@@ -46,6 +46,19 @@ CStatus record(const std::shared_ptr<NodeDefRecord>& rec, const char* call, F&& 
   }
 }
 
+// Runs a registrar step on the plug-in's record, Fail when the registrar has none; a failed
+// allocation becomes a status, as in record.
+template <class F>
+CStatus put(host::detail::PluginRecord* rec, F&& f) {
+  if (!rec) return CStatus::Fail;
+  try {
+    f(*rec);
+  } catch (const std::bad_alloc&) {
+    return CStatus::MemoryOverflow;
+  }
+  return CStatus::OK;
+}
+
 }  // namespace
 
 CStatus ICENodeDef::DefineCustomType(const CString& name, const CString& scriptName,
@@ -172,13 +185,7 @@ CStatus PluginItem::PutCategories(const CString& categories) {
 }
 
 CStatus PluginRegistrar::PutName(const CString& name) {
-  if (!record_) return CStatus::Fail;
-  try {
-    record_->name = ascii(name);
-  } catch (const std::bad_alloc&) {
-    return CStatus::MemoryOverflow;
-  }
-  return CStatus::OK;
+  return put(record_, [&](host::detail::PluginRecord& p) { p.name = ascii(name); });
 }
 
 CString PluginRegistrar::GetName() const {
@@ -186,19 +193,13 @@ CString PluginRegistrar::GetName() const {
 }
 
 CStatus PluginRegistrar::PutAuthor(const CString& author) {
-  if (!record_) return CStatus::Fail;
-  try {
-    record_->author = ascii(author);
-  } catch (const std::bad_alloc&) {
-    return CStatus::MemoryOverflow;
-  }
-  return CStatus::OK;
+  return put(record_, [&](host::detail::PluginRecord& p) { p.author = ascii(author); });
 }
 
 CStatus PluginRegistrar::PutVersion(LONG major, LONG minor) {
-  if (!record_) return CStatus::Fail;
-  record_->version = std::pair<std::int32_t, std::int32_t>(major, minor);
-  return CStatus::OK;
+  return put(record_, [&](host::detail::PluginRecord& p) {
+    p.version = std::pair<std::int32_t, std::int32_t>(major, minor);
+  });
 }
 
 PluginItem PluginRegistrar::RegisterICENode(const ICENodeDef& def) {

@@ -18,15 +18,28 @@ void changed(host::detail::Session& s) {
   }
 }
 
+// Applies change to the bar of the current session, then tells the host face. Fail when no
+// session is current; MemoryOverflow, and nothing told, when change throws.
+template <class F>
+CStatus update(F&& change) {
+  auto* s = host::detail::currentSession();
+  if (s == nullptr) return CStatus::Fail;
+  try {
+    change(s->progress);
+  } catch (...) {
+    return CStatus::MemoryOverflow;
+  }
+  changed(*s);
+  return CStatus::OK;
+}
+
 }  // namespace
 
 CStatus ProgressBar::PutMaximum(LONG maximum) {
-  auto* s = host::detail::currentSession();
-  if (s == nullptr) return CStatus::Fail;
-  s->progress.maximum = std::max<LONG>(maximum, 0);
-  s->progress.value = std::min(s->progress.value, s->progress.maximum);
-  changed(*s);
-  return CStatus::OK;
+  return update([&](host::ProgressReport& bar) {
+    bar.maximum = std::max<LONG>(maximum, 0);
+    bar.value = std::min(bar.value, bar.maximum);
+  });
 }
 
 LONG ProgressBar::GetMaximum() const {
@@ -35,11 +48,8 @@ LONG ProgressBar::GetMaximum() const {
 }
 
 CStatus ProgressBar::PutValue(LONG value) {
-  auto* s = host::detail::currentSession();
-  if (s == nullptr) return CStatus::Fail;
-  s->progress.value = std::clamp<LONG>(value, 0, s->progress.maximum);
-  changed(*s);
-  return CStatus::OK;
+  return update(
+      [&](host::ProgressReport& bar) { bar.value = std::clamp<LONG>(value, 0, bar.maximum); });
 }
 
 LONG ProgressBar::GetValue() const {
@@ -58,15 +68,7 @@ LONG ProgressBar::Increment(LONG step) {
 }
 
 CStatus ProgressBar::PutCaption(const CString& caption) {
-  auto* s = host::detail::currentSession();
-  if (s == nullptr) return CStatus::Fail;
-  try {
-    s->progress.caption = caption.GetAsciiString();
-  } catch (...) {
-    return CStatus::MemoryOverflow;
-  }
-  changed(*s);
-  return CStatus::OK;
+  return update([&](host::ProgressReport& bar) { bar.caption = caption.GetAsciiString(); });
 }
 
 CString ProgressBar::GetCaption() const {
