@@ -6,6 +6,7 @@
 // faces, which may then serve as an operand of a later computation.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <unordered_map>
@@ -78,6 +79,10 @@ class AttrTables : public CsgAttribute {
     t.has[i] = 1;
   }
   void replace(const Polyhedron& mesh, Table table) { tables_[mesh.id()] = std::move(table); }
+  // The tables of a computation's operands (null for one without values).
+  std::array<const Table*, 2> operandTables(const CsgResultView& view) const {
+    return {find(view.operands[0]->id()), find(view.operands[1]->id())};
+  }
 
  private:
   std::unordered_map<std::uint64_t, Table> tables_;
@@ -97,7 +102,7 @@ class FaceAttr : public detail::AttrTables<T> {
   bool hasAttribute(const Polyhedron& mesh, std::size_t face) const;
   // The value of face, or def when it has none.
   T getAttribute(const Polyhedron& mesh, std::size_t face, const T& def = T()) const;
-  bool needsCorners() const override;
+  bool needsCorners() const override { return false; }
   void interpolate(const CsgResultView& view) override;
 };
 
@@ -119,7 +124,7 @@ class FaceVertexAttr : public detail::AttrTables<T> {
   // The value of the corner, or def when it has none.
   T getAttribute(const Polyhedron& mesh, std::size_t face, std::size_t corner,
                  const T& def = T()) const;
-  bool needsCorners() const override;
+  bool needsCorners() const override { return true; }
   void interpolate(const CsgResultView& view) override;
 
  private:

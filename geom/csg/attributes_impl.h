@@ -32,13 +32,8 @@ T FaceAttr<T>::getAttribute(const Polyhedron& mesh, std::size_t face, const T& d
 }
 
 template <class T>
-bool FaceAttr<T>::needsCorners() const {
-  return false;
-}
-
-template <class T>
 void FaceAttr<T>::interpolate(const CsgResultView& view) {
-  const Table* src[2] = {this->find(view.operands[0]->id()), this->find(view.operands[1]->id())};
+  const auto src = this->operandTables(view);
   if (src[0] == nullptr && src[1] == nullptr) return;
   const std::size_t faces = view.result->faceCount();
   Table out;
@@ -79,13 +74,8 @@ T FaceVertexAttr<T>::getAttribute(const Polyhedron& mesh, std::size_t face, std:
 }
 
 template <class T>
-bool FaceVertexAttr<T>::needsCorners() const {
-  return true;
-}
-
-template <class T>
 void FaceVertexAttr<T>::interpolate(const CsgResultView& view) {
-  const Table* src[2] = {this->find(view.operands[0]->id()), this->find(view.operands[1]->id())};
+  const auto src = this->operandTables(view);
   if (src[0] == nullptr && src[1] == nullptr) return;
   const Polyhedron& res = *view.result;
   Table out;
