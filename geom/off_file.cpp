@@ -50,15 +50,21 @@ class Text {
     }
     return true;
   }
-  // The numbers of the next line that has any (the rest of the current one first).
+  // The numbers of the next line that has any (the rest of the current one first); false at the
+  // end of the text or when a word of that line is not a number.
   bool line(std::vector<double>& out) {
     out.clear();
     std::string word;
+    bool numbers = true;
     while (out.empty()) {
-      while (words_ >> word) out.push_back(std::strtod(word.c_str(), nullptr));
+      while (words_ >> word) {
+        char* end = nullptr;
+        out.push_back(std::strtod(word.c_str(), &end));
+        numbers = numbers && end == word.c_str() + word.size();
+      }
       if (out.empty() && !nextLine()) return false;
     }
-    return true;
+    return numbers;
   }
   // Bytes not yet consumed by the token reader (binary OFF starts after the keyword's line).
   std::size_t offset() { return static_cast<std::size_t>(in_.tellg()); }

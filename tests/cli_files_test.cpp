@@ -242,7 +242,10 @@ TEST(OffReader, CountsAndIndicesAreCheckedBeforeTheyAreUsed) {
     const std::string why = refusal(dir.write("huge.off", header + points + "3 0 1 2\n"));
     EXPECT_NE(why.find("points and"), std::string::npos) << header << ": " << why;
   }
-  for (const std::string face : {"400000000 0 1 2", "-3 1 2 3", "3 0 1", "2.5 0 1 2"}) {
+  EXPECT_NE(
+      refusal(dir.write("word.off", "OFF\n3 1 0\n0 0 0\n1 x 0\n0 1 0\n3 0 1 2\n")).find("point 1"),
+      std::string::npos);
+  for (const std::string face : {"400000000 0 1 2", "-3 1 2 3", "3 0 1", "2.5 0 1 2", "3 0 1 z"}) {
     const std::string why = refusal(dir.write("face.off", "OFF\n3 1 0\n" + points + face + "\n"));
     EXPECT_NE(why.find("face 0"), std::string::npos) << face << ": " << why;
   }
