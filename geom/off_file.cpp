@@ -23,7 +23,6 @@ struct Layout {
   bool color = false;        // C: a colour
   bool normal = false;       // N: three normal coordinates
   bool homogeneous = false;  // 4: a fourth coordinate w, the point being (x, y, z) / w
-  bool binary = false;
 };
 
 // Parses "[ST][C][N][4][n]OFF"; false when word is not such a keyword.
@@ -66,8 +65,6 @@ class Text {
     }
     return numbers;
   }
-  // Bytes not yet consumed by the token reader (binary OFF starts after the keyword's line).
-  std::size_t offset() { return static_cast<std::size_t>(in_.tellg()); }
 
  private:
   bool nextLine() {
