@@ -126,6 +126,39 @@ TEST(CsgOpen, TwoCrossingSheetsAreCutAlongEachOther) {
   EXPECT_GT(again->faceCount(), u->faceCount());
 }
 
+// One surface of two crossing sheets (as scans and sheet models that cross themselves are):
+// where the cube cuts through the crossing, the surface is cut along its crossing first, and
+// the sheets' pieces are kept by the cube as if they had been two operands.
+TEST(CsgOpen, ASurfaceThatCrossesItselfIsCutAlongItsCrossing) {
+  const Polyhedron flat = sheet(4, 1.0, 0.05);
+  const Polyhedron upright =
+      transformed(sheet(5, 1.0, 0.1), rigid({1, 0, 0}, M_PI / 2, {0.03, 0.02, 0}));
+  std::vector<Vec3> pts = flat.vertices();
+  std::vector<std::vector<int>> faces;
+  for (std::size_t f = 0; f < flat.faceCount(); ++f) {
+    faces.emplace_back(flat.face(f).begin(), flat.face(f).end());
+  }
+  const int shift = static_cast<int>(pts.size());
+  pts.insert(pts.end(), upright.vertices().begin(), upright.vertices().end());
+  for (std::size_t f = 0; f < upright.faceCount(); ++f) {
+    faces.emplace_back(upright.face(f).begin(), upright.face(f).end());
+    for (int& v : faces.back()) v += shift;
+  }
+  const Polyhedron crossing = fromFaces(pts, faces);
+  const Polyhedron box = cube({0, 0, 0}, 0.5);
+  Csg csg;
+  // Of each sheet (area 4), the square of side 1 inside the cube.
+  for (const auto& [op, inside] : {std::pair{Csg::INTERSECTION, 2.0}, {Csg::A_MINUS_B, 6.0}}) {
+    SCOPED_TRACE(op);
+    const auto r = csg.compute(crossing, box, op, Csg::CLASSIFY_EDGE);
+    EXPECT_NEAR(areas(csg, *r).of[0], inside, 1e-9);
+    // Fed back, cut again where the sheets cross.
+    Csg next;
+    const auto again = next.compute(*r, cube({0.1, 0.1, 0.1}, 0.2), Csg::UNION, Csg::CLASSIFY_EDGE);
+    EXPECT_GT(again->faceCount(), 0u);
+  }
+}
+
 // Bunny with 1 % of its faces removed (holes of one triangle, fixed seed) against the closed
 // bunny, each united with the closed bunny's turned and moved copy: the copy's faces kept are
 // the same, except near a hole.

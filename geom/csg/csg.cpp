@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <exception>
 #include <new>
 #include <optional>
 #include <span>
@@ -292,6 +293,8 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     ResultBuild rb;
     {
       auto corefineOrSetApart = [&]() -> Corefinement {
+        std::exception_ptr failure;
+        bool changed = false;
         try {
           return boxesMeet(ta, tb) ? corefine(ta, tb, checkNear) : uncut(ta, tb);
         } catch (const std::bad_alloc&) {
@@ -299,15 +302,40 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
         } catch (const std::exception&) {
           // Where the other operand cuts through the place where a solid touches itself, the
           // corefinement meets the sheets there twice; they are set apart, and it runs again.
-          if (ta.sameVertex.empty() && tb.sameVertex.empty()) throw;
+          // So where an open surface crosses itself: cut along its crossings, its sheets only
+          // touch there.
+          if (ta.sameVertex.empty() && tb.sameVertex.empty() && !ta.open() && !tb.open()) throw;
+          failure = std::current_exception();
         }
         // The first try released the operands' triangles: both are prepared again.
         for (int m = 0; m < 2; ++m) {
           TriangulatedOperand& op = *prepared[m];
           const std::string name = op.name;
-          const bool touching = !op.sameVertex.empty();
+          bool touching = !op.sameVertex.empty();
           op = prepareOperand(resolved[m] ? resolved[m]->mesh : *given[m], name);
+          if (!touching && op.open() && !skipSelfCheck_[m] && selfIntersects(op)) {
+            std::optional<ResolvedOperand> cut, split;
+            try {
+              cut = refineCrossings(op);
+              if (resolved[m]) {
+                for (std::uint32_t& f : cut->sourceFace) f = resolved[m]->sourceFace[f];
+              }
+              split = splitTouchingSheets(cut->mesh, &*cut);
+            } catch (const Error&) {
+              std::rethrow_exception(failure);
+            }
+            if (resolved[m]) {
+              for (CsgAttribute* attr : attributes_) attr->forget(resolved[m]->mesh);
+            }
+            // Sheets that lay on each other where they met (stitched) need no split.
+            touching = split.has_value();
+            resolved[m] = touching ? std::move(split) : std::move(cut);
+            op = prepareOperand(resolved[m]->mesh, name);
+            changed = true;
+            if (!touching) carryValues(*given[m], *resolved[m], attributes_);
+          }
           if (!touching) continue;
+          changed = true;
           op.sameVertex = resolved[m]->sameVertex;
           ResolvedOperand r = setSheetsApart(op, grid_);
           for (std::uint32_t& f : r.sourceFace) f = resolved[m]->sourceFace[f];
@@ -316,6 +344,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
           op = prepareOperand(resolved[m]->mesh, name);
           carryValues(*given[m], *resolved[m], attributes_);
         }
+        if (!changed) std::rethrow_exception(failure);
         return corefine(ta, tb, checkNear);
       };
       const Corefinement cf = corefineOrSetApart();

@@ -108,27 +108,67 @@ std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint3
   return moving;
 }
 
+// Where sheets cross along an edge that ends where one of them ends (at its border), the
+// faces around the edge pair into sheets that still share both of its ends: no copy of a
+// vertex would set them apart. Each edge of more than two triangles gets a vertex in its middle,
+// which the sheets can each have a copy of; the triangles at it are split there.
+ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
+                                 const std::vector<std::array<int, 3>>& tris,
+                                 const std::vector<std::uint32_t>& source) {
+  std::unordered_map<std::uint64_t, int> uses;
+  for (const auto& t : tris) {
+    for (int k = 0; k < 3; ++k) {
+      const int u = t[k], v = t[(k + 1) % 3];
+      ++uses[directedKey(std::min(u, v), std::max(u, v))];
+    }
+  }
+  std::unordered_map<std::uint64_t, int> middle;
+  for (const auto& [edge, n] : uses) {
+    if (n <= 2) continue;
+    const int u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
+    middle.emplace(edge, static_cast<int>(points.size()));
+    points.push_back((points[u] + points[v]) * 0.5);
+  }
+  ResolvedOperand r;
+  std::vector<std::uint32_t> offsets{0};
+  std::vector<int> corners;
+  std::vector<int> ring;
+  for (std::size_t t = 0; t < tris.size(); ++t) {
+    ring.clear();
+    int apex = -1;  // a middle vertex: the triangles fanned from it have area
+    for (int k = 0; k < 3; ++k) {
+      const int u = tris[t][k], v = tris[t][(k + 1) % 3];
+      ring.push_back(u);
+      const auto at = middle.find(directedKey(std::min(u, v), std::max(u, v)));
+      if (at == middle.end()) continue;
+      if (apex < 0) apex = static_cast<int>(ring.size());
+      ring.push_back(at->second);
+    }
+    const std::size_t n = ring.size();
+    const std::size_t a = apex < 0 ? 0 : static_cast<std::size_t>(apex);
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+      corners.insert(corners.end(), {ring[a], ring[(a + i) % n], ring[(a + i + 1) % n]});
+      offsets.push_back(static_cast<std::uint32_t>(corners.size()));
+      r.sourceFace.push_back(source[t]);
+    }
+  }
+  r.mesh = Polyhedron(std::move(points), std::move(offsets), std::move(corners));
+  return r;
+}
+
 struct Visitor : PMP::Corefinement::Default_visitor<Mesh> {
   Sources* s = nullptr;
   void before_subface_creations(FI f, Mesh&) { s->current = s->face[f]; }
   void after_subface_created(FI f, Mesh&) { s->face[f] = s->current; }
 };
 
-}  // namespace
-
-bool selfIntersects(const TriangulatedOperand& op) {
-  try {
-    checkSelfIntersections(op);
-  } catch (const Error&) {
-    return true;
-  }
-  return false;
-}
-
-ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid) {
+// op's triangles in a CGAL mesh, cut along the curves where they cross one another (CGAL's
+// autorefinement): each sheet gets its own copy of a curve, so the surface stays a manifold
+// one, in patches between the curves, which `crossed` marks. sources.face gives each face's
+// source face in op.mesh. Throws geom::Error when CGAL cannot do it.
+void refine(const TriangulatedOperand& op, Mesh& m, Sources& sources,
+            Mesh::Property_map<EI, bool>& crossed) {
   const std::vector<Vec3>& pts = op.mesh->vertices();
-  Mesh m;
-  Sources sources;
   std::vector<int> vmap(pts.size(), -1);
   std::vector<int> order;
   for (const auto& tri : op.tris) {
@@ -153,12 +193,10 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     }
     sources.face[f] = static_cast<int>(op.triFace[t]);
   }
-  auto crossed = m.add_property_map<EI, bool>("e:crossed", false).first;
+  crossed = m.add_property_map<EI, bool>("e:crossed", false).first;
   Visitor visitor;
   visitor.s = &sources;
   try {
-    // Cuts the triangles along the curves where they cross; each sheet gets its own copy of a
-    // curve, so the surface stays a manifold one, in patches between the curves.
     PMP::experimental::autorefine(
         m, CGAL::parameters::visitor(visitor).edge_is_constrained_map(crossed));
   } catch (const std::bad_alloc&) {
@@ -169,6 +207,61 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     throw Error::invalidOperand(
         op.name, "self-intersects, and cutting it along its crossings failed: " + why);
   }
+}
+
+}  // namespace
+
+bool selfIntersects(const TriangulatedOperand& op) {
+  try {
+    checkSelfIntersections(op);
+  } catch (const Error&) {
+    return true;
+  }
+  return false;
+}
+
+ResolvedOperand refineCrossings(const TriangulatedOperand& op) {
+  Mesh m;
+  Sources sources;
+  Mesh::Property_map<EI, bool> crossed;
+  refine(op, m, sources, crossed);
+  // The copies of a curve, one per sheet, become one vertex again: the sheets now meet along
+  // edges, which is what the split into sheets pairs up.
+  std::map<std::array<double, 3>, int> at;
+  std::vector<int> index(m.number_of_vertices() + m.number_of_removed_vertices(), -1);
+  std::vector<Vec3> points;
+  for (const VI v : m.vertices()) {
+    const Vec3 p{m.point(v).x(), m.point(v).y(), m.point(v).z()};
+    const auto [it, fresh] =
+        at.emplace(std::array<double, 3>{p.x, p.y, p.z}, static_cast<int>(points.size()));
+    if (fresh) points.push_back(p);
+    index[v] = it->second;
+  }
+  std::vector<std::array<int, 3>> tris;
+  std::vector<std::uint32_t> source;
+  tris.reserve(m.number_of_faces());
+  for (const FI f : m.faces()) {
+    std::array<int, 3> tri{};
+    std::size_t k = 0;
+    for (const VI v : CGAL::vertices_around_face(m.halfedge(f), m)) {
+      if (k < 3) tri[k] = index[v];
+      ++k;
+    }
+    if (k != 3 || sources.face[f] < 0) {
+      throw Error::invalidOperand(op.name,
+                                  "self-intersects, and cutting it left a face it cannot use");
+    }
+    tris.push_back(tri);
+    source.push_back(static_cast<std::uint32_t>(sources.face[f]));
+  }
+  return splitSharedEdges(std::move(points), tris, source);
+}
+
+ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid) {
+  Mesh m;
+  Sources sources;
+  Mesh::Property_map<EI, bool> crossed;
+  refine(op, m, sources, crossed);
 
   // The refined surface as triangles over its vertices.
   std::vector<Vec3> points;

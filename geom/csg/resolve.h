@@ -32,6 +32,14 @@ bool selfIntersects(const TriangulatedOperand& op);
 // crosses itself.
 ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid);
 
+// An open operand's triangles cut along the curves where they cross one another (CGAL's
+// autorefinement), every triangle kept, and the vertices at one position joined: where two
+// sheets crossed, four half-sheets now meet along an edge, for splitTouchingSheets to pair into
+// sheets that only touch there. The winding number of the surface is the same everywhere off
+// it. Requires op checked by prepareOperand. Throws geom::Error("<name> self-intersects, and
+// cutting it ...") when CGAL cannot cut it.
+ResolvedOperand refineCrossings(const TriangulatedOperand& op);
+
 // op's triangles with the sheets that touch at its split vertices (op.sameVertex) moved apart
 // by a few steps of grid (or by a few units in the last place of double where grid is
 // inactive), each into its own solid. For the corefinement, which cannot take two sheets that
