@@ -122,9 +122,13 @@ ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
       ++uses[directedKey(std::min(u, v), std::max(u, v))];
     }
   }
-  std::unordered_map<std::uint64_t, int> middle;
+  std::vector<std::uint64_t> shared;
   for (const auto& [edge, n] : uses) {
-    if (n <= 2) continue;
+    if (n > 2) shared.push_back(edge);
+  }
+  std::sort(shared.begin(), shared.end());  // the new vertices numbered the same every run
+  std::unordered_map<std::uint64_t, int> middle;
+  for (const std::uint64_t edge : shared) {
     const int u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
     middle.emplace(edge, static_cast<int>(points.size()));
     points.push_back((points[u] + points[v]) * 0.5);
