@@ -168,19 +168,24 @@ struct Visitor : PMP::Corefinement::Default_visitor<Mesh> {
 
 // op's triangles in a CGAL mesh, cut along the curves where they cross one another (CGAL's
 // autorefinement): each sheet gets its own copy of a curve, so the surface stays a manifold
-// one, in patches between the curves, which `crossed` marks. sources.face gives each face's
+// one, in patches between the curves, which `crossed` marks. With `weld`, vertices at one
+// position are one vertex first (seams left unstitched, which CGAL's triangulation of a cut face
+// cannot take as two points at one place). sources.face gives each face's
 // source face in op.mesh. Throws geom::Error when CGAL cannot do it.
-void refine(const TriangulatedOperand& op, Mesh& m, Sources& sources,
+void refine(const TriangulatedOperand& op, bool weld, Mesh& m, Sources& sources,
             Mesh::Property_map<EI, bool>& crossed) {
   const std::vector<Vec3>& pts = op.mesh->vertices();
   std::vector<int> vmap(pts.size(), -1);
   std::vector<int> order;
+  std::map<std::array<double, 3>, int> at;
   for (const auto& tri : op.tris) {
     for (int v : tri) {
-      if (vmap[v] < 0) {
-        vmap[v] = static_cast<int>(order.size());
-        order.push_back(v);
-      }
+      if (vmap[v] >= 0) continue;
+      const int next = static_cast<int>(order.size());
+      vmap[v] =
+          weld ? at.emplace(std::array<double, 3>{pts[v].x, pts[v].y, pts[v].z}, next).first->second
+               : next;
+      if (vmap[v] == next) order.push_back(v);
     }
   }
   m.reserve(order.size(), op.tris.size() * 3 / 2, op.tris.size());
@@ -228,7 +233,14 @@ ResolvedOperand refineCrossings(const TriangulatedOperand& op) {
   Mesh m;
   Sources sources;
   Mesh::Property_map<EI, bool> crossed;
-  refine(op, m, sources, crossed);
+  try {
+    refine(op, true, m, sources, crossed);
+  } catch (const Error&) {
+    // Welded, the faces no longer make a surface (seams wound against each other): as given.
+    m = Mesh();
+    sources = Sources();
+    refine(op, false, m, sources, crossed);
+  }
   // The copies of a curve, one per sheet, become one vertex again: the sheets now meet along
   // edges, which is what the split into sheets pairs up.
   std::map<std::array<double, 3>, int> at;
@@ -265,7 +277,7 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   Mesh m;
   Sources sources;
   Mesh::Property_map<EI, bool> crossed;
-  refine(op, m, sources, crossed);
+  refine(op, false, m, sources, crossed);
 
   // The refined surface as triangles over its vertices.
   std::vector<Vec3> points;
