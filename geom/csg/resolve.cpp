@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <exception>
 #include <map>
 #include <string>
@@ -75,17 +76,27 @@ void splitPinches(std::vector<int>& corners, std::vector<Vec3>& points) {
 // point or along a curve, which the solid does there), all but the first are moved into their
 // own solid, so that the sheets are apart on the grid: `toward` 0 moves them toward the middle of
 // their ring of neighbours (a fan that meets another at its tip pulls back from it), 1 against
-// the normal of their faces; by `steps` grid steps. Returns the vertices moved.
+// the normal of their faces, 2 along the angle-weighted bisectors of their corners (into the
+// wedge of a sheet folded along a curve where it crossed another; then the first moves too);
+// by `steps` grid steps. Returns
+// the vertices moved.
 std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offsets,
                                   const std::vector<int>& corners, int toward, double steps,
                                   std::vector<Vec3>& points) {
   std::map<std::array<double, 3>, int> first;
   std::vector<int> moving;
+  std::vector<std::uint8_t> shared(points.size(), 0);
   for (std::size_t v = 0; v < points.size(); ++v) {
     const Vec3& p = points[v];
-    if (!first.emplace(std::array<double, 3>{p.x, p.y, p.z}, static_cast<int>(v)).second) {
-      moving.push_back(static_cast<int>(v));
-    }
+    const auto [it, fresh] =
+        first.emplace(std::array<double, 3>{p.x, p.y, p.z}, static_cast<int>(v));
+    if (fresh) continue;
+    moving.push_back(static_cast<int>(v));
+    // Along a curve where sheets crossed, which sheet holds the first vertex changes from one
+    // vertex to the next; pulled back one sheet here and the other there, they would cross
+    // between. Along the bisectors every sheet pulls back, the first too.
+    if (toward == 2 && !shared[it->second]) moving.push_back(it->second);
+    shared[it->second] = 1;
   }
   if (moving.empty()) return moving;
   std::vector<Vec3> dir(points.size());
@@ -94,9 +105,23 @@ std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint3
     const Vec3 n = cross(points[c[1]] - points[c[0]], points[c[2]] - points[c[0]]);
     for (int k = 0; k < 3; ++k) {
       const int v = c[k];
-      dir[v] =
-          dir[v] + (toward == 0 ? points[c[(k + 1) % 3]] + points[c[(k + 2) % 3]] - points[v] * 2.0
-                                : n * -1.0);
+      const Vec3 a = points[c[(k + 1) % 3]] - points[v], b = points[c[(k + 2) % 3]] - points[v];
+      if (toward == 0) {
+        dir[v] = dir[v] + a + b;
+      } else if (toward == 1) {
+        dir[v] = dir[v] - n;
+      } else {
+        // The bisector of the corner, weighted by its angle: a needle along the curve (its far
+        // corner nearly on the curve's line) barely counts, where toward the middle of the
+        // neighbours it would pull the vertex along the curve.
+        const double la = length(a), lb = length(b);
+        if (!(la > 0 && lb > 0)) continue;
+        const Vec3 ua = a * (1.0 / la), ub = b * (1.0 / lb);
+        const double angle = std::atan2(length(cross(ua, ub)), dot(ua, ub));
+        const Vec3 bisector = ua + ub;
+        const double lbis = length(bisector);
+        if (lbis > 0) dir[v] = dir[v] + bisector * (angle / lbis);
+      }
     }
   }
   for (int v : moving) {
@@ -466,9 +491,11 @@ ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) 
   }
   r.sourceFace = op.triFace;
   const std::vector<Vec3>& placed = op.mesh->vertices();
-  for (int attempt = 0; attempt < 6; ++attempt) {
+  for (int attempt = 0; attempt < 9; ++attempt) {
     std::vector<Vec3> points = placed;
-    separateTouching(grid, offsets, corners, attempt % 2, 1.5 * (1 << (attempt / 2)), points);
+    const int toward = attempt < 6 ? attempt % 2 : 2;
+    const int scale = attempt < 6 ? attempt / 2 : attempt - 6;
+    separateTouching(grid, offsets, corners, toward, 1.5 * (1 << scale), points);
     r.mesh = Polyhedron(std::move(points), offsets, corners);
     try {
       if (!selfIntersects(prepareOperand(r.mesh, op.name))) return r;
