@@ -13,7 +13,10 @@
 //   3. resolve      csg/resolve       a closed operand that crosses itself (csg/self_intersection)
 //                                     replaced by the surface of the solid it stands for
 //   4. corefine     csg/near          the triangles of the two operands that may meet;
-//                   csg/corefine      CGAL's corefinement of those, stitched back into the rest
+//                   csg/corefine      CGAL's corefinement of those, stitched back into the rest;
+//                                     where it meets an operand touching itself, its sheets are
+//                                     set apart, and an open one crossing itself is first cut
+//                                     along its crossings (csg/resolve), and it runs again
 //   5. classify     csg/classify      inside / outside / on of every piece, by patches and the
 //                                     exact face order at the cut (csg/exact_points); points by
 //                                     ray casting (csg/solid_query) or, against an open operand,

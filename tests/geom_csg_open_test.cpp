@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geom/csg.h"
+#include "geom/csg_attributes.h"
 #include "geom/winding_number.h"
 #include "support/csg_demo_meshes.h"
 
@@ -147,11 +148,24 @@ TEST(CsgOpen, ASurfaceThatCrossesItselfIsCutAlongItsCrossing) {
   const Polyhedron crossing = fromFaces(pts, faces);
   const Polyhedron box = cube({0, 0, 0}, 0.5);
   Csg csg;
+  // Identifiers follow each sheet's pieces through the cut along the crossing: 1 on the flat
+  // sheet, 2 on the upright one.
+  geom::FaceAttr<int> ids;
+  csg.attach(ids);
+  for (std::size_t f = 0; f < crossing.faceCount(); ++f)
+    ids.setAttribute(crossing, f, f < flat.faceCount() ? 1 : 2);
   // Of each sheet (area 4), the square of side 1 inside the cube.
   for (const auto& [op, inside] : {std::pair{Csg::INTERSECTION, 2.0}, {Csg::A_MINUS_B, 6.0}}) {
     SCOPED_TRACE(op);
     const auto r = csg.compute(crossing, box, op, Csg::CLASSIFY_EDGE);
     EXPECT_NEAR(areas(csg, *r).of[0], inside, 1e-9);
+    for (std::size_t f = 0; f < r->faceCount(); ++f) {
+      if (csg.origins()[f].operand != 0) continue;
+      const auto face = r->face(f);
+      bool level = true;  // every corner at the flat sheet's height
+      for (int v : face) level = level && std::fabs(r->vertices()[v].z - 0.05) < 1e-9;
+      EXPECT_EQ(ids.getAttribute(*r, f), level ? 1 : 2) << "face " << f;
+    }
     // Fed back, cut again where the sheets cross.
     Csg next;
     const auto again = next.compute(*r, cube({0.1, 0.1, 0.1}, 0.2), Csg::UNION, Csg::CLASSIFY_EDGE);
