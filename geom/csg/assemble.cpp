@@ -294,12 +294,27 @@ std::vector<FaceOrigin> snapAndCheck(const Corefinement& cf, const TriangulatedO
   Snap snap;
   snap.level.assign(keys.count, 0);
   if (grid.active) snap.grid = &grid;
+  // The faces and points the verdict was made on: a round whose higher tolerance joined
+  // nothing gets the same verdict without judging every face around the cut again.
+  Verdict verdict;
+  std::vector<int> judgedCorners;
+  std::vector<std::uint32_t> judgedOffsets;
+  std::vector<Vec3> judgedPoints;
+  auto unchanged = [&]() {
+    return judgedCorners == pending.corners && judgedOffsets == pending.offsets &&
+           judgedPoints == keys.position;
+  };
   for (std::uint8_t round = 0;; ++round) {
     weldCoincident(keys, snap, only, pending);
     for (int zip = 0; zip < 4 && zipSlivers(keys, snap, pending); ++zip) {
     }
     dropStraightNodes(keys, snap, only, pending);
-    Verdict verdict = judge(keys, pending);
+    if (round == 0 || !unchanged()) {
+      verdict = judge(keys, pending);
+      judgedCorners = pending.corners;
+      judgedOffsets = pending.offsets;
+      judgedPoints = keys.position;
+    }
     if (verdict.bad.empty() && verdict.twinFaces.empty()) return {};
     bool bent = false;
     for (const std::uint32_t f : verdict.bad) {
