@@ -1,6 +1,9 @@
 // The Voronoi node (the mesh cut by all cells in one intersection) against the same fracture
 // done cell by cell (each cell intersected with the mesh on its own, with the same engine),
-// for bunny00.off and a 4x subdivided copy, into 50, 200 and 1,000 pieces.
+// for bunny00.off and a 4x subdivided copy, into 50, 200 and 1,000 pieces. Each row is followed
+// by the node's stages (from the stage reports of its logic) and the engine's own split of the
+// one intersection.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -14,6 +17,7 @@
 #include "harness.h"
 #include "host/host.h"
 #include "voronoi/voronoi_cells.h"
+#include "voronoi/voronoi_fragments.h"
 
 namespace {
 
@@ -73,6 +77,47 @@ Input makeInput(const geom::MeshFile& file, std::size_t pieces) {
   return in;
 }
 
+// One run of the node's logic, timed stage by stage through its stage reports, and the engine's
+// split of the same intersection of the mesh with all cells.
+void printStages(const Input& in) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<std::pair<std::string, double>> stages{{"checks", 0}};
+  Clock::time_point last = Clock::now();
+  tsl::Progress progress;
+  progress.stage = [&](const std::string& caption, std::size_t) {
+    const Clock::time_point now = Clock::now();
+    stages.back().second += std::chrono::duration<double>(now - last).count();
+    last = now;
+    stages.emplace_back(caption, 0.0);
+  };
+  std::vector<tsl::Float3> points;
+  for (const auto& p : in.points) points.push_back({p[0], p[1], p[2]});
+  tsl::voronoi::VoronoiInput v;
+  v.points = points;
+  v.description = in.description;
+  v.centres = in.centres;
+  tsl::TopoStore store;
+  std::vector<tsl::LogLine> lines;
+  tsl::voronoi::fracture(v, store, tsl::collectInto(lines), progress);
+  stages.back().second += std::chrono::duration<double>(Clock::now() - last).count();
+  std::printf("%40s node stages (s):", "");
+  for (const auto& [caption, seconds] : stages) std::printf(" %s %.3f;", caption.c_str(), seconds);
+  std::printf("\n");
+
+  const tsl::voronoi::CellMesh cells =
+      tsl::voronoi::voronoi_cells(in.centres, v.thickness, in.mesh.aabb());
+  geom::Csg csg;
+  csg.publishAsFloat();
+  csg.skipSelfIntersectionCheck(geom::Csg::OPERAND_B);
+  csg.compute(in.mesh, cells.mesh, geom::Csg::INTERSECTION, geom::Csg::CLASSIFY_EDGE);
+  const geom::CsgTimings& t = csg.timings();
+  std::printf(
+      "%40s its cut (s): validate %.3f self-int %.3f corefine %.3f classify %.3f assemble %.3f "
+      "result %.3f\n",
+      "", t.validate, t.selfIntersection, t.corefine, t.classify, t.assemble, t.hooks);
+  std::fflush(stdout);  // printed in a child, which ends without flushing
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,6 +172,11 @@ int main(int argc, char** argv) {
       std::snprintf(name, sizeof name, "%zu pieces: node vs cell by cell", pieces);
       bench::printRow(name, node, byCell);
       std::printf("%40s node %.0f pieces/s\n", "", pieces / node.seconds);
+      std::fflush(stdout);  // or the child prints what is still buffered again
+      bench::inChild<int>([&] {
+        printStages(makeInput(*file, pieces));
+        return 0;
+      });
     }
   }
   return 0;
