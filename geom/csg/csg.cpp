@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "geom/csg/apart.h"
 #include "geom/csg/assemble.h"
 #include "geom/csg/classify.h"
 #include "geom/csg/corefine.h"

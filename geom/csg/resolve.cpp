@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "geom/csg/apart.h"
 #include "geom/csg/cgal_mesh.h"
 #include "geom/csg/corefine.h"
 #include "geom/csg/pending.h"
@@ -29,162 +30,6 @@ struct Sources {
   Mesh::Property_map<FI, int> face;
   int current = -1;
 };
-// Gives each fan of triangles around a vertex its own vertex: where the solid touches itself
-// at a point, its surface passes through that point more than once.
-void splitPinches(std::vector<int>& corners, std::vector<Vec3>& points) {
-  const std::size_t nc = corners.size();
-  std::unordered_map<std::uint64_t, std::uint32_t> edgeCorner;  // directed edge -> its corner
-  std::unordered_map<std::uint64_t, int> uses;
-  for (std::size_t c = 0; c < nc; ++c) {
-    const std::size_t t = c / 3;
-    const int u = corners[c], v = corners[3 * t + (c + 1) % 3];
-    edgeCorner[directedKey(u, v)] = static_cast<std::uint32_t>(c);
-    ++uses[directedKey(std::min(u, v), std::max(u, v))];
-  }
-  // Corner slots joined when their triangles share an edge at the corner's vertex.
-  std::vector<std::uint32_t> parent(nc);
-  for (std::size_t c = 0; c < nc; ++c) parent[c] = static_cast<std::uint32_t>(c);
-  auto find = [&](std::uint32_t c) {
-    while (parent[c] != c) c = parent[c] = parent[parent[c]];
-    return c;
-  };
-  for (std::size_t c = 0; c < nc; ++c) {
-    const std::size_t t = c / 3;
-    const int v = corners[c], next = corners[3 * t + (c + 1) % 3];
-    if (uses[directedKey(std::min(v, next), std::max(v, next))] != 2) continue;
-    const auto across = edgeCorner.find(directedKey(next, v));
-    if (across == edgeCorner.end()) continue;
-    // The other triangle's corner at v is the one after its corner at next.
-    const std::uint32_t o = across->second;
-    const std::uint32_t atV = static_cast<std::uint32_t>(3 * (o / 3) + (o + 1) % 3);
-    parent[find(static_cast<std::uint32_t>(c))] = find(atV);
-  }
-  std::vector<std::int64_t> fanOf(points.size(), -1);  // the first fan root seen per vertex
-  std::unordered_map<std::uint32_t, int> copyOf;       // further fan roots -> their vertex
-  for (std::size_t c = 0; c < nc; ++c) {
-    const int v = corners[c];
-    const std::uint32_t root = find(static_cast<std::uint32_t>(c));
-    if (fanOf[v] < 0) fanOf[v] = root;
-    if (fanOf[v] == root) continue;
-    const auto [it, fresh] = copyOf.emplace(root, static_cast<int>(points.size()));
-    if (fresh) points.push_back(points[v]);
-    corners[c] = it->second;
-  }
-}
-
-// Where distinct vertices of a resolved surface sit at one position (sheets that touch at a
-// point or along a curve, which the solid does there), all but the first are moved into their
-// own solid, so that the sheets are apart on the grid: `toward` 0 moves them toward the middle of
-// their ring of neighbours (a fan that meets another at its tip pulls back from it), 1 against
-// the normal of their faces, 2 along the angle-weighted bisectors of their corners (into the
-// wedge of a sheet folded along a curve where it crossed another; then the first moves too);
-// by `steps` grid steps. Returns
-// the vertices moved.
-std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offsets,
-                                  const std::vector<int>& corners, int toward, double steps,
-                                  std::vector<Vec3>& points) {
-  std::map<std::array<double, 3>, int> first;
-  std::vector<int> moving;
-  std::vector<std::uint8_t> shared(points.size(), 0);
-  for (std::size_t v = 0; v < points.size(); ++v) {
-    const Vec3& p = points[v];
-    const auto [it, fresh] =
-        first.emplace(std::array<double, 3>{p.x, p.y, p.z}, static_cast<int>(v));
-    if (fresh) continue;
-    moving.push_back(static_cast<int>(v));
-    // Along a curve where sheets crossed, which sheet holds the first vertex changes from one
-    // vertex to the next; pulled back one sheet here and the other there, they would cross
-    // between. Along the bisectors every sheet pulls back, the first too.
-    if (toward == 2 && !shared[it->second]) moving.push_back(it->second);
-    shared[it->second] = 1;
-  }
-  if (moving.empty()) return moving;
-  std::vector<Vec3> dir(points.size());
-  for (std::size_t f = 0; f + 1 < offsets.size(); ++f) {
-    const int c[3] = {corners[offsets[f]], corners[offsets[f] + 1], corners[offsets[f] + 2]};
-    const Vec3 n = cross(points[c[1]] - points[c[0]], points[c[2]] - points[c[0]]);
-    for (int k = 0; k < 3; ++k) {
-      const int v = c[k];
-      const Vec3 a = points[c[(k + 1) % 3]] - points[v], b = points[c[(k + 2) % 3]] - points[v];
-      if (toward == 0) {
-        dir[v] = dir[v] + a + b;
-      } else if (toward == 1) {
-        dir[v] = dir[v] - n;
-      } else {
-        // The bisector of the corner, weighted by its angle: a needle along the curve (its far
-        // corner nearly on the curve's line) barely counts, where toward the middle of the
-        // neighbours it would pull the vertex along the curve.
-        const double la = length(a), lb = length(b);
-        if (!(la > 0 && lb > 0)) continue;
-        const Vec3 ua = a * (1.0 / la), ub = b * (1.0 / lb);
-        const double angle = std::atan2(length(cross(ua, ub)), dot(ua, ub));
-        const Vec3 bisector = ua + ub;
-        const double lbis = length(bisector);
-        if (lbis > 0) dir[v] = dir[v] + bisector * (angle / lbis);
-      }
-    }
-  }
-  for (int v : moving) {
-    const double ln = length(dir[v]);
-    if (!(ln > 0)) continue;
-    const double step = std::max(grid.spacing(points[v]), 1e-15 * length(points[v]));
-    points[v] = grid.round(points[v] + dir[v] * (steps * step / ln));
-  }
-  return moving;
-}
-
-// Where sheets cross along an edge that ends where one of them ends (at its border), the
-// faces around the edge pair into sheets that still share both of its ends: no copy of a
-// vertex would set them apart. Each edge of more than two triangles gets a vertex in its middle,
-// which the sheets can each have a copy of; the triangles at it are split there.
-ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
-                                 const std::vector<std::array<int, 3>>& tris,
-                                 const std::vector<std::uint32_t>& source) {
-  std::unordered_map<std::uint64_t, int> uses;
-  for (const auto& t : tris) {
-    for (int k = 0; k < 3; ++k) {
-      const int u = t[k], v = t[(k + 1) % 3];
-      ++uses[directedKey(std::min(u, v), std::max(u, v))];
-    }
-  }
-  std::vector<std::uint64_t> shared;
-  for (const auto& [edge, n] : uses) {
-    if (n > 2) shared.push_back(edge);
-  }
-  std::sort(shared.begin(), shared.end());  // the new vertices numbered the same every run
-  std::unordered_map<std::uint64_t, int> middle;
-  for (const std::uint64_t edge : shared) {
-    const int u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
-    middle.emplace(edge, static_cast<int>(points.size()));
-    points.push_back((points[u] + points[v]) * 0.5);
-  }
-  ResolvedOperand r;
-  std::vector<std::uint32_t> offsets{0};
-  std::vector<int> corners;
-  std::vector<int> ring;
-  for (std::size_t t = 0; t < tris.size(); ++t) {
-    ring.clear();
-    int apex = -1;  // a middle vertex: the triangles fanned from it have area
-    for (int k = 0; k < 3; ++k) {
-      const int u = tris[t][k], v = tris[t][(k + 1) % 3];
-      ring.push_back(u);
-      const auto at = middle.find(directedKey(std::min(u, v), std::max(u, v)));
-      if (at == middle.end()) continue;
-      if (apex < 0) apex = static_cast<int>(ring.size());
-      ring.push_back(at->second);
-    }
-    const std::size_t n = ring.size();
-    const std::size_t a = apex < 0 ? 0 : static_cast<std::size_t>(apex);
-    for (std::size_t i = 1; i + 1 < n; ++i) {
-      corners.insert(corners.end(), {ring[a], ring[(a + i) % n], ring[(a + i + 1) % n]});
-      offsets.push_back(static_cast<std::uint32_t>(corners.size()));
-      r.sourceFace.push_back(source[t]);
-    }
-  }
-  r.mesh = Polyhedron(std::move(points), std::move(offsets), std::move(corners));
-  return r;
-}
-
 struct Visitor : PMP::Corefinement::Default_visitor<Mesh> {
   Sources* s = nullptr;
   void before_subface_creations(FI f, Mesh&) { s->current = s->face[f]; }
@@ -478,34 +323,6 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   }
   if (!problem.empty()) throw Error(problem);
   return r;
-}
-
-ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) {
-  ResolvedOperand r;
-  std::vector<std::uint32_t> offsets{0};
-  std::vector<int> corners;
-  corners.reserve(3 * op.tris.size());
-  for (std::size_t t = 0; t < op.tris.size(); ++t) {
-    corners.insert(corners.end(), op.tris[t].begin(), op.tris[t].end());
-    offsets.push_back(static_cast<std::uint32_t>(corners.size()));
-  }
-  r.sourceFace = op.triFace;
-  const std::vector<Vec3>& placed = op.mesh->vertices();
-  for (int attempt = 0; attempt < 9; ++attempt) {
-    std::vector<Vec3> points = placed;
-    const int toward = attempt < 6 ? attempt % 2 : 2;
-    const int scale = attempt < 6 ? attempt / 2 : attempt - 6;
-    separateTouching(grid, offsets, corners, toward, 1.5 * (1 << scale), points);
-    r.mesh = Polyhedron(std::move(points), offsets, corners);
-    try {
-      if (!selfIntersects(prepareOperand(r.mesh, op.name))) return r;
-    } catch (const Error&) {
-      // Moved this way, a sheet folded; the next way may not.
-    }
-  }
-  throw Error::invalidOperand(op.name,
-                              "touches itself where the other operand cuts it, and its sheets "
-                              "cannot be set apart there");
 }
 
 }  // namespace geom::csg

@@ -40,11 +40,4 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
 // cutting it ...") when CGAL cannot cut it.
 ResolvedOperand refineCrossings(const TriangulatedOperand& op);
 
-// op's triangles with the sheets that touch at its split vertices (op.sameVertex) moved apart
-// by a few steps of grid (or by a few units in the last place of double where grid is
-// inactive), each into its own solid. For the corefinement, which cannot take two sheets that
-// meet where the other operand cuts them. Requires op checked by prepareOperand. Throws
-// geom::Error("<name> touches itself ...") when every way tried leaves the sheets crossing.
-ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid);
-
 }  // namespace geom::csg
