@@ -57,7 +57,8 @@ Areas areas(const Csg& csg, const Polyhedron& r) {
   return a;
 }
 
-std::size_t borderEdges(const Polyhedron& m) {
+// The first vertex of each border edge (an edge no face runs the other way).
+std::vector<int> borderStarts(const Polyhedron& m) {
   std::set<std::pair<int, int>> directed;
   for (std::size_t f = 0; f < m.faceCount(); ++f) {
     const auto face = m.face(f);
@@ -65,9 +66,15 @@ std::size_t borderEdges(const Polyhedron& m) {
       directed.insert({face[i], face[(i + 1) % face.size()]});
     }
   }
-  std::size_t n = 0;
-  for (const auto& [u, v] : directed) n += directed.count({v, u}) == 0;
-  return n;
+  std::vector<int> starts;
+  for (const auto& [u, v] : directed) {
+    if (directed.count({v, u}) == 0) starts.push_back(u);
+  }
+  return starts;
+}
+
+std::size_t borderEdges(const Polyhedron& m) {
+  return borderStarts(m).size();
 }
 
 TEST(CsgOpen, SheetThroughCubeCutsAndBoundsNothing) {
@@ -134,18 +141,7 @@ TEST(CsgOpen, ASurfaceThatCrossesItselfIsCutAlongItsCrossing) {
   const Polyhedron flat = sheet(4, 1.0, 0.05);
   const Polyhedron upright =
       transformed(sheet(5, 1.0, 0.1), rigid({1, 0, 0}, M_PI / 2, {0.03, 0.02, 0}));
-  std::vector<Vec3> pts = flat.vertices();
-  std::vector<std::vector<int>> faces;
-  for (std::size_t f = 0; f < flat.faceCount(); ++f) {
-    faces.emplace_back(flat.face(f).begin(), flat.face(f).end());
-  }
-  const int shift = static_cast<int>(pts.size());
-  pts.insert(pts.end(), upright.vertices().begin(), upright.vertices().end());
-  for (std::size_t f = 0; f < upright.faceCount(); ++f) {
-    faces.emplace_back(upright.face(f).begin(), upright.face(f).end());
-    for (int& v : faces.back()) v += shift;
-  }
-  const Polyhedron crossing = fromFaces(pts, faces);
+  const Polyhedron crossing = merged(flat, upright);
   const Polyhedron box = cube({0, 0, 0}, 0.5);
   Csg csg;
   // Identifiers follow each sheet's pieces through the cut along the crossing: 1 on the flat
@@ -183,16 +179,8 @@ void expectSameKeptFacesAwayFromHoles(const Polyhedron& closed, const Polyhedron
     const Vec3 r = rigid({0, 0, 1}, 0.5, {})(v - c);
     return r + c + Vec3{0.3 * half.x, 0.2 * half.y, 0.1 * half.z};
   });
-  std::set<std::pair<int, int>> directed;
-  for (std::size_t f = 0; f < holey.faceCount(); ++f) {
-    const auto face = holey.face(f);
-    for (std::size_t i = 0; i < face.size(); ++i)
-      directed.insert({face[i], face[(i + 1) % face.size()]});
-  }
   std::vector<Vec3> holes;  // border vertices
-  for (const auto& [u, v] : directed) {
-    if (directed.count({v, u}) == 0) holes.push_back(holey.vertices()[u]);
-  }
+  for (const int v : borderStarts(holey)) holes.push_back(holey.vertices()[v]);
   ASSERT_FALSE(holes.empty());
   Csg csg;
   auto keptOfB = [&](const Polyhedron& a) {

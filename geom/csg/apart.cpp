@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "geom/csg/pending.h"
 #include "geom/error.h"
@@ -176,11 +177,12 @@ ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) 
   }
   r.sourceFace = op.triFace;
   const std::vector<Vec3>& placed = op.mesh->vertices();
-  for (int attempt = 0; attempt < 9; ++attempt) {
+  // (toward, steps), in the order tried: the bisectors only once the other two ways failed.
+  constexpr std::pair<int, double> kWays[] = {{0, 1.5}, {1, 1.5}, {0, 3}, {1, 3}, {0, 6},
+                                              {1, 6},   {2, 1.5}, {2, 3}, {2, 6}};
+  for (const auto& [toward, steps] : kWays) {
     std::vector<Vec3> points = placed;
-    const int toward = attempt < 6 ? attempt % 2 : 2;
-    const int scale = attempt < 6 ? attempt / 2 : attempt - 6;
-    separateTouching(grid, offsets, corners, toward, 1.5 * (1 << scale), points);
+    separateTouching(grid, offsets, corners, toward, steps, points);
     r.mesh = Polyhedron(std::move(points), offsets, corners);
     try {
       if (!selfIntersects(prepareOperand(r.mesh, op.name))) return r;

@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <exception>
 #include <map>
 #include <string>
-#include <unordered_map>
 
 #include "geom/csg/apart.h"
 #include "geom/csg/cgal_mesh.h"
