@@ -111,10 +111,11 @@ struct EarClipper {
       next[i] = (i + 1) % n;
       extent = std::max({extent, std::fabs(pts[i].x), std::fabs(pts[i].y), std::fabs(pts[i].z)});
     }
-    // Far above the few units in the last place that rounding moves a point, above how far
-    // the Boolean engine lets corners of its results lie off a straight edge (see
-    // geom::csg::Snap), far below any feature meant to be there.
-    flatness = extent * 0x1p-38;
+    // Above what rounding to float moves a point (a few units in float's last place: results
+    // are published in float, and corners that were one straight edge in double come back off
+    // it by that much), above how far the Boolean engine lets corners of its results lie off a
+    // straight edge (see geom::csg::Snap), far below any feature meant to be there.
+    flatness = extent * 0x1p-21;
     for (std::uint32_t i = 0; i < n; ++i) updateReflex(i);
     remaining = n;
     // The search starts at corner 1 and goes on from the corner after each ear, so a convex

@@ -69,6 +69,34 @@ TEST(Triangulator, KeepsCollinearCornersAndRefusesWhatIsNotAPolygon) {
   EXPECT_EQ(tris.size(), 2u);
 }
 
+// A cut face of a carved box as published in float: five corners that were one straight edge
+// in double (where the knife left the box's bottom face) are off the line by rounding. A
+// triangle over three of them is a sliver that rounding may have turned over, folding onto the
+// bottom face next to it; each of them must be joined to a corner off the line instead.
+TEST(Triangulator, CornersRoundedOffAStraightEdgeGetNoSliver) {
+  const std::vector<Vec3> face{{0.031916458159685135f, 0.19291843473911285f, -1.028842806816101f},
+                               {0.01674170047044754f, 0.1720321774482727f, -1.028842806816101f},
+                               {0.08426045626401901f, 0.1720321774482727f, -0.9613240361213684f},
+                               {0.08551885187625885f, 0.17549623548984528f, -0.9625824689865112f},
+                               {0.04456769675016403f, 0.21033136546611786f, -1.028842806816101f},
+                               {0.04311594367027283f, 0.20833320915699005f, -1.028842806816101f},
+                               {0.03521862253546715f, 0.1974634826183319f, -1.028842806816101f}};
+  const auto onEdge = [](std::uint32_t c) { return c != 2 && c != 3; };
+  for (bool always : {false, true}) {
+    std::vector<Triangulator::Triangle> tris;
+    if (always) {
+      Triangulator::triangulateAlways(face, tris);
+    } else {
+      ASSERT_TRUE(Triangulator::triangulate(face, tris));
+    }
+    ASSERT_EQ(tris.size(), 5u);
+    for (const auto& t : tris) {
+      EXPECT_FALSE(onEdge(t[0]) && onEdge(t[1]) && onEdge(t[2]))
+          << t[0] << " " << t[1] << " " << t[2];
+    }
+  }
+}
+
 // The triangles as sets of corner positions, wound as given unless `reversed`.
 std::vector<std::array<Vec3, 3>> surface(const std::vector<Vec3>& c,
                                          const std::vector<Triangulator::Triangle>& tris,
