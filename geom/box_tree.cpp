@@ -16,6 +16,18 @@ float roundedUp(double v) {
   return f < v ? std::nextafter(f, INFINITY) : f;
 }
 
+// The 21 low bits of v moved to every third bit (bit i to bit 3i), for interleaving three
+// coordinates into one Morton key.
+std::uint64_t spreadBits(std::uint64_t v) {
+  v &= 0x1fffff;
+  v = (v | v << 32) & 0x1f00000000ffffULL;
+  v = (v | v << 16) & 0x1f0000ff0000ffULL;
+  v = (v | v << 8) & 0x100f00f00f00f00fULL;
+  v = (v | v << 4) & 0x10c30c30c30c30c3ULL;
+  v = (v | v << 2) & 0x1249249249249249ULL;
+  return v;
+}
+
 }  // namespace
 
 BoxTree::BoxTree(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
@@ -58,7 +70,7 @@ BoxTree::BoxTree(const std::vector<Vec3>& points, const std::vector<std::array<i
       // Coordinates beyond float's range give infinite boxes, and unit NaN: cell 0 for those.
       const double clamped = unit > 0 ? std::min(unit, 1.0) : 0.0;
       const auto cell = static_cast<std::uint64_t>(clamped * 2097151.0);
-      for (int bit = 0; bit < 21; ++bit) key |= ((cell >> bit) & 1u) << (3 * bit + k);
+      key |= spreadBits(cell) << k;
     }
     keyed.emplace_back(key, t);
   }

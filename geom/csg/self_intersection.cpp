@@ -31,6 +31,42 @@ struct Intersecting {
   std::uint32_t t1, t2;
 };
 
+// A vector across n (not zero where n is not).
+Vec3 anyPerpendicular(const Vec3& n) {
+  const double ax = std::fabs(n.x), ay = std::fabs(n.y), az = std::fabs(n.z);
+  if (ax <= ay && ax <= az) return {0, -n.z, n.y};
+  if (ay <= az) return {-n.z, 0, n.x};
+  return {-n.y, n.x, 0};
+}
+
+double cross2(const std::array<double, 2>& a, const std::array<double, 2>& b) {
+  return a[0] * b[1] - a[1] * b[0];
+}
+
+// Whether the closed ring of directions turns counter-clockwise at every step, clearly (by
+// more than a relative 1e-9 of the sine), and once round in all. Each step then turns by less
+// than half a turn, so the number of times the ring passes its first direction is its number
+// of turns; the side of the first direction each one is on is decided by the same computed
+// sign on both steps next to it, so no pass is counted twice or missed.
+bool turnsOnce(const std::vector<std::array<double, 2>>& ring) {
+  const std::size_t m = ring.size();
+  if (m < 3) return false;
+  const std::array<double, 2>& u = ring[0];
+  int passes = 0;
+  for (std::size_t i = 0; i < m; ++i) {
+    const std::array<double, 2>& a = ring[i];
+    const std::array<double, 2>& b = ring[(i + 1) % m];
+    const double s = cross2(a, b);
+    const double la = a[0] * a[0] + a[1] * a[1], lb = b[0] * b[0] + b[1] * b[1];
+    if (!(s > 0 && s * s > 1e-18 * la * lb)) return false;
+    // From the right of u to u or its left: past u, not past -u, as the step is below half a
+    // turn.
+    const double ub = cross2(u, b);
+    if (cross2(a, u) > 0 && (ub > 0 || (ub == 0 && u[0] * b[0] + u[1] * b[1] > 0))) ++passes;
+  }
+  return passes == 1;
+}
+
 // Marks the vertices whose fan of triangles projects one-to-one onto a plane: seen along the
 // sum of its face normals every triangle turns the same way and the angles at the vertex add
 // up to one full turn. Two triangles of such a fan meet only in what they share, which lets
@@ -41,6 +77,7 @@ std::vector<std::uint8_t> flatFans(const TriangulatedOperand& op) {
   const std::size_t nh = op.tris.size() * 3;
   std::vector<std::uint8_t> flat(p.size(), 0), seen(p.size(), 0);
   std::vector<std::size_t> fan;
+  std::vector<std::array<double, 2>> dirs;
   for (std::size_t h = 0; h < nh; ++h) {
     const int v = op.tris[h / 3][h % 3];
     if (seen[v]) continue;
@@ -65,22 +102,16 @@ std::vector<std::uint8_t> flatFans(const TriangulatedOperand& op) {
     }
     const double ln = length(n);
     if (!(ln > 0)) continue;
-    n = n * (1.0 / ln);
-    double turn = 0;
-    bool ok = true;
+    // The edges around v in an orthonormal frame of the plane across n, turning as the faces
+    // do seen along n; consecutive corners share an edge.
+    const Vec3 u = anyPerpendicular(n);
+    const Vec3 e1 = u * (1.0 / length(u)), e2 = cross(n * (1.0 / ln), e1);
+    dirs.clear();
     for (std::size_t e : fan) {
-      const auto& t = op.tris[e / 3];
-      Vec3 a = p[t[(e % 3 + 1) % 3]] - p[v], b = p[t[(e % 3 + 2) % 3]] - p[v];
-      a = a - n * dot(a, n);
-      b = b - n * dot(b, n);
-      const double s = dot(cross(a, b), n), c = dot(a, b);
-      if (!(s > 1e-9 * length(a) * length(b))) {
-        ok = false;
-        break;
-      }
-      turn += std::atan2(s, c);
+      const Vec3 d = p[op.tris[e / 3][(e % 3 + 1) % 3]] - p[v];
+      dirs.push_back({dot(d, e1), dot(d, e2)});
     }
-    if (ok && std::fabs(turn - 2 * M_PI) < 1e-6) flat[v] = 1;
+    if (turnsOnce(dirs)) flat[v] = 1;
   }
   return flat;
 }
