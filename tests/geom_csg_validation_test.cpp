@@ -159,6 +159,30 @@ TEST(CsgValidation, SkippedSelfIntersectionTestIsStillCaughtNearTheCut) {
   EXPECT_EQ(failure(cube({0, 0, 0}), cube({1, 1, 1}), &csg), "");
 }
 
+// Two cones over a rim that goes twice round the axis: closed and consistently wound, and every
+// triangle turns the same way seen from its apex, but the fan around each apex covers its
+// plane twice, so neighbouring triangles there overlap. Pairs around a vertex whose fan covers
+// its plane once are the ones the test may pass over; these must not be.
+TEST(CsgValidation, AFanThatGoesTwiceRoundItsVertexSelfIntersects) {
+  const int m = 5;
+  std::vector<Vec3> pts{{0, 0, 1}, {0, 0, -1}};
+  std::vector<std::vector<int>> faces;
+  for (int i = 0; i < 2 * m; ++i) {
+    const double a = 2 * M_PI * i / m, r = i < m ? 1.0 : 1.2;
+    pts.push_back({r * std::cos(a), r * std::sin(a), 0});
+  }
+  for (int i = 0; i < 2 * m; ++i) {
+    const int r0 = 2 + i, r1 = 2 + (i + 1) % (2 * m);
+    faces.push_back({0, r0, r1});
+    faces.push_back({1, r1, r0});
+  }
+  const Polyhedron twice = fromFaces(pts, faces);
+  Csg csg;
+  csg.skipSelfIntersectionCheck(Csg::OPERAND_A);
+  EXPECT_EQ(failure(twice, cube({0, 0, 0.8}, 0.1), &csg),
+            "operand A self-intersects near the intersection of the operands");
+}
+
 // Two cubes as one mesh whose tops and bottoms lie on each other: no surface of one solid can
 // be made of it, yet away from those faces the cut needs none. The operand is used as it is.
 TEST(CsgValidation, CrossingsThatCannotBeResolvedMatterOnlyNearTheCut) {
