@@ -130,29 +130,44 @@ std::optional<Sheets> splitSheets(std::span<const Vec3> points,
                                   std::span<const int> corners, SplitAt where) {
   const Surface s(points, offsets, corners);
   const std::size_t slots = corners.size();
-  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> sides;
-  sides.reserve(slots);
-  for (std::uint32_t i = 0; i < slots; ++i) {
-    const auto u = static_cast<std::uint32_t>(corners[i]);
-    const auto v = static_cast<std::uint32_t>(corners[s.next(i)]);
-    sides[(std::uint64_t{std::min(u, v)} << 32) | std::max(u, v)].push_back(i);
+  // The sides of each edge: slots bucketed by their edge's lower end (a counting sort), each
+  // bucket ordered by the upper end, slot order kept within an edge. A vertex has a handful of
+  // edges, so this is linear in the corners, without a hash of every edge.
+  const auto lower = [&](std::uint32_t i) { return std::min(corners[i], corners[s.next(i)]); };
+  const auto upper = [&](std::uint32_t i) { return std::max(corners[i], corners[s.next(i)]); };
+  std::vector<std::uint32_t> first(points.size() + 1, 0), bySide(slots);
+  for (std::uint32_t i = 0; i < slots; ++i) ++first[lower(i) + 1];
+  for (std::size_t v = 0; v < points.size(); ++v) first[v + 1] += first[v];
+  {
+    std::vector<std::uint32_t> fill(first.begin(), first.end() - 1);
+    for (std::uint32_t i = 0; i < slots; ++i) bySide[fill[lower(i)]++] = i;
   }
   // Sides paired across each edge; corner slots at one vertex joined across paired sides.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
   pairs.reserve(slots / 2);
   std::vector<std::uint8_t> split(points.size(), where == SplitAt::Everywhere ? 1 : 0);
-  for (const auto& [edge, list] : sides) {
-    if (list.size() == 2) {
-      if (corners[list[0]] == corners[list[1]]) return std::nullopt;  // one way twice
-      pairs.emplace_back(list[0], list[1]);
-      continue;
-    }
-    if (list.size() == 1) continue;  // a border
-    const Pairing how = pairAround(s, list, pairs);
-    if (how == Pairing::None) return std::nullopt;
-    if (how == Pairing::Crossing) {
-      split[static_cast<std::uint32_t>(edge >> 32)] = 1;
-      split[static_cast<std::uint32_t>(edge)] = 1;
+  std::vector<std::uint32_t> list;
+  for (std::size_t v = 0; v < points.size(); ++v) {
+    const auto begin = bySide.begin() + first[v], end = bySide.begin() + first[v + 1];
+    std::stable_sort(begin, end,
+                     [&](std::uint32_t i, std::uint32_t j) { return upper(i) < upper(j); });
+    for (auto run = begin; run != end;) {
+      auto stop = run;
+      while (stop != end && upper(*stop) == upper(*run)) ++stop;
+      list.assign(run, stop);
+      run = stop;
+      if (list.size() == 2) {
+        if (corners[list[0]] == corners[list[1]]) return std::nullopt;  // one way twice
+        pairs.emplace_back(list[0], list[1]);
+        continue;
+      }
+      if (list.size() == 1) continue;  // a border
+      const Pairing how = pairAround(s, list, pairs);
+      if (how == Pairing::None) return std::nullopt;
+      if (how == Pairing::Crossing) {
+        split[v] = 1;
+        split[upper(list[0])] = 1;
+      }
     }
   }
   std::vector<std::uint32_t> parent(slots);
