@@ -1,6 +1,7 @@
 #include "geom/csg/near.h"
 
 #include "geom/box_tree.h"
+#include "geom/csg/self_intersection.h"
 
 namespace geom::csg {
 
@@ -80,7 +81,15 @@ NearTriangles nearTriangles(const TriangulatedOperand& a, const TriangulatedOper
   NearTriangles near;
   const TriangulatedOperand* ops[2] = {&a, &b};
   for (int m = 0; m < 2; ++m) near.of[m].assign(ops[m]->tris.size(), 0);
+  // Of the pairs whose boxes overlap, mostly a few in ten meet: a triangle of one operand
+  // spans many small ones of the other, and all of those under its box overlap it.
+  const auto corners = [](const TriangulatedOperand& op, std::uint32_t t) {
+    const std::vector<Vec3>& p = op.mesh->vertices();
+    return std::array<Vec3, 3>{p[op.tris[t][0]], p[op.tris[t][1]], p[op.tris[t][2]]};
+  };
   trianglesTree(a).pairs(trianglesTree(b), [&](std::uint32_t i, std::uint32_t j) {
+    if (near.of[0][i] && near.of[1][j]) return;
+    if (!trianglesMeet(corners(a, i), corners(b, j))) return;
     near.of[0][i] = 1;
     near.of[1][j] = 1;
   });
