@@ -98,7 +98,9 @@ TEST_P(BooleanSweep, OpenMeshesGiveAResult) {
 // A mesh and its copy turned by 1e-5 rad and lifted by 1e-6: the differences are slivers whose
 // faces meet at angles the float grid cannot hold. Union and intersection come out valid; the
 // difference comes out, every island closed (rounded, sheets that touched along an edge
-// crossed there, and no pairing of the faces around it closed the islands).
+// crossed there, and no pairing of the faces around it closed the islands), and for the
+// elephant valid too (its cut faces have runs of corners that rounding took off a straight
+// edge, which must not be cut into slivers that fold).
 TEST(BooleanSlivers, ADifferenceOfNearCopiesIsClosedSolids) {
   for (const char* name : {"fandisk.off", "elephant.off"}) {
     SCOPED_TRACE(name);
@@ -106,7 +108,8 @@ TEST(BooleanSlivers, ADifferenceOfNearCopiesIsClosedSolids) {
     const HostBox box = boxOf(a);
     const double move[3] = {0, 0, 1e-6 / ((box.hi[2] - box.lo[2]) / 2)};
     const HostMesh b = placedCopy(a, 1e-5, move);
-    for (int function : {0, 1}) {
+    const bool differenceValid = std::string(name) == "elephant.off";
+    for (int function : differenceValid ? std::vector<int>{0, 1, 2} : std::vector<int>{0, 1}) {
       const SweepStep s = sweepStep(a, b, function, false, placedCopy(a, -0.3, move));
       EXPECT_TRUE(s.good()) << s.problem();
     }
