@@ -126,8 +126,8 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
   const geom::Vec3 hiB = bb.pos + bb.extent, loB = bb.pos - bb.extent;
   const geom::Rescale scale(std::min(loA.x, loB.x), std::min(loA.y, loB.y), std::min(loA.z, loB.z),
                             std::max(hiA.x, hiB.x), std::max(hiA.y, hiB.y), std::max(hiA.z, hiB.z));
-  a->transform([&](const geom::Vec3& v) { return scale.fwd(v); });
-  b->transform([&](const geom::Vec3& v) { return scale.fwd(v); });
+  a->moveSimilar([&](const geom::Vec3& v) { return scale.fwd(v); });
+  b->moveSimilar([&](const geom::Vec3& v) { return scale.fwd(v); });
 
   Csg csg;
   csg.publishAsFloat(scale);
@@ -150,7 +150,7 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
     log(Severity::Verbose, reason);
     return Outcome::PassThrough;
   }
-  result->transform([&](const geom::Vec3& v) { return scale.rev(v); });
+  result->moveSimilar([&](const geom::Vec3& v) { return scale.rev(v); });
   if (in.canonicalize) result->canonicalize();
 
   writeResult(in, *result, ids, uvw, store);

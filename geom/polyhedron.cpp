@@ -169,6 +169,10 @@ void Polyhedron::transform(const std::function<Vec3(const Vec3&)>& fn) {
   computeManifolds();
 }
 
+void Polyhedron::moveSimilar(const std::function<Vec3(const Vec3&)>& fn) {
+  for (Vec3& v : vertices_) v = fn(v);
+}
+
 void Polyhedron::canonicalize() {
   const std::size_t nv = vertices_.size();
   std::vector<std::uint32_t> order(nv);

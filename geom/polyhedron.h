@@ -94,6 +94,11 @@ class Polyhedron {
   // Moves every vertex through fn and recomputes the islands (a mirroring map flips negativity).
   void transform(const std::function<Vec3(const Vec3&)>& fn);
 
+  // Moves every vertex through fn, which must be a similarity that keeps orientation (a move and
+  // one positive scale, as geom::Rescale is): the islands, which are closed and which wound
+  // inwards stay what they were, and are not computed again.
+  void moveSimilar(const std::function<Vec3(const Vec3&)>& fn);
+
   // Canonical order: vertices sorted by (x, y, z), unused ones included (equal positions keep
   // their relative order); each face rotated to start at its lowest vertex index with its
   // winding kept; faces sorted by their index sequences; islands recomputed.
