@@ -149,8 +149,9 @@ std::optional<Sheets> splitSheets(std::span<const Vec3> points,
   std::vector<std::uint32_t> list;
   for (std::size_t v = 0; v < points.size(); ++v) {
     const auto begin = bySide.begin() + first[v], end = bySide.begin() + first[v + 1];
-    std::stable_sort(begin, end,
-                     [&](std::uint32_t i, std::uint32_t j) { return upper(i) < upper(j); });
+    std::sort(begin, end, [&](std::uint32_t i, std::uint32_t j) {
+      return upper(i) != upper(j) ? upper(i) < upper(j) : i < j;
+    });
     for (auto run = begin; run != end;) {
       auto stop = run;
       while (stop != end && upper(*stop) == upper(*run)) ++stop;
