@@ -319,17 +319,21 @@ int main(int argc, char** argv) {
       const Sample us = median([&] { return ours(name, o.op, o.type); }, reps);
       const Sample them = median([&] { return cgal(name, o.op); }, reps);
       // The node classifies by edges; the row of the other classification has no node figure.
-      const Sample viaNode = o.type == Csg::CLASSIFY_EDGE
-                                 ? median([&] { return node(name, o.op); }, reps)
-                                 : Sample{};
+      const Sample viaNode =
+          o.type == Csg::CLASSIFY_EDGE ? median([&] { return node(name, o.op); }, reps) : Sample{};
       const geom::CsgTimings& t = us.stages;
+      char nodeColumns[32] = "      -     -";
+      if (o.type == Csg::CLASSIFY_EDGE) {
+        std::snprintf(nodeColumns, sizeof nodeColumns, "%7.3f %5.2f", viaNode.seconds,
+                      viaNode.seconds / them.seconds);
+      }
       std::printf(
-          "%-12s %-12s %7.3f %7.3f %5.2f | %10.1f / %8.1f %5.2f | %10.1f / %8.1f %5.2f | "
-          "%7.3f %5.2f | %.3f %.3f %.3f %.3f %.3f %.3f\n",
+          "%-12s %-12s %7.3f %7.3f %5.2f | %10.1f / %8.1f %5.2f | %10.1f / %8.1f %5.2f | %s | "
+          "%.3f %.3f %.3f %.3f %.3f %.3f\n",
           o.name, name, us.seconds, them.seconds, us.seconds / them.seconds, us.extraMiB,
           them.extraMiB, us.extraMiB / them.extraMiB, us.totalMiB, them.totalMiB,
-          us.totalMiB / them.totalMiB, viaNode.seconds, viaNode.seconds / them.seconds,
-          t.validate, t.selfIntersection, t.corefine, t.classify, t.assemble, t.hooks);
+          us.totalMiB / them.totalMiB, nodeColumns, t.validate, t.selfIntersection, t.corefine,
+          t.classify, t.assemble, t.hooks);
       std::fflush(stdout);
     }
   }
