@@ -89,7 +89,7 @@ NearTriangles nearTriangles(const TriangulatedOperand& a, const TriangulatedOper
   };
   trianglesTree(a).pairs(trianglesTree(b), [&](std::uint32_t i, std::uint32_t j) {
     if (near.of[0][i] && near.of[1][j]) return;
-    if (!trianglesMeet(corners(a, i), corners(b, j))) return;
+    if (!trianglesMayMeet(corners(a, i), corners(b, j))) return;
     near.of[0][i] = 1;
     near.of[1][j] = 1;
   });

@@ -17,10 +17,11 @@ struct NearTriangles {
 // Marks the triangles of a and b that meet a triangle of the other operand (exactly decided,
 // closed triangles: one that the other surface touches along an edge or at a corner is marked
 // together with every triangle around that edge or corner, as they all contain the point
-// touched). Then, wherever the marked triangles around a vertex would form more
-// than one fan, marks the whole ring around it, so that the marked triangles form a surface
-// with one fan at each vertex (its border runs through vertices the other operand does not
-// touch). Requires a and b prepared (triangles and their pairing present).
+// touched; a triangle without area is marked where its box overlaps). Then, wherever the marked
+// triangles around a vertex would form more than one fan, marks the whole ring around it, so that
+// the marked triangles form a surface with one fan at each vertex (its border runs through vertices
+// the other operand does not touch). Requires a and b prepared (triangles and their pairing
+// present).
 NearTriangles nearTriangles(const TriangulatedOperand& a, const TriangulatedOperand& b);
 
 }  // namespace geom::csg

@@ -210,9 +210,11 @@ bool meetApart(const std::vector<Vec3>& points, const std::array<int, 3>& a,
                             K::Triangle_3(P(b[0]), P(b[1]), P(b[2])));
 }
 
-bool trianglesMeet(const std::array<Vec3, 3>& a, const std::array<Vec3, 3>& b) {
-  return CGAL::do_intersect(K::Triangle_3(pt(a[0]), pt(a[1]), pt(a[2])),
-                            K::Triangle_3(pt(b[0]), pt(b[1]), pt(b[2])));
+bool trianglesMayMeet(const std::array<Vec3, 3>& a, const std::array<Vec3, 3>& b) {
+  const K::Triangle_3 ta(pt(a[0]), pt(a[1]), pt(a[2])), tb(pt(b[0]), pt(b[1]), pt(b[2]));
+  // CGAL's test requires triangles with area.
+  if (ta.is_degenerate() || tb.is_degenerate()) return true;
+  return CGAL::do_intersect(ta, tb);
 }
 
 void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,

@@ -23,9 +23,10 @@ void checkSelfIntersections(const TriangulatedOperand& op,
 bool meetApart(const std::vector<Vec3>& points, const std::array<int, 3>& a,
                const std::array<int, 3>& b);
 
-// Whether the closed triangles a and b (corner positions) have a point in common, decided
-// exactly. Triangles without area must not be passed.
-bool trianglesMeet(const std::array<Vec3, 3>& a, const std::array<Vec3, 3>& b);
+// Whether the closed triangles a and b (corner positions) may have a point in common: false
+// only where it is decided exactly that they have none. A triangle without area is not
+// decided (true).
+bool trianglesMayMeet(const std::array<Vec3, 3>& a, const std::array<Vec3, 3>& b);
 
 // Calls hit(i, j) once for each pair of triangles that meet other than in a shared edge or
 // vertex (as checkSelfIntersections decides it; two triangles over the same three vertices
