@@ -11,8 +11,6 @@
 
 namespace geom::csg {
 
-// Gives each fan of triangles around a vertex its own vertex: where the solid touches itself
-// at a point, its surface passes through that point more than once.
 void splitPinches(std::vector<int>& corners, std::vector<Vec3>& points) {
   const std::size_t nc = corners.size();
   std::unordered_map<std::uint64_t, std::uint32_t> edgeCorner;  // directed edge -> its corner
@@ -54,13 +52,6 @@ void splitPinches(std::vector<int>& corners, std::vector<Vec3>& points) {
   }
 }
 
-// Where distinct vertices of a resolved surface sit at one position (sheets that touch at a
-// point or along a curve, which the solid does there), all but the first are moved into their
-// own solid, so that the sheets are apart on the grid: `toward` 0 moves them toward the middle of
-// their ring of neighbours (a fan that meets another at its tip pulls back from it), 1 against
-// the normal of their faces, 2 along the angle-weighted bisectors of their corners (into the
-// wedge of a sheet folded along a curve where it crossed another; then the first moves too);
-// by `steps` grid steps. Returns the vertices moved.
 std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offsets,
                                   const std::vector<int>& corners, int toward, double steps,
                                   std::vector<Vec3>& points) {
@@ -114,10 +105,6 @@ std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint3
   return moving;
 }
 
-// Where sheets cross along an edge that ends where one of them ends (at its border), the
-// faces around the edge pair into sheets that still share both of its ends: no copy of a
-// vertex would set them apart. Each edge of more than two triangles gets a vertex in its middle,
-// which the sheets can each have a copy of; the triangles at it are split there.
 ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
                                  const std::vector<std::array<int, 3>>& tris,
                                  const std::vector<std::uint32_t>& source) {
