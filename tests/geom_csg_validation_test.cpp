@@ -77,11 +77,13 @@ TEST(CsgValidation, FaultsOfCoordinatesAndFaces) {
             "operand A has a face that uses a vertex twice (face 1, vertex 0)");
   // Mended to one triangle, which is an open surface: attempted.
   EXPECT_EQ(failure(fromFaces(tri, {{0, 4, 1, 2}}), ok), "");
-  // A lone face without area covers nothing and goes (A is then empty); one that folds back
-  // more than once cannot hand its corners on, and is refused.
+  // A lone face without area covers nothing and goes (A is then empty), also one that folds
+  // back more than once; on a closed surface such a face cannot hand its corners on without
+  // opening it, and is refused.
   EXPECT_EQ(failure(fromFaces(tri, {{0, 1, 3}}), ok), "");
   const std::vector<Vec3> folded{{0, 0, 0}, {2, 0, 0}, {3, 0, 0}, {1, 0, 0}};
-  EXPECT_EQ(failure(fromFaces(folded, {{0, 1, 2, 3}}), ok),
+  EXPECT_EQ(failure(fromFaces(folded, {{0, 1, 2, 3}}), ok), "");
+  EXPECT_EQ(failure(fromFaces(folded, {{0, 1, 2, 3}, {3, 2, 1, 0}}), ok),
             "operand A has a face of zero area (face 0)");
   const std::vector<Vec3> bow{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}, {0, 1, 0}};
   EXPECT_EQ(failure(fromFaces(bow, {{0, 1, 2, 3}}), ok),

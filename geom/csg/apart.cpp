@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "geom/csg/pending.h"
+#include "geom/csg/self_intersection.h"
 #include "geom/error.h"
+#include "geom/predicates.h"
 
 namespace geom::csg {
 
@@ -153,7 +155,87 @@ ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
   return r;
 }
 
-ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) {
+namespace {
+
+// Per vertex, the way (index into ways) it is moved; the positions that gives.
+std::vector<Vec3> placedBy(const std::vector<std::vector<Vec3>>& ways,
+                           const std::vector<int>& way) {
+  std::vector<Vec3> points(way.size());
+  for (std::size_t v = 0; v < way.size(); ++v) points[v] = ways[way[v]][v];
+  return points;
+}
+
+// Where no one way sets every place apart (sheets fold differently along one curve), each
+// vertex of a pair of triangles that still meet tries another way (the one listed before its
+// own, round the list), the others keep theirs, until no pair meets or the rounds run out. Returns the ways of the round with the fewest
+// pairs, and that count.
+std::pair<std::vector<int>, std::size_t> mixWays(const std::vector<std::vector<Vec3>>& ways,
+                                                 const std::vector<std::array<int, 3>>& tris,
+                                                 std::size_t first) {
+  const std::size_t nv = ways[0].size();
+  std::vector<int> way(nv, static_cast<int>(first));
+  std::vector<std::vector<std::uint32_t>> trisAt(nv);
+  for (std::size_t t = 0; t < tris.size(); ++t) {
+    for (int v : tris[t]) trisAt[v].push_back(static_cast<std::uint32_t>(t));
+  }
+  std::vector<std::uint32_t> group(tris.size());
+  for (std::size_t t = 0; t < tris.size(); ++t) group[t] = static_cast<std::uint32_t>(t);
+  std::vector<std::uint8_t> fresh(tris.size(), 1), meets(tris.size(), 0);
+  std::vector<int> turned(nv, 0);  // the round (plus one) in which the vertex last changed way
+  std::pair<std::vector<int>, std::size_t> best{way, SIZE_MAX};
+  std::size_t pairs = 0;
+  constexpr int kRounds = 3 * 9;
+  for (int round = 0; round <= kRounds; ++round) {
+    const std::vector<Vec3> points = placedBy(ways, way);
+    std::fill(meets.begin(), meets.end(), 0);
+    pairs = 0;
+    // Only pairs with a fresh triangle (one that met, or moved) are tested: two triangles that
+    // did not move and did not meet still do not meet.
+    meetingTriangles(points, tris, fresh, group, [&](std::size_t a, std::size_t b) {
+      ++pairs;
+      meets[a] = meets[b] = 1;
+    });
+    if (pairs < best.second) best = {way, pairs};
+    if (pairs == 0 || round == kRounds) break;
+    std::fill(fresh.begin(), fresh.end(), 0);
+    bool moved = false;
+    for (std::size_t t = 0; t < tris.size(); ++t) {
+      if (!meets[t]) continue;
+      fresh[t] = 1;
+      for (int v : tris[t]) {
+        // Each vertex moves once a round, however many of its triangles meet another; one that
+        // no way moves stays.
+        if (turned[v] == round + 1 || ways[0][v] == ways[ways.size() - 1][v]) continue;
+        turned[v] = round + 1;
+        int next = way[v];
+        // A way that leaves a triangle around v without area is passed over.
+        for (std::size_t k = 1; k < ways.size(); ++k) {
+          const int w = static_cast<int>((way[v] + ways.size() - k) % ways.size());
+          bool flat = false;
+          for (std::uint32_t u : trisAt[v]) {
+            const auto& c = tris[u];
+            auto at = [&](int x) { return x == v ? ways[w][x] : points[x]; };
+            flat = flat || collinear(at(c[0]), at(c[1]), at(c[2]));
+          }
+          if (!flat) {
+            next = w;
+            break;
+          }
+        }
+        if (next == way[v]) continue;
+        way[v] = next;
+        moved = true;
+        for (std::uint32_t u : trisAt[v]) fresh[u] = 1;
+      }
+    }
+    if (!moved) break;
+  }
+  return best;
+}
+
+}  // namespace
+
+ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid, bool bestEffort) {
   ResolvedOperand r;
   std::vector<std::uint32_t> offsets{0};
   std::vector<int> corners;
@@ -167,15 +249,23 @@ ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid) 
   // (toward, steps), in the order tried: the bisectors only once the other two ways failed.
   constexpr std::pair<int, double> kWays[] = {{0, 1.5}, {1, 1.5}, {0, 3}, {1, 3}, {0, 6},
                                               {1, 6},   {2, 1.5}, {2, 3}, {2, 6}};
+  std::vector<std::vector<Vec3>> ways;
   for (const auto& [toward, steps] : kWays) {
     std::vector<Vec3> points = placed;
     separateTouching(grid, offsets, corners, toward, steps, points);
-    r.mesh = Polyhedron(std::move(points), offsets, corners);
+    r.mesh = Polyhedron(points, offsets, corners);
+    ways.push_back(std::move(points));
     try {
       if (!selfIntersects(prepareOperand(r.mesh, op.name))) return r;
     } catch (const Error&) {
       // Moved this way, a sheet folded; the next way may not.
     }
+  }
+  // The bisectors come closest where the sheets folded along crossing curves.
+  auto [way, pairs] = mixWays(ways, op.tris, std::size(kWays) - 1);
+  if (pairs == 0 || bestEffort) {
+    r.mesh = Polyhedron(placedBy(ways, way), std::move(offsets), std::move(corners));
+    return r;
   }
   throw Error::invalidOperand(op.name,
                               "touches itself where the other operand cuts it, and its sheets "

@@ -41,8 +41,12 @@ ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
 // op's triangles with the sheets that touch at its split vertices (op.sameVertex) moved apart
 // by a few steps of grid (or by a few units in the last place of double where grid is
 // inactive), each into its own solid. For the corefinement, which cannot take two sheets that
-// meet where the other operand cuts them. Requires op checked by prepareOperand. Throws
-// geom::Error("<name> touches itself ...") when every way tried leaves the sheets crossing.
-ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid);
+// meet where the other operand cuts them. Where no one way sets them all apart, the ways are
+// mixed vertex by vertex. Requires op checked by prepareOperand. Throws geom::Error("<name>
+// touches itself ...") when every mix tried leaves sheets crossing, unless bestEffort: then the
+// mix with the fewest crossing pairs is returned (for an open operand, whose crossings matter
+// only where the other operand comes near, which the corefinement checks).
+ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid,
+                               bool bestEffort = false);
 
 }  // namespace geom::csg

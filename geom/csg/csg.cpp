@@ -338,7 +338,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
           if (!touching) continue;
           changed = true;
           op.sameVertex = resolved[m]->sameVertex;
-          ResolvedOperand r = setSheetsApart(op, grid_);
+          ResolvedOperand r = setSheetsApart(op, grid_, checkNear[m]);
           for (std::uint32_t& f : r.sourceFace) f = resolved[m]->sourceFace[f];
           for (CsgAttribute* attr : attributes_) attr->forget(resolved[m]->mesh);
           resolved[m] = std::move(r);

@@ -155,6 +155,19 @@ std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh) {
       gone[f] = 1;
       changed = true;
     }
+    // A face folded onto itself more than once has no edge to hand its corners across. On a
+    // surface that has a border anyway it covers nothing and goes (a closed one would be opened
+    // by it, and is refused with the face named instead).
+    bool border = false;
+    for (const auto& [edge, f] : edgeFace) {
+      const int u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
+      border = border || !edgeFace.contains(directedKey(v, u));
+    }
+    for (std::size_t f = 0; border && f < faces.size(); ++f) {
+      if (gone[f] || faces[f].size() < 3 || !flat(pts, faces[f])) continue;
+      gone[f] = 1;
+      changed = true;
+    }
   }
   if (!changed && to.empty()) return std::nullopt;
   ResolvedOperand r;
