@@ -16,7 +16,8 @@
 //                   csg/corefine      CGAL's corefinement of those, stitched back into the rest;
 //                                     where it meets an operand touching itself, its sheets are
 //                                     set apart, and an open one crossing itself is first cut
-//                                     along its crossings (csg/resolve), and it runs again
+//                                     along its crossings (csg/resolve, or csg/soup_refine
+//                                     where CGAL gives up), and it runs again
 //   5. classify     csg/classify      inside / outside / on of every piece, by patches and the
 //                                     exact face order at the cut (csg/exact_points); points by
 //                                     ray casting (csg/solid_query) or, against an open operand,
@@ -29,7 +30,8 @@
 //   8. attributes   csg_attributes.h  face and corner values interpolated onto the result
 //
 // The exact intersection work is CGAL's corefinement; CGAL is compiled only in csg/corefine.cpp,
-// csg/resolve.cpp and one unit made of the query files (see geom/CMakeLists.txt).
+// csg/resolve.cpp, csg/soup_refine.cpp and one unit made of the query files (see
+// geom/CMakeLists.txt).
 #pragma once
 
 #include <cstdint>

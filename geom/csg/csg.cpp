@@ -314,18 +314,25 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
           const std::string name = op.name;
           bool touching = !op.sameVertex.empty();
           op = prepareOperand(resolved[m] ? resolved[m]->mesh : *given[m], name);
-          if (!touching && op.open() && !skipSelfCheck_[m] && selfIntersects(op)) {
-            std::optional<ResolvedOperand> cut, split;
+          // Also an open surface already taken apart where it touched itself: the cut welds
+          // those copies again and splits the sheets it finds; where it cannot, the sheets are
+          // set apart as they were taken apart.
+          std::optional<ResolvedOperand> cut, split;
+          if (op.open() && !skipSelfCheck_[m] && selfIntersects(op)) {
             try {
               cut = refineCrossings(op);
-              if (resolved[m]) {
-                for (std::uint32_t& f : cut->sourceFace) f = resolved[m]->sourceFace[f];
-              }
               split = splitTouchingSheets(cut->mesh, &*cut);
             } catch (const Error&) {
-              std::rethrow_exception(failure);
+              if (!touching) std::rethrow_exception(failure);
+              cut.reset();
             }
+          }
+          if (cut) {
             if (resolved[m]) {
+              for (std::uint32_t& f : cut->sourceFace) f = resolved[m]->sourceFace[f];
+              if (split) {
+                for (std::uint32_t& f : split->sourceFace) f = resolved[m]->sourceFace[f];
+              }
               for (CsgAttribute* attr : attributes_) attr->forget(resolved[m]->mesh);
             }
             // Sheets that lay on each other where they met (stitched) need no split.

@@ -6,6 +6,7 @@
 #include <array>
 #include <exception>
 #include <map>
+#include <set>
 #include <string>
 
 #include "geom/csg/apart.h"
@@ -14,6 +15,7 @@
 #include "geom/csg/pending.h"
 #include "geom/csg/self_intersection.h"
 #include "geom/csg/solid_query.h"
+#include "geom/csg/soup_refine.h"
 #include "geom/error.h"
 
 namespace geom::csg {
@@ -102,12 +104,34 @@ ResolvedOperand refineCrossings(const TriangulatedOperand& op) {
   Sources sources;
   Mesh::Property_map<EI, bool> crossed;
   try {
-    refine(op, true, m, sources, crossed);
-  } catch (const Error&) {
-    // Welded, the faces no longer make a surface (seams wound against each other): as given.
-    m = Mesh();
-    sources = Sources();
-    refine(op, false, m, sources, crossed);
+    try {
+      refine(op, true, m, sources, crossed);
+    } catch (const Error&) {
+      // Welded, the faces no longer make a surface (seams wound against each other): as given.
+      m = Mesh();
+      sources = Sources();
+      refine(op, false, m, sources, crossed);
+    }
+  } catch (const Error& cgalFailed) {
+    // CGAL's autorefinement gives up on some configurations (faces lying on one another, edges
+    // through one another's corners): the triangles are cut one by one instead.
+    RefinedSoup soup;
+    try {
+      soup = refineSoup(op.mesh->vertices(), op.tris);
+    } catch (const Error&) {
+      throw cgalFailed;
+    }
+    // Its points at one position are one vertex; where that joins seams wound against each
+    // other, the cut surface is no surface, and CGAL's reason stands.
+    std::set<std::uint64_t> directed;
+    for (const auto& t : soup.tris) {
+      for (int k = 0; k < 3; ++k) {
+        if (!directed.insert(directedKey(t[k], t[(k + 1) % 3])).second) throw cgalFailed;
+      }
+    }
+    std::vector<std::uint32_t> source(soup.sourceTri.size());
+    for (std::size_t t = 0; t < source.size(); ++t) source[t] = op.triFace[soup.sourceTri[t]];
+    return splitSharedEdges(std::move(soup.points), soup.tris, source);
   }
   // The copies of a curve, one per sheet, become one vertex again: the sheets now meet along
   // edges, which is what the split into sheets pairs up.
