@@ -272,4 +272,37 @@ ResolvedOperand setSheetsApart(const TriangulatedOperand& op, const Grid& grid, 
                               "cannot be set apart there");
 }
 
+ResolvedOperand settleResolved(std::vector<Vec3> points, std::vector<std::uint32_t> offsets,
+                               std::vector<int> corners, std::vector<std::uint32_t> sourceFace,
+                               const Grid& grid, const std::string& name) {
+  splitPinches(corners, points);
+  ResolvedOperand r;
+  r.sourceFace = std::move(sourceFace);
+  // Where the crossings' vertices moved onto the grid, the surface must still be one; touching
+  // sheets are set apart, and where the first way of doing it makes them cross, the others.
+  auto fault = [&]() -> std::string {
+    try {
+      if (selfIntersects(prepareOperand(r.mesh, name))) {
+        return name + " self-intersects, and its resolved surface still does once rounded";
+      }
+    } catch (const Error& e) {
+      return std::string(e.what()) + " once its self-intersections are resolved";
+    }
+    return {};
+  };
+  const std::vector<Vec3> placed = points;
+  std::string problem;
+  for (int attempt = 0;; ++attempt) {
+    const int toward = attempt % 2;
+    const double steps = 1.5 * (1 << (attempt / 2));
+    points = placed;
+    const bool moved = !separateTouching(grid, offsets, corners, toward, steps, points).empty();
+    r.mesh = Polyhedron(points, offsets, corners);
+    problem = fault();
+    if (problem.empty() || !moved || attempt == 5) break;
+  }
+  if (!problem.empty()) throw Error(problem);
+  return r;
+}
+
 }  // namespace geom::csg

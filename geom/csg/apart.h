@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "geom/csg/operand.h"
@@ -37,6 +38,15 @@ std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint3
 ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
                                  const std::vector<std::array<int, 3>>& tris,
                                  const std::vector<std::uint32_t>& source);
+
+// The triangles a resolution kept (corners over points, which are on the grid; offsets every
+// three corners; sourceFace per triangle) as the operand's surface: a vertex where separate fans
+// meet split (splitPinches), and the sheets that touch set apart on the grid. Throws
+// geom::Error("<name> ...") when the surface, so placed, still crosses itself or is not a
+// valid operand.
+ResolvedOperand settleResolved(std::vector<Vec3> points, std::vector<std::uint32_t> offsets,
+                               std::vector<int> corners, std::vector<std::uint32_t> sourceFace,
+                               const Grid& grid, const std::string& name);
 
 // op's triangles with the sheets that touch at its split vertices (op.sameVertex) moved apart
 // by a few steps of grid (or by a few units in the last place of double where grid is

@@ -169,7 +169,12 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   Mesh m;
   Sources sources;
   Mesh::Property_map<EI, bool> crossed;
-  refine(op, false, m, sources, crossed);
+  try {
+    refine(op, false, m, sources, crossed);
+  } catch (const Error&) {
+    // Where CGAL's autorefinement gives up (seen: diplodocus), the triangles are cut one by one.
+    return resolveBySoup(op, grid);
+  }
 
   // The refined surface as triangles over its vertices.
   std::vector<Vec3> points;
@@ -199,27 +204,18 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     faceOf.push_back(f);
   }
 
-  // Patches: triangles joined across edges that are not on a crossing. Along a patch nothing
-  // crosses the surface, so the winding number in front of it is mostly the same throughout; a
-  // triangle bounds the solid (winding number at least one) when that number is 0.
+  // Patches: triangles joined across edges that are not on a crossing.
   std::vector<int> patch(tris.size(), -1);
-  std::vector<std::size_t> best;  // per patch: its largest triangle, where the test is made
-  std::vector<double> bestArea;
+  int patches = 0;
   std::vector<std::size_t> stack;
   for (std::size_t seed = 0; seed < tris.size(); ++seed) {
     if (patch[seed] >= 0) continue;
-    const int id = static_cast<int>(best.size());
-    best.push_back(seed);
-    bestArea.push_back(-1);
+    const int id = patches++;
     patch[seed] = id;
     stack.push_back(seed);
     while (!stack.empty()) {
       const std::size_t t = stack.back();
       stack.pop_back();
-      const auto& tri = tris[t];
-      const double area =
-          length(cross(points[tri[1]] - points[tri[0]], points[tri[2]] - points[tri[0]]));
-      if (area > bestArea[id]) bestArea[id] = area, best[id] = t;
       for (const auto h : CGAL::halfedges_around_face(m.halfedge(faceOf[t]), m)) {
         if (crossed[m.edge(h)] || m.is_border(m.opposite(h))) continue;
         const int n = triOf[m.face(m.opposite(h))];
@@ -230,32 +226,7 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
       }
     }
   }
-  // Where sheets only touch, autorefinement marks no curve, and a patch can run on through
-  // such a place while the winding number in front of it changes there: small patches (where
-  // such places are) and patches whose samples disagree are decided triangle by triangle.
-  const SolidQuery query(points, tris, nullptr, op.name);
-  auto inFront = [&](std::size_t t) {
-    const auto& tri = tris[t];
-    const Vec3 c = (points[tri[0]] + points[tri[1]] + points[tri[2]]) * (1.0 / 3.0);
-    const int w = query.windingInFront(c, t);
-    if (w == SolidQuery::kOnSurface) {
-      throw Error::invalidOperand(op.name,
-                                  "self-intersects where two of its sheets lie on each other");
-    }
-    return w;
-  };
-  std::vector<std::vector<std::size_t>> members(best.size());
-  for (std::size_t t = 0; t < tris.size(); ++t) members[patch[t]].push_back(t);
-  std::vector<std::uint8_t> keep(tris.size(), 0);
-  constexpr std::size_t kSmall = 2000, kSamples = 8;
-  for (std::size_t id = 0; id < best.size(); ++id) {
-    const std::vector<std::size_t>& in = members[id];
-    bool one = in.size() > kSmall;
-    const int w = inFront(best[id]);
-    for (std::size_t k = 1; k <= kSamples && one; ++k)
-      one = inFront(in[k * in.size() / (kSamples + 1)]) == w;
-    for (const std::size_t t : in) keep[t] = (one ? w : inFront(t)) == 0;
-  }
+  const std::vector<std::uint8_t> keep = facingOutside(points, tris, patch, op.name);
 
   // The kept triangles. Where a kept triangle's neighbour across an edge went, the surface goes
   // on through the other sheet's copy of that edge: the copies are joined there, and only there,
@@ -301,7 +272,7 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     }
   }
 
-  ResolvedOperand r;
+  std::vector<std::uint32_t> sourceFace;
   std::vector<int> number(points.size(), -1);
   std::vector<Vec3> kept;
   std::vector<std::uint32_t> offsets{0};
@@ -317,34 +288,10 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
       corners.push_back(number[root]);
     }
     offsets.push_back(static_cast<std::uint32_t>(corners.size()));
-    r.sourceFace.push_back(static_cast<std::uint32_t>(sources.face[faceOf[t]]));
+    sourceFace.push_back(static_cast<std::uint32_t>(sources.face[faceOf[t]]));
   }
-  splitPinches(corners, kept);
-  // Where the crossings' vertices moved onto the grid, the surface must still be one; touching
-  // sheets are set apart, and where the first way of doing it makes them cross, the others.
-  auto fault = [&]() -> std::string {
-    try {
-      if (selfIntersects(prepareOperand(r.mesh, op.name))) {
-        return op.name + " self-intersects, and its resolved surface still does once rounded";
-      }
-    } catch (const Error& e) {
-      return std::string(e.what()) + " once its self-intersections are resolved";
-    }
-    return {};
-  };
-  const std::vector<Vec3> placed = kept;
-  std::string problem;
-  for (int attempt = 0;; ++attempt) {
-    const int toward = attempt % 2;
-    const double steps = 1.5 * (1 << (attempt / 2));
-    kept = placed;
-    const bool moved = !separateTouching(grid, offsets, corners, toward, steps, kept).empty();
-    r.mesh = Polyhedron(kept, offsets, corners);
-    problem = fault();
-    if (problem.empty() || !moved || attempt == 5) break;
-  }
-  if (!problem.empty()) throw Error(problem);
-  return r;
+  return settleResolved(std::move(kept), std::move(offsets), std::move(corners),
+                        std::move(sourceFace), grid, op.name);
 }
 
 }  // namespace geom::csg

@@ -1,7 +1,9 @@
 // Operands that cross themselves, replaced by the surface of the solid they stand for.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "geom/csg/operand.h"
@@ -31,6 +33,20 @@ bool selfIntersects(const TriangulatedOperand& op);
 // other, surfaces that would only touch), or when the resolved surface, on the grid, still
 // crosses itself.
 ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid);
+
+// resolveSelfIntersections with op's triangles cut one by one (csg/soup_refine) instead of by
+// CGAL's autorefinement, which gives up on some surfaces (seen: diplodocus). Same requirements,
+// result and throws.
+ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid);
+
+// Per triangle of a surface cut along its crossings (tris over points, patch: the patch of
+// each, numbered from 0, triangles joined where nothing crosses): whether it bounds the solid
+// the surface stands for, i.e. the winding number just in front of it is 0. Throws
+// geom::Error("<name> self-intersects where two of its sheets lie on each other") where that
+// point lies on the surface.
+std::vector<std::uint8_t> facingOutside(const std::vector<Vec3>& points,
+                                        const std::vector<std::array<int, 3>>& tris,
+                                        const std::vector<int>& patch, const std::string& name);
 
 // An open operand's triangles cut along the curves where they cross one another (CGAL's
 // autorefinement), every triangle kept, and the vertices at one position joined: where two
