@@ -51,6 +51,18 @@ TEST(CsgIntake, ACrossingMeshIsTheUnionOfItsParts) {
               1e-12);
 }
 
+// Two parts pressed face to face (their faces lie on one another there, wound against each
+// other): one solid, cut through where they meet.
+TEST(CsgIntake, PartsPressedFaceToFaceAreOneSolid) {
+  const Polyhedron two = merged(cube({0, 0, 0}), cube({2, 0.5, 0.5}));
+  const auto solid = resolved(two);
+  EXPECT_TRUE(allClosed(*solid));
+  EXPECT_NEAR(volume(*solid), 16, 1e-12);
+  const auto cut = run(two, box({0.5, -2, -2}, {1.5, 2, 2}), Csg::A_MINUS_B);
+  EXPECT_TRUE(allClosed(*cut));
+  EXPECT_NEAR(volume(*cut), 16 - 2 - 2, 1e-12);
+}
+
 TEST(CsgIntake, IslandsInsideTheSolidGo) {
   // A cube inside a cube, wound the same way, and a cavity inside both: the outer cube holds it
   // all, the cavity is inside the inner one too, so only the outer cube bounds the solid.

@@ -1,6 +1,7 @@
 // Triangles cut along their crossings one by one, in exact arithmetic: the pieces meet only in
 // shared edges and corners, cover each triangle exactly once with its winding, and where
-// triangles overlap in their plane, the overlap is one sheet or none.
+// triangles overlap in their plane, the overlap is one sheet or none. A closed surface so cut
+// resolves into the surface of the solid it stands for.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,8 +9,11 @@
 #include <random>
 #include <vector>
 
+#include "geom/csg/operand.h"
+#include "geom/csg/resolve.h"
 #include "geom/csg/self_intersection.h"
 #include "geom/csg/soup_refine.h"
+#include "support/csg_meshes.h"
 
 namespace {
 
@@ -93,6 +97,34 @@ TEST(SoupRefine, AnOverlapIsOneSheetOrNoneByWinding) {
     // Alike: their union, covered once. Against: the overlap cancels, the rest stays.
     EXPECT_NEAR(area, against ? 12.0 : 14.0, 1e-12);
     EXPECT_NEAR(up, against ? 0.0 : 14.0, 1e-12);
+  }
+}
+
+// Two cubes in one mesh, crossing each other, or pressed face to face (their faces lie on one
+// another there, wound against each other): the union's surface, closed and valid, as CGAL's
+// autorefinement gives where it can.
+TEST(SoupRefine, ACrossingClosedSurfaceResolvesIntoItsUnion) {
+  using namespace tsl::csgtest;
+  const geom::csg::Grid grid{true, {0, 0, 0}, 1.0};
+  struct Case {
+    const char* name;
+    geom::Polyhedron mesh;
+    double volume;
+  };
+  const Case cases[] = {
+      {"crossing", merged(cube({0, 0, 0}, 1.0), cube({1, 0.5, 0.25}, 1.0)), 16 - 1.0 * 1.5 * 1.75},
+      {"face to face", merged(cube({0, 0, 0}, 1.0), cube({2, 0.5, 0.5}, 1.0)), 16},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const geom::csg::TriangulatedOperand op = geom::csg::prepareOperand(c.mesh, "operand A");
+    ASSERT_TRUE(geom::csg::selfIntersects(op));
+    const geom::csg::ResolvedOperand r = geom::csg::resolveBySoup(op, grid);
+    EXPECT_TRUE(allClosed(r.mesh));
+    EXPECT_NEAR(volume(r.mesh), c.volume, 1e-9);
+    EXPECT_FALSE(geom::csg::selfIntersects(geom::csg::prepareOperand(r.mesh, "operand A")));
+    ASSERT_EQ(r.sourceFace.size(), r.mesh.faceCount());
+    for (const std::uint32_t f : r.sourceFace) EXPECT_LT(f, c.mesh.faceCount());
   }
 }
 

@@ -167,8 +167,8 @@ std::vector<Vec3> placedBy(const std::vector<std::vector<Vec3>>& ways,
 
 // Where no one way sets every place apart (sheets fold differently along one curve), each
 // vertex of a pair of triangles that still meet tries another way (the one listed before its
-// own, round the list), the others keep theirs, until no pair meets or the rounds run out. Returns the ways of the round with the fewest
-// pairs, and that count.
+// own, round the list), the others keep theirs, until no pair meets or the rounds run out. Returns
+// the ways of the round with the fewest pairs, and that count.
 std::pair<std::vector<int>, std::size_t> mixWays(const std::vector<std::vector<Vec3>>& ways,
                                                  const std::vector<std::array<int, 3>>& tris,
                                                  std::size_t first) {

@@ -165,16 +165,13 @@ ResolvedOperand refineCrossings(const TriangulatedOperand& op) {
   return splitSharedEdges(std::move(points), tris, source);
 }
 
-ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid) {
+namespace {
+
+ResolvedOperand resolveByAutorefinement(const TriangulatedOperand& op, const Grid& grid) {
   Mesh m;
   Sources sources;
   Mesh::Property_map<EI, bool> crossed;
-  try {
-    refine(op, false, m, sources, crossed);
-  } catch (const Error&) {
-    // Where CGAL's autorefinement gives up (seen: diplodocus), the triangles are cut one by one.
-    return resolveBySoup(op, grid);
-  }
+  refine(op, false, m, sources, crossed);
 
   // The refined surface as triangles over its vertices.
   std::vector<Vec3> points;
@@ -292,6 +289,22 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
   }
   return settleResolved(std::move(kept), std::move(offsets), std::move(corners),
                         std::move(sourceFace), grid, op.name);
+}
+
+}  // namespace
+
+ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Grid& grid) {
+  try {
+    return resolveByAutorefinement(op, grid);
+  } catch (const Error& first) {
+    // Where CGAL's autorefinement gives up (seen: diplodocus), or its cut leaves faces on each
+    // other, the triangles are cut one by one, and faces pressed onto each other cancel.
+    try {
+      return resolveBySoup(op, grid);
+    } catch (const Error&) {
+      throw first;
+    }
+  }
 }
 
 }  // namespace geom::csg

@@ -40,7 +40,8 @@ std::vector<std::uint8_t> facingOutside(const std::vector<Vec3>& points,
     const Vec3 c = (points[tri[0]] + points[tri[1]] + points[tri[2]]) * (1.0 / 3.0);
     const int w = query.windingInFront(c, t);
     if (w == SolidQuery::kOnSurface) {
-      throw Error::invalidOperand(name, "self-intersects where two of its sheets lie on each other");
+      throw Error::invalidOperand(name,
+                                  "self-intersects where two of its sheets lie on each other");
     }
     return w;
   };
@@ -72,8 +73,8 @@ ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid) {
   for (std::size_t t = 0; t < s.tris.size(); ++t) {
     for (int k = 0; k < 3; ++k) {
       const int u = s.tris[t][k], v = s.tris[t][(k + 1) % 3];
-      sides.push_back({directedKey(std::min(u, v), std::max(u, v)),
-                       static_cast<std::uint32_t>(t), u < v});
+      sides.push_back(
+          {directedKey(std::min(u, v), std::max(u, v)), static_cast<std::uint32_t>(t), u < v});
     }
   }
   std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
