@@ -31,8 +31,8 @@ class FastWindingNumber {
   // The winding number at p from every triangle, without approximation: n work.
   double exactAt(const Vec3& p) const;
 
-  // Whether the solid the surface stands for holds p: the winding number above one half. Near
-  // one half the exact sum decides.
+  // Whether the solid the surface stands for holds p: the winding number above one half. Where
+  // the approximation cannot tell, nearer clusters are summed exactly, and at last every one.
   bool inside(const Vec3& p) const;
 
  private:
@@ -45,6 +45,8 @@ class FastWindingNumber {
   };
 
   std::int32_t build(std::uint32_t first, std::uint32_t count);
+  // The winding number at p with clusters farther than far radii counted as dipoles.
+  double at(const Vec3& p, double far) const;
   double triangleAngle(std::uint32_t t, const Vec3& p) const;
 
   std::vector<std::array<Vec3, 3>> corners_;  // per triangle, in tree order

@@ -263,6 +263,16 @@ TEST(FastWindingNumber, AgreesWithTheExactSumAndTellsInsideFromOutside) {
   EXPECT_NEAR(dome.exactAt({0, 0, 0}), 0.5, 1e-2);
   EXPECT_NEAR(dome.at({0, 0, 0.5}), 1.0 - dome.at({0, 0, -0.5}), 2e-2);
   EXPECT_LT(std::fabs(dome.at({0, 0, -10})), 0.01);
+  // Across the disk the rim spans, and close to the rim, the winding number passes one half:
+  // there the side is still the exact sum's.
+  std::uniform_real_distribution<double> near(-1e-3, 1e-3);
+  for (int i = 0; i < 400; ++i) {
+    const Vec3 p{coord(random) * 0.3, coord(random) * 0.3, near(random)};
+    EXPECT_EQ(dome.inside(p), dome.exactAt(p) > 0.5) << p.x << " " << p.y << " " << p.z;
+    const double a = coord(random) * M_PI;
+    const Vec3 q{std::cos(a) * (1 + near(random)), std::sin(a) * (1 + near(random)), near(random)};
+    EXPECT_EQ(dome.inside(q), dome.exactAt(q) > 0.5) << q.x << " " << q.y << " " << q.z;
+  }
 }
 
 }  // namespace
