@@ -168,6 +168,16 @@ class ForgetOnExit {
   const std::optional<ResolvedOperand> (&resolved_)[2];
 };
 
+// What prepareOperand would refuse the mesh for, or nothing.
+std::string operandFaultOf(const Polyhedron& mesh, const std::string& name) {
+  try {
+    prepareOperand(mesh, name);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return {};
+}
+
 using Clock = std::chrono::steady_clock;
 
 double since(Clock::time_point& t) {
@@ -237,6 +247,15 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
         std::optional<ResolvedOperand> split = splitTouchingSheets(mesh, from);
         if (!split) split = splitPinchedVertices(mesh, from);
         if (!split) throw;
+        if (!operandFaultOf(split->mesh, name).empty()) {
+          // An open sheet that ends on a solid (a result of an open operand, fed back) may
+          // share both ends of an edge with it: the edge is split in its middle first.
+          std::optional<ResolvedOperand> middles = splitCrowdedEdges(mesh, from);
+          if (middles) {
+            std::optional<ResolvedOperand> again = splitTouchingSheets(middles->mesh, &*middles);
+            if (again && operandFaultOf(again->mesh, name).empty()) split = std::move(again);
+          }
+        }
         resolved[m] = std::move(split);
         TriangulatedOperand op = prepareOperand(resolved[m]->mesh, name);
         op.sameVertex = resolved[m]->sameVertex;

@@ -33,6 +33,14 @@ std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh);
 std::optional<ResolvedOperand> splitTouchingSheets(const Polyhedron& mesh,
                                                    const ResolvedOperand* from);
 
+// Where an open sheet ends on a solid along an edge, and the sheet's face there shares both of
+// the edge's ends with the solid's faces, no copy of a vertex sets the sheets apart: each edge
+// of more than two faces gets a vertex in its middle, in every face along it, for
+// splitTouchingSheets to give each sheet its own copy of. `from` as for splitTouchingSheets.
+// Returns nothing when no edge has more than two faces.
+std::optional<ResolvedOperand> splitCrowdedEdges(const Polyhedron& mesh,
+                                                 const ResolvedOperand* from);
+
 // Where two fans of faces of an open surface meet in one vertex (two holes touching at a
 // corner), gives each fan after the first its own copy of the vertex, so that the surface is a
 // manifold one; faces, their order and winding are kept. A closed surface is left to
