@@ -6,7 +6,6 @@
 #include <exception>
 #include <new>
 #include <optional>
-#include <span>
 #include <string>
 
 #include "geom/csg/apart.h"
@@ -17,10 +16,10 @@
 #include "geom/csg/intake.h"
 #include "geom/csg/operand.h"
 #include "geom/csg/resolve.h"
+#include "geom/csg/resolved_values.h"
 #include "geom/csg/solid_query.h"
 #include "geom/csg_attributes.h"
 #include "geom/error.h"
-#include "geom/mean_value.h"
 #include "geom/rescale.h"
 #include "geom/triangulator.h"
 #include "geom/winding_number.h"
@@ -67,106 +66,6 @@ void triangulateResult(ResultBuild& rb) {
   }
   rb = std::move(out);
 }
-
-// The operand without the islands marked in drop; from is what op was resolved from, if
-// anything, so that the provenance goes back to the operand as given.
-ResolvedOperand withoutIslands(const TriangulatedOperand& op, const std::vector<std::uint8_t>& drop,
-                               const ResolvedOperand* from) {
-  const Polyhedron& mesh = *op.mesh;
-  std::vector<std::uint8_t> keepFace(mesh.faceCount(), 1);
-  for (std::size_t t = 0; t < op.triCount; ++t) {
-    if (drop[op.triIsland[t]]) keepFace[op.triFace[t]] = 0;
-  }
-  std::vector<std::size_t> faces;
-  ResolvedOperand r;
-  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
-    if (!keepFace[f]) continue;
-    faces.push_back(f);
-    r.sourceFace.push_back(from ? from->sourceFace[f] : static_cast<std::uint32_t>(f));
-  }
-  r.mesh = mesh.subMesh(faces);
-  if (!op.sameVertex.empty()) {
-    // The sub-mesh numbers the vertices in order of first use; a copy whose vertex went with a
-    // dropped island stands for itself.
-    std::vector<int> number(mesh.vertexCount(), -1);
-    int next = 0;
-    for (const std::size_t f : faces) {
-      for (const int v : mesh.face(f)) {
-        if (number[v] < 0) number[v] = next++;
-      }
-    }
-    r.sameVertex.resize(static_cast<std::size_t>(next));
-    for (std::size_t v = 0; v < number.size(); ++v) {
-      if (number[v] < 0) continue;
-      const int same = number[op.sameVertex[v]];
-      r.sameVertex[number[v]] = same >= 0 ? same : number[v];
-    }
-  }
-  return r;
-}
-
-// Gives the faces of a resolved operand the attribute values of the operand it stands for:
-// a corner at a corner of its source face copies that corner's value, any other is
-// interpolated in the source face.
-void carryValues(const Polyhedron& given, const ResolvedOperand& r,
-                 const std::vector<CsgAttribute*>& attributes) {
-  if (attributes.empty()) return;
-  const Polyhedron& mesh = r.mesh;
-  std::vector<FaceOrigin> origins(mesh.faceCount());
-  std::vector<CornerSource> corners;
-  std::vector<CornerWeight> weights;
-  std::vector<Vec3> polygon;
-  std::vector<double> w;
-  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
-    const std::uint32_t src = r.sourceFace[f];
-    origins[f] = {0, false, src};
-    const std::span<const int> face = given.face(src);
-    polygon.clear();
-    for (int v : face) polygon.push_back(given.vertices()[v]);
-    for (int v : mesh.face(f)) {
-      const Vec3& p = mesh.vertices()[v];
-      const auto at = std::find(polygon.begin(), polygon.end(), p);
-      if (at != polygon.end()) {
-        corners.push_back({static_cast<std::uint32_t>(at - polygon.begin()), 0});
-        continue;
-      }
-      meanValueWeights(polygon, p, w);
-      const auto begin = static_cast<std::uint32_t>(weights.size());
-      for (std::size_t k = 0; k < w.size(); ++k) {
-        if (w[k] != 0.0) weights.push_back({static_cast<std::uint32_t>(k), w[k]});
-      }
-      corners.push_back({begin, static_cast<std::uint32_t>(weights.size()) - begin});
-    }
-  }
-  CsgResultView view;
-  view.operands[0] = view.operands[1] = &given;
-  view.result = &mesh;
-  view.origins = origins;
-  view.corners = corners;
-  view.weights = weights;
-  for (CsgAttribute* attr : attributes) attr->interpolate(view);
-}
-
-// Drops the values attributes hold for resolved operands when the computation ends, however it
-// ends: those meshes die with it.
-class ForgetOnExit {
- public:
-  ForgetOnExit(const std::vector<CsgAttribute*>& attributes,
-               const std::optional<ResolvedOperand> (&resolved)[2])
-      : attributes_(attributes), resolved_(resolved) {}
-  ~ForgetOnExit() {
-    for (const auto& r : resolved_) {
-      if (!r) continue;
-      for (CsgAttribute* attr : attributes_) attr->forget(r->mesh);
-    }
-  }
-  ForgetOnExit(const ForgetOnExit&) = delete;
-  ForgetOnExit& operator=(const ForgetOnExit&) = delete;
-
- private:
-  const std::vector<CsgAttribute*>& attributes_;
-  const std::optional<ResolvedOperand> (&resolved_)[2];
-};
 
 // What prepareOperand would refuse the mesh for, or nothing.
 std::string operandFaultOf(const Polyhedron& mesh, const std::string& name) {
