@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
+#include <span>
 #include <unordered_map>
 #include <utility>
 
@@ -107,27 +109,36 @@ std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint3
   return moving;
 }
 
-ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
-                                 const std::vector<std::array<int, 3>>& tris,
-                                 const std::vector<std::uint32_t>& source) {
+std::unordered_map<std::uint64_t, int> middlesOfCrowdedEdges(
+    std::size_t faceCount, const std::function<std::span<const int>(std::size_t)>& face,
+    std::vector<Vec3>& points) {
   std::unordered_map<std::uint64_t, int> uses;
-  for (const auto& t : tris) {
-    for (int k = 0; k < 3; ++k) {
-      const int u = t[k], v = t[(k + 1) % 3];
+  for (std::size_t f = 0; f < faceCount; ++f) {
+    const std::span<const int> c = face(f);
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      const int u = c[i], v = c[(i + 1) % c.size()];
       ++uses[directedKey(std::min(u, v), std::max(u, v))];
     }
   }
-  std::vector<std::uint64_t> shared;
+  std::vector<std::uint64_t> crowded;
   for (const auto& [edge, n] : uses) {
-    if (n > 2) shared.push_back(edge);
+    if (n > 2) crowded.push_back(edge);
   }
-  std::sort(shared.begin(), shared.end());  // the new vertices numbered the same every run
+  std::sort(crowded.begin(), crowded.end());  // the new vertices numbered the same every run
   std::unordered_map<std::uint64_t, int> middle;
-  for (const std::uint64_t edge : shared) {
+  for (const std::uint64_t edge : crowded) {
     const int u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
     middle.emplace(edge, static_cast<int>(points.size()));
     points.push_back((points[u] + points[v]) * 0.5);
   }
+  return middle;
+}
+
+ResolvedOperand splitSharedEdges(std::vector<Vec3> points,
+                                 const std::vector<std::array<int, 3>>& tris,
+                                 const std::vector<std::uint32_t>& source) {
+  const std::unordered_map<std::uint64_t, int> middle = middlesOfCrowdedEdges(
+      tris.size(), [&](std::size_t t) { return std::span<const int>(tris[t]); }, points);
   ResolvedOperand r;
   std::vector<std::uint32_t> offsets{0};
   std::vector<int> corners;

@@ -5,7 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "geom/csg/operand.h"
@@ -29,6 +32,13 @@ void splitPinches(std::vector<int>& corners, std::vector<Vec3>& points);
 std::vector<int> separateTouching(const Grid& grid, const std::vector<std::uint32_t>& offsets,
                                   const std::vector<int>& corners, int toward, double steps,
                                   std::vector<Vec3>& points);
+
+// Each edge of more than two faces (faceCount faces, face(f) the corners of face f in order)
+// gets a vertex in its middle, appended to points. Returns the new vertex of each such edge,
+// keyed by directedKey(lower end, upper end); they are numbered the same every run.
+std::unordered_map<std::uint64_t, int> middlesOfCrowdedEdges(
+    std::size_t faceCount, const std::function<std::span<const int>(std::size_t)>& face,
+    std::vector<Vec3>& points);
 
 // Where sheets cross along an edge that ends where one of them ends (at its border), the
 // faces around the edge pair into sheets that still share both of its ends: no copy of a

@@ -67,16 +67,6 @@ void triangulateResult(ResultBuild& rb) {
   rb = std::move(out);
 }
 
-// What prepareOperand would refuse the mesh for, or nothing.
-std::string operandFaultOf(const Polyhedron& mesh, const std::string& name) {
-  try {
-    prepareOperand(mesh, name);
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return {};
-}
-
 using Clock = std::chrono::steady_clock;
 
 double since(Clock::time_point& t) {
@@ -146,17 +136,26 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
         std::optional<ResolvedOperand> split = splitTouchingSheets(mesh, from);
         if (!split) split = splitPinchedVertices(mesh, from);
         if (!split) throw;
-        if (!operandFaultOf(split->mesh, name).empty()) {
+        TriangulatedOperand op;
+        try {
+          op = prepareOperand(split->mesh, name);
+        } catch (const Error& first) {
           // An open sheet that ends on a solid (a result of an open operand, fed back) may
-          // share both ends of an edge with it: the edge is split in its middle first.
+          // share both ends of an edge with it: the edge is split in its middle first. Where
+          // that does not help, the first reason stands.
           std::optional<ResolvedOperand> middles = splitCrowdedEdges(mesh, from);
-          if (middles) {
-            std::optional<ResolvedOperand> again = splitTouchingSheets(middles->mesh, &*middles);
-            if (again && operandFaultOf(again->mesh, name).empty()) split = std::move(again);
+          if (!middles) throw;
+          std::optional<ResolvedOperand> again = splitTouchingSheets(middles->mesh, &*middles);
+          if (!again) throw;
+          try {
+            op = prepareOperand(again->mesh, name);
+          } catch (const Error&) {
+            throw first;
           }
+          split = std::move(again);
         }
         resolved[m] = std::move(split);
-        TriangulatedOperand op = prepareOperand(resolved[m]->mesh, name);
+        op.mesh = &resolved[m]->mesh;  // the mesh prepared, moved into its place
         op.sameVertex = resolved[m]->sameVertex;
         return op;
       }

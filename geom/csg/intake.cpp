@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "geom/csg/apart.h"
 #include "geom/csg/pending.h"
 #include "geom/csg/sheets.h"
 #include "geom/predicates.h"
@@ -275,27 +276,10 @@ std::optional<ResolvedOperand> splitPinchedVertices(const Polyhedron& mesh,
 
 std::optional<ResolvedOperand> splitCrowdedEdges(const Polyhedron& mesh,
                                                  const ResolvedOperand* from) {
-  std::unordered_map<std::uint64_t, int> uses;
-  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
-    const auto c = mesh.face(f);
-    for (std::size_t i = 0; i < c.size(); ++i) {
-      const int u = c[i], v = c[(i + 1) % c.size()];
-      ++uses[directedKey(std::min(u, v), std::max(u, v))];
-    }
-  }
-  std::vector<std::uint64_t> crowded;
-  for (const auto& [edge, n] : uses) {
-    if (n > 2) crowded.push_back(edge);
-  }
-  if (crowded.empty()) return std::nullopt;
-  std::sort(crowded.begin(), crowded.end());  // the new vertices numbered the same every run
   std::vector<Vec3> points = mesh.vertices();
-  std::unordered_map<std::uint64_t, int> middle;
-  for (const std::uint64_t edge : crowded) {
-    const int u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
-    middle.emplace(edge, static_cast<int>(points.size()));
-    points.push_back((points[u] + points[v]) * 0.5);
-  }
+  const std::unordered_map<std::uint64_t, int> middle = middlesOfCrowdedEdges(
+      mesh.faceCount(), [&](std::size_t f) { return mesh.face(f); }, points);
+  if (middle.empty()) return std::nullopt;
   std::vector<std::uint32_t> offsets{0};
   std::vector<int> corners;
   for (std::size_t f = 0; f < mesh.faceCount(); ++f) {

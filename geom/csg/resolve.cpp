@@ -6,7 +6,6 @@
 #include <array>
 #include <exception>
 #include <map>
-#include <set>
 #include <string>
 
 #include "geom/csg/apart.h"
@@ -123,12 +122,13 @@ ResolvedOperand refineCrossings(const TriangulatedOperand& op) {
     }
     // Its points at one position are one vertex; where that joins seams wound against each
     // other, the cut surface is no surface, and CGAL's reason stands.
-    std::set<std::uint64_t> directed;
+    std::vector<std::uint64_t> directed;
+    directed.reserve(3 * soup.tris.size());
     for (const auto& t : soup.tris) {
-      for (int k = 0; k < 3; ++k) {
-        if (!directed.insert(directedKey(t[k], t[(k + 1) % 3])).second) throw cgalFailed;
-      }
+      for (int k = 0; k < 3; ++k) directed.push_back(directedKey(t[k], t[(k + 1) % 3]));
     }
+    std::sort(directed.begin(), directed.end());
+    if (std::adjacent_find(directed.begin(), directed.end()) != directed.end()) throw cgalFailed;
     std::vector<std::uint32_t> source(soup.sourceTri.size());
     for (std::size_t t = 0; t < source.size(); ++t) source[t] = op.triFace[soup.sourceTri[t]];
     return splitSharedEdges(std::move(soup.points), soup.tris, source);
