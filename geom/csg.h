@@ -27,6 +27,7 @@
 //                   csg/snap          welds, slivers zipped, straight nodes dropped;
 //                   csg/crossing      sheets that rounding made cross set apart;
 //                   csg/operand_check the result checked as a future operand would be
+//                   csg/result_resolve where that stays bad, the result resolved on the grid
 //   8. attributes   csg_attributes.h  face and corner values interpolated onto the result
 //
 // The exact intersection work is CGAL's corefinement; CGAL is compiled only in csg/corefine.cpp,

@@ -344,6 +344,7 @@ void assemble(const Corefinement& cf, const TriangulatedOperand& a, const Triang
   std::vector<std::uint8_t> asTriangles[2];
   Keys keys;
   Pending pending;
+  out.unsettled = false;
   // Where faces around the cut still would not make valid operand faces, the pieces of their
   // source faces are given again as the triangles of the cut (what CGAL made of them is what
   // the classification saw), and all is done once more.
@@ -354,6 +355,7 @@ void assemble(const Corefinement& cf, const TriangulatedOperand& a, const Triang
     collectFaces(cf, ops, cls, keys, asTriangles, pending);
     if (cf.nodeCount == 0) break;
     const std::vector<FaceOrigin> bad = snapAndCheck(cf, ops, grid, keys, pending);
+    out.unsettled = !bad.empty();
     if (bad.empty() || attempt == 1) break;
     bool more = false;
     for (const FaceOrigin& o : bad) {

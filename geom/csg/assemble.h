@@ -19,6 +19,8 @@ struct ResultBuild {
   // Per corner, when asked for: how the corner derives from its source face's corners.
   std::vector<CornerSource> cornerSources;
   std::vector<CornerWeight> weights;
+  // Faces around the cut stayed invalid operand faces after every snapping round.
+  bool unsettled = false;
 
   std::size_t faceCount() const { return offsets.size() - 1; }
 };
@@ -34,7 +36,8 @@ struct ResultBuild {
 // result corner is a corner of its source face, otherwise mean-value weights in the source
 // face's coordinates. With an active grid every vertex is placed where publication rounds it
 // before the faces around the cut are snapped and checked, and a cut face whose corners are then
-// not exactly in one plane is given as the triangles that were checked.
+// not exactly in one plane is given as the triangles that were checked; where faces around the
+// cut stay invalid after every snapping round, out.unsettled is set.
 void assemble(const Corefinement& cf, const TriangulatedOperand& a, const TriangulatedOperand& b,
               const Classification& cls, bool wantCorners, const Grid& grid, ResultBuild& out);
 

@@ -17,6 +17,7 @@
 #include "geom/csg/operand.h"
 #include "geom/csg/resolve.h"
 #include "geom/csg/resolved_values.h"
+#include "geom/csg/result_resolve.h"
 #include "geom/csg/solid_query.h"
 #include "geom/csg_attributes.h"
 #include "geom/error.h"
@@ -309,6 +310,10 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       for (const CsgAttribute* attr : attributes_)
         wantCorners = wantCorners || attr->needsCorners();
       assemble(cf, ta, tb, cls, wantCorners, grid_, rb);
+      if (rb.unsettled && grid_.active) {
+        const Polyhedron* const meshes[2] = {ea, eb};
+        resolveOnGrid(rb, meshes, grid_, wantCorners);
+      }
       timings_.assemble = since(t);
     }
     if (triangulator_ != nullptr) triangulateResult(rb);

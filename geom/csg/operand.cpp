@@ -212,13 +212,16 @@ TriangulatedOperand prepareOperand(const Polyhedron& mesh, const std::string& na
   return op;
 }
 
-std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op) {
+std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op, bool dropInward) {
   std::vector<std::uint8_t> drop(op.islandCount(), 0);
   // An open surface bounds no solid by its orientation and nesting; what it stands for is told
   // by its winding number wherever it is asked, so every island stays.
   if (op.empty() || op.open()) return drop;
   if (op.islandCount() == 1) {
-    if (!(op.islandVolume[0] > 0)) fail(op.name, "is wound inwards (its volume is negative)");
+    if (!(op.islandVolume[0] > 0)) {
+      if (dropInward) return {1};
+      fail(op.name, "is wound inwards (its volume is negative)");
+    }
     return drop;
   }
   // Each island is inside as many others as its orientation allows for a boundary of the
@@ -236,6 +239,10 @@ std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op) {
     const int w = query.winding(p, static_cast<int>(i));
     const bool outward = op.islandVolume[i] > 0;
     if ((outward && w < 0) || (!outward && w < 1)) {
+      if (dropInward) {
+        drop[i] = 1;
+        continue;
+      }
       fail(op.name, "is wound inwards: island " + str(i) +
                         " is wound inwards but is not inside an outward island");
     }

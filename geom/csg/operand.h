@@ -60,7 +60,9 @@ const BoxTree& trianglesTree(const TriangulatedOperand& op);
 // once): an outward island inside another outward island, or an inward island inside more than
 // one, bounds nothing of it and is marked to drop (per island, 1: drop). Requires op without
 // self-intersection. Throws geom::Error("<name> ...") when op is wound inwards: a single island
-// of negative volume, or an inward island that is not inside an outward island.
-std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op);
+// of negative volume, or an inward island that is not inside an outward island; with
+// dropInward such an island is marked to drop instead (the points it winds around -1 times
+// are not in the solid).
+std::vector<std::uint8_t> redundantIslands(const TriangulatedOperand& op, bool dropInward = false);
 
 }  // namespace geom::csg

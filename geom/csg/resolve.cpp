@@ -300,7 +300,7 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
     // Where CGAL's autorefinement gives up (seen: diplodocus), or its cut leaves faces on each
     // other, the triangles are cut one by one, and faces pressed onto each other cancel.
     try {
-      return resolveBySoup(op, grid);
+      return resolveBySoup(op, grid, 4);
     } catch (const Error&) {
       throw first;
     }

@@ -36,8 +36,9 @@ ResolvedOperand resolveSelfIntersections(const TriangulatedOperand& op, const Gr
 
 // resolveSelfIntersections with op's triangles cut one by one (csg/soup_refine) instead of by
 // CGAL's autorefinement, which gives up on some surfaces (seen: diplodocus). Same requirements,
-// result and throws.
-ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid);
+// result and throws. Where the resolved surface crosses itself once rounded onto the grid, it
+// is cut and resolved again from its rounded points, up to `rounds` times in all.
+ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid, int rounds = 1);
 
 // Per triangle of a surface cut along its crossings (tris over points, patch: the patch of
 // each, numbered from 0, triangles joined where nothing crosses): whether it bounds the solid

@@ -10,6 +10,7 @@
 #include "geom/csg/solid_query.h"
 #include "geom/csg/soup_refine.h"
 #include "geom/error.h"
+#include "geom/predicates.h"
 
 namespace geom::csg {
 
@@ -59,20 +60,30 @@ std::vector<std::uint8_t> facingOutside(const std::vector<Vec3>& points,
   return keep;
 }
 
-ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid) {
-  const RefinedSoup s = refineSoup(op.mesh->vertices(), op.tris);
-  // Patches: triangles joined across edges of exactly two triangles that run it both ways. The
-  // cut welds its points, so where sheets crossed four triangles share an edge.
+namespace {
+
+// A surface cut along its crossings and reduced to the patches that bound its solid, every
+// vertex rounded onto the grid, not yet settled there.
+struct Selected {
+  std::vector<Vec3> points;
+  std::vector<std::uint32_t> offsets{0};
+  std::vector<int> corners;
+  std::vector<std::uint32_t> sourceFace;
+};
+
+// Patches: triangles joined across edges of exactly two triangles that run it both ways. The
+// cut welds its points, so where sheets crossed four triangles share an edge.
+std::vector<int> patchesOf(const std::vector<std::array<int, 3>>& tris) {
   struct Side {
     std::uint64_t edge;
     std::uint32_t tri;
     bool forward;
   };
   std::vector<Side> sides;
-  sides.reserve(3 * s.tris.size());
-  for (std::size_t t = 0; t < s.tris.size(); ++t) {
+  sides.reserve(3 * tris.size());
+  for (std::size_t t = 0; t < tris.size(); ++t) {
     for (int k = 0; k < 3; ++k) {
-      const int u = s.tris[t][k], v = s.tris[t][(k + 1) % 3];
+      const int u = tris[t][k], v = tris[t][(k + 1) % 3];
       sides.push_back(
           {directedKey(std::min(u, v), std::max(u, v)), static_cast<std::uint32_t>(t), u < v});
     }
@@ -80,7 +91,7 @@ ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid) {
   std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
     return a.edge != b.edge ? a.edge < b.edge : a.tri < b.tri;
   });
-  std::vector<int> parent(s.tris.size());
+  std::vector<int> parent(tris.size());
   std::iota(parent.begin(), parent.end(), 0);
   auto find = [&](int t) {
     while (parent[t] != t) t = parent[t] = parent[parent[t]];
@@ -94,33 +105,62 @@ ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid) {
     }
     i = j;
   }
-  std::vector<int> patch(s.tris.size(), -1), idOfRoot(s.tris.size(), -1);
+  std::vector<int> patch(tris.size(), -1), idOfRoot(tris.size(), -1);
   int patches = 0;
-  for (std::size_t t = 0; t < s.tris.size(); ++t) {
+  for (std::size_t t = 0; t < tris.size(); ++t) {
     int& id = idOfRoot[find(static_cast<int>(t))];
     if (id < 0) id = patches++;
     patch[t] = id;
   }
-  const std::vector<std::uint8_t> keep = facingOutside(s.points, s.tris, patch, op.name);
+  return patch;
+}
 
+// triFace: per triangle, the face it lies in, which the selection's sourceFace reports.
+Selected cutAndSelect(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris,
+                      const std::vector<std::uint32_t>& triFace, const Grid& grid,
+                      const std::string& name) {
+  const RefinedSoup s = refineSoup(points, tris);
+  const std::vector<std::uint8_t> keep = facingOutside(s.points, s.tris, patchesOf(s.tris), name);
   std::vector<int> number(s.points.size(), -1);
-  std::vector<Vec3> kept;
-  std::vector<std::uint32_t> offsets{0}, sourceFace;
-  std::vector<int> corners;
+  Selected out;
   for (std::size_t t = 0; t < s.tris.size(); ++t) {
     if (!keep[t]) continue;
     for (int v : s.tris[t]) {
       if (number[v] < 0) {
-        number[v] = static_cast<int>(kept.size());
-        kept.push_back(grid.round(s.points[v]));
+        number[v] = static_cast<int>(out.points.size());
+        out.points.push_back(grid.round(s.points[v]));
       }
-      corners.push_back(number[v]);
+      out.corners.push_back(number[v]);
     }
-    offsets.push_back(static_cast<std::uint32_t>(corners.size()));
-    sourceFace.push_back(op.triFace[s.sourceTri[t]]);
+    out.offsets.push_back(static_cast<std::uint32_t>(out.corners.size()));
+    out.sourceFace.push_back(triFace[s.sourceTri[t]]);
   }
-  return settleResolved(std::move(kept), std::move(offsets), std::move(corners),
-                        std::move(sourceFace), grid, op.name);
+  return out;
+}
+
+}  // namespace
+
+ResolvedOperand resolveBySoup(const TriangulatedOperand& op, const Grid& grid, int rounds) {
+  Selected s = cutAndSelect(op.mesh->vertices(), op.tris, op.triFace, grid, op.name);
+  for (int round = 1;; ++round) {
+    try {
+      return settleResolved(s.points, s.offsets, s.corners, s.sourceFace, grid, op.name);
+    } catch (const Error&) {
+      if (round >= rounds) throw;
+    }
+    // Where sheets cross at a tiny angle, the points of their crossing curve, rounded onto the
+    // grid, can fold triangles beside them through one another: the rounded surface is cut
+    // again, each time closer to the grid's own step. Triangles rounding left without area go.
+    std::vector<std::array<int, 3>> tris;
+    std::vector<std::uint32_t> face;
+    for (std::size_t t = 0; t + 1 < s.offsets.size(); ++t) {
+      const int* c = &s.corners[s.offsets[t]];
+      if (collinear(s.points[c[0]], s.points[c[1]], s.points[c[2]])) continue;
+      tris.push_back({c[0], c[1], c[2]});
+      face.push_back(s.sourceFace[t]);
+    }
+    s = cutAndSelect(s.points, tris, face, grid, op.name);
+  }
 }
 
 }  // namespace geom::csg

@@ -1,0 +1,25 @@
+// A result that no snapping round made valid on the publishing grid, replaced by the surface of
+// the solid it stands for there.
+#pragma once
+
+#include "geom/csg/assemble.h"
+#include "geom/csg_grid.h"
+#include "geom/polyhedron.h"
+
+namespace geom::csg {
+
+// Where two surfaces of a result lie within a few steps of the grid of each other at a small
+// angle (a solid minus its copy turned by a hair), rounding their vertices to the grid can fold
+// faces through one another and turn a sliver inside out, and no snapping of the faces around
+// the cut undoes that. rb, as placed on the grid, is then resolved as an operand that crosses
+// itself would be: its faces cut along the crossings, the patches with winding number 0 in
+// front kept (an island turned inside out by the rounding has -1 in front and goes), every
+// vertex on the grid. Each new face keeps the origin of the face it lies in; with wantCorners
+// its corners are derived again from the source faces of operands (the operand meshes the
+// origins index; size 2). Requires rb's origins to index those meshes and grid active.
+// Returns whether rb was replaced; it is left as it was when the resolution fails (the result
+// stays what the snapping made of it).
+bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const Grid& grid,
+                   bool wantCorners);
+
+}  // namespace geom::csg
