@@ -12,6 +12,7 @@
 #include "geom/csg/resolved_values.h"
 #include "geom/error.h"
 #include "geom/mean_value.h"
+#include "geom/triangulator.h"
 
 namespace geom::csg {
 
@@ -59,7 +60,28 @@ bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const G
   const std::string name = "the result";
   std::optional<ResolvedOperand> r;
   try {
-    const Polyhedron mesh(rb.points, rb.offsets, rb.corners);
+    // As triangles: rounding may have left a polygon that no longer is a simple one.
+    std::vector<std::uint32_t> offsets{0}, triFace;
+    std::vector<int> corners;
+    std::vector<Vec3> polygon;
+    std::vector<Triangulator::Triangle> tris;
+    for (std::size_t f = 0; f < rb.faceCount(); ++f) {
+      const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
+      tris.clear();
+      if (n == 3) {
+        tris.push_back({0, 1, 2});
+      } else {
+        polygon.clear();
+        for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(rb.points[rb.corners[b + i]]);
+        Triangulator::triangulateAlways(polygon, tris);
+      }
+      for (const auto& t : tris) {
+        for (const std::uint32_t k : t) corners.push_back(rb.corners[b + k]);
+        offsets.push_back(static_cast<std::uint32_t>(corners.size()));
+        triFace.push_back(static_cast<std::uint32_t>(f));
+      }
+    }
+    const Polyhedron mesh(rb.points, std::move(offsets), std::move(corners));
     // Rounding may have joined the ends of an edge; a result may touch itself (a symmetric
     // difference, slivers along the cut), and is then checked as the sheets it is made of.
     std::optional<ResolvedOperand> given = mendOperand(mesh);
@@ -76,9 +98,7 @@ bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const G
     }
     if (op.open()) return false;
     r = resolveSelfIntersections(op, grid);
-    if (given) {
-      for (std::uint32_t& f : r->sourceFace) f = given->sourceFace[f];
-    }
+    for (std::uint32_t& f : r->sourceFace) f = triFace[given ? given->sourceFace[f] : f];
     // A sliver thinner than the grid's step that the rounding turned inside out lies in no
     // outward island: it winds around its points -1 times, and goes.
     const TriangulatedOperand back = prepareOperand(r->mesh, name);
