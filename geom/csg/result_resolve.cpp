@@ -1,17 +1,23 @@
 #include "geom/csg/result_resolve.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geom/csg/intake.h"
 #include "geom/csg/operand.h"
 #include "geom/csg/resolve.h"
 #include "geom/csg/resolved_values.h"
+#include "geom/csg/self_intersection.h"
 #include "geom/error.h"
 #include "geom/mean_value.h"
+#include "geom/predicates.h"
 #include "geom/triangulator.h"
 
 namespace geom::csg {
@@ -53,59 +59,142 @@ void deriveAgain(const ResultBuild& before, const ResolvedOperand& r,
   }
 }
 
+// rb's faces as triangles, each with the face of rb it lies in: rounding may have left a
+// polygon that no longer is a simple one.
+struct Triangles {
+  Polyhedron mesh;
+  std::vector<std::uint32_t> triFace;
+};
+
+Triangles trianglesOf(const ResultBuild& rb) {
+  std::vector<std::uint32_t> offsets{0}, triFace;
+  std::vector<int> corners;
+  std::vector<Vec3> polygon;
+  std::vector<Triangulator::Triangle> tris;
+  for (std::size_t f = 0; f < rb.faceCount(); ++f) {
+    const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
+    tris.clear();
+    if (n == 3) {
+      tris.push_back({0, 1, 2});
+    } else {
+      polygon.clear();
+      for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(rb.points[rb.corners[b + i]]);
+      Triangulator::triangulateAlways(polygon, tris);
+    }
+    for (const auto& t : tris) {
+      for (const std::uint32_t k : t) corners.push_back(rb.corners[b + k]);
+      offsets.push_back(static_cast<std::uint32_t>(corners.size()));
+      triFace.push_back(static_cast<std::uint32_t>(f));
+    }
+  }
+  return {Polyhedron(rb.points, std::move(offsets), std::move(corners)), std::move(triFace)};
+}
+
+// The surface of the solid t stands for, on the grid, with each face's source face of rb.
+// Throws geom::Error when it cannot be resolved.
+ResolvedOperand resolved(const Triangles& t, const Grid& grid) {
+  const std::string name = "the result";
+  // Rounding may have joined the ends of an edge; a result may touch itself (a symmetric
+  // difference, slivers along the cut), and is then checked as the sheets it is made of.
+  std::optional<ResolvedOperand> given = mendOperand(t.mesh);
+  const Polyhedron& mended = given ? given->mesh : t.mesh;
+  TriangulatedOperand op;
+  try {
+    op = prepareOperand(mended, name);
+  } catch (const Error&) {
+    std::optional<ResolvedOperand> split = splitTouchingSheets(mended, given ? &*given : nullptr);
+    if (!split) throw;
+    given = std::move(split);
+    op = prepareOperand(given->mesh, name);
+    op.sameVertex = given->sameVertex;
+  }
+  if (op.open()) throw Error(name + " is open");
+  ResolvedOperand r = resolveSelfIntersections(op, grid);
+  for (std::uint32_t& f : r.sourceFace) f = t.triFace[given ? given->sourceFace[f] : f];
+  // A sliver thinner than the grid's step that the rounding turned inside out lies in no
+  // outward island: it winds around its points -1 times, and goes.
+  const TriangulatedOperand back = prepareOperand(r.mesh, name);
+  const std::vector<std::uint8_t> drop = redundantIslands(back, true);
+  if (std::find(drop.begin(), drop.end(), 1) != drop.end()) r = withoutIslands(back, drop, &r);
+  return r;
+}
+
+// Where the resolution fails, the islands that cross themselves or each other, or that the
+// rounding turned inside out, go if they are slivers: on average thinner than kThin steps of the
+// grid, far below anything a user sees. Returns false, rb unchanged, when crossings would stay.
+bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid) {
+  constexpr double kThin = 16;
+  const Polyhedron& m = t.mesh;
+  const std::vector<Vec3>& pts = m.vertices();
+  const std::size_t islands = m.manifoldCount();
+  std::vector<std::uint8_t> bad(islands, 0);
+  std::vector<double> volume(islands, 0), area(islands, 0), step(islands, 0);
+  std::vector<std::array<int, 3>> tris;
+  std::vector<std::uint32_t> group;
+  std::vector<int> triIsland;
+  for (std::size_t f = 0; f < m.faceCount(); ++f) {
+    const std::span<const int> c = m.face(f);
+    const int i = m.manifold_id(f);
+    const Vec3 &a = pts[c[0]], &b = pts[c[1]], &d = pts[c[2]];
+    volume[i] += dot(a, cross(b, d)) / 6;
+    area[i] += length(cross(b - a, d - a)) / 2;
+    for (const Vec3* p : {&a, &b, &d}) step[i] = std::max(step[i], grid.spacing(*p));
+    if (collinear(a, b, d)) {
+      bad[i] = 1;
+      continue;
+    }
+    group.push_back(static_cast<std::uint32_t>(tris.size()));
+    tris.push_back({c[0], c[1], c[2]});
+    triIsland.push_back(i);
+  }
+  std::vector<std::pair<int, int>> meets;
+  meetingTriangles(pts, tris, std::vector<std::uint8_t>(tris.size(), 1), group,
+                   [&](std::size_t u, std::size_t v) {
+                     meets.emplace_back(triIsland[u], triIsland[v]);
+                     bad[triIsland[u]] = bad[triIsland[v]] = 1;
+                   });
+  std::vector<std::uint8_t> drop(islands, 0);
+  bool any = false;
+  for (std::size_t i = 0; i < islands; ++i) {
+    const bool thin = 3 * std::fabs(volume[i]) <= kThin * step[i] * area[i];
+    drop[i] = thin && (bad[i] || !(volume[i] > 0));
+    if (bad[i] && !drop[i]) return false;
+    any = any || drop[i];
+  }
+  if (!any) return false;
+  std::vector<int> islandOfFace(rb.faceCount(), 0);
+  for (std::size_t k = 0; k < t.triFace.size(); ++k) islandOfFace[t.triFace[k]] = m.manifold_id(k);
+  ResultBuild out;
+  out.weights = std::move(rb.weights);
+  std::vector<int> number(rb.points.size(), -1);
+  for (std::size_t f = 0; f < rb.faceCount(); ++f) {
+    if (drop[islandOfFace[f]]) continue;
+    for (std::uint32_t i = rb.offsets[f]; i < rb.offsets[f + 1]; ++i) {
+      int& n = number[rb.corners[i]];
+      if (n < 0) {
+        n = static_cast<int>(out.points.size());
+        out.points.push_back(rb.points[rb.corners[i]]);
+      }
+      out.corners.push_back(n);
+      if (!rb.cornerSources.empty()) out.cornerSources.push_back(rb.cornerSources[i]);
+    }
+    out.offsets.push_back(static_cast<std::uint32_t>(out.corners.size()));
+    out.origins.push_back(rb.origins[f]);
+  }
+  rb = std::move(out);
+  return true;
+}
+
 }  // namespace
 
 bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const Grid& grid,
                    bool wantCorners) {
-  const std::string name = "the result";
+  const Triangles t = trianglesOf(rb);
   std::optional<ResolvedOperand> r;
   try {
-    // As triangles: rounding may have left a polygon that no longer is a simple one.
-    std::vector<std::uint32_t> offsets{0}, triFace;
-    std::vector<int> corners;
-    std::vector<Vec3> polygon;
-    std::vector<Triangulator::Triangle> tris;
-    for (std::size_t f = 0; f < rb.faceCount(); ++f) {
-      const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
-      tris.clear();
-      if (n == 3) {
-        tris.push_back({0, 1, 2});
-      } else {
-        polygon.clear();
-        for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(rb.points[rb.corners[b + i]]);
-        Triangulator::triangulateAlways(polygon, tris);
-      }
-      for (const auto& t : tris) {
-        for (const std::uint32_t k : t) corners.push_back(rb.corners[b + k]);
-        offsets.push_back(static_cast<std::uint32_t>(corners.size()));
-        triFace.push_back(static_cast<std::uint32_t>(f));
-      }
-    }
-    const Polyhedron mesh(rb.points, std::move(offsets), std::move(corners));
-    // Rounding may have joined the ends of an edge; a result may touch itself (a symmetric
-    // difference, slivers along the cut), and is then checked as the sheets it is made of.
-    std::optional<ResolvedOperand> given = mendOperand(mesh);
-    const Polyhedron& mended = given ? given->mesh : mesh;
-    TriangulatedOperand op;
-    try {
-      op = prepareOperand(mended, name);
-    } catch (const Error&) {
-      std::optional<ResolvedOperand> split = splitTouchingSheets(mended, given ? &*given : nullptr);
-      if (!split) throw;
-      given = std::move(split);
-      op = prepareOperand(given->mesh, name);
-      op.sameVertex = given->sameVertex;
-    }
-    if (op.open()) return false;
-    r = resolveSelfIntersections(op, grid);
-    for (std::uint32_t& f : r->sourceFace) f = triFace[given ? given->sourceFace[f] : f];
-    // A sliver thinner than the grid's step that the rounding turned inside out lies in no
-    // outward island: it winds around its points -1 times, and goes.
-    const TriangulatedOperand back = prepareOperand(r->mesh, name);
-    const std::vector<std::uint8_t> drop = redundantIslands(back, true);
-    if (std::find(drop.begin(), drop.end(), 1) != drop.end()) r = withoutIslands(back, drop, &*r);
+    r = resolved(t, grid);
   } catch (const Error&) {
-    return false;
+    return dropFoldedSlivers(rb, t, grid);
   }
   ResultBuild out;
   out.points = r->mesh.vertices();

@@ -16,9 +16,11 @@ namespace geom::csg {
 // front kept (an island turned inside out by the rounding has -1 in front and goes), every
 // vertex on the grid. Each new face keeps the origin of the face it lies in; with wantCorners
 // its corners are derived again from the source faces of operands (the operand meshes the
-// origins index; size 2). Requires rb's origins to index those meshes and grid active.
-// Returns whether rb was replaced; it is left as it was when the resolution fails (the result
-// stays what the snapping made of it).
+// origins index; size 2). Where that resolution fails, the islands that still cross (or were
+// turned inside out) go if they are slivers, on average thinner than 16 steps of the grid.
+// Requires rb's origins to index those meshes and grid active. Returns whether rb was
+// replaced; it is left as it was when neither way mends it (the result stays what the snapping
+// made of it).
 bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const Grid& grid,
                    bool wantCorners);
 
