@@ -22,6 +22,7 @@ add_executable(csg_tests
   geom_mesh_sampling_test.cpp
   geom_csg_open_test.cpp
   geom_csg_soup_test.cpp
+  geom_csg_result_resolve_test.cpp
 )
 target_include_directories(csg_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
 target_link_libraries(csg_tests PRIVATE tsl_geom tsl_meshfiles tsl_solidcheck GTest::gtest_main)

@@ -319,6 +319,23 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     if (triangulator_ != nullptr) triangulateResult(rb);
     auto result = std::make_unique<Polyhedron>(std::move(rb.points), std::move(rb.offsets),
                                                std::move(rb.corners));
+    if (grid_.active) {
+      // A sliver island that the rounding turned inside out winds around its points -1 times:
+      // not part of the solid, and refused when fed back.
+      const std::vector<std::uint8_t> drop = turnedSlivers(*result, grid_);
+      if (!drop.empty()) {
+        rb.points = result->vertices();
+        rb.offsets.assign(1, 0);
+        rb.corners.clear();
+        for (std::size_t f = 0; f < result->faceCount(); ++f) {
+          for (const int v : result->face(f)) rb.corners.push_back(v);
+          rb.offsets.push_back(static_cast<std::uint32_t>(rb.corners.size()));
+        }
+        withoutFaces(rb, drop);
+        result = std::make_unique<Polyhedron>(std::move(rb.points), std::move(rb.offsets),
+                                              std::move(rb.corners));
+      }
+    }
     CsgResultView view;
     view.operands[0] = ea;
     view.operands[1] = eb;

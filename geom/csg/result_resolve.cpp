@@ -114,16 +114,47 @@ ResolvedOperand resolved(const Triangles& t, const Grid& grid) {
   // A sliver thinner than the grid's step that the rounding turned inside out lies in no
   // outward island: it winds around its points -1 times, and goes.
   const TriangulatedOperand back = prepareOperand(r.mesh, name);
+  if (back.open()) throw Error(name + " is open once resolved");
   const std::vector<std::uint8_t> drop = redundantIslands(back, true);
   if (std::find(drop.begin(), drop.end(), 1) != drop.end()) r = withoutIslands(back, drop, &r);
   return r;
 }
 
+void dropFaces(ResultBuild& rb, const std::vector<std::uint8_t>& drop) {
+  ResultBuild out;
+  out.weights = std::move(rb.weights);
+  std::vector<int> number(rb.points.size(), -1);
+  for (std::size_t f = 0; f < rb.faceCount(); ++f) {
+    if (drop[f]) continue;
+    for (std::uint32_t i = rb.offsets[f]; i < rb.offsets[f + 1]; ++i) {
+      int& n = number[rb.corners[i]];
+      if (n < 0) {
+        n = static_cast<int>(out.points.size());
+        out.points.push_back(rb.points[rb.corners[i]]);
+      }
+      out.corners.push_back(n);
+      if (!rb.cornerSources.empty()) out.cornerSources.push_back(rb.cornerSources[i]);
+    }
+    out.offsets.push_back(static_cast<std::uint32_t>(out.corners.size()));
+    out.origins.push_back(rb.origins[f]);
+  }
+  out.unsettled = rb.unsettled;
+  rb = std::move(out);
+}
+
+// On average thinner than this many steps of the grid, an island is a sliver: far below
+// anything a user sees, and where rounding folds or turns it, it goes.
+constexpr double kThin = 16;
+
+bool thin(double volume, double area, double step) {
+  return 3 * std::fabs(volume) <= kThin * step * area;
+}
+
 // Where the resolution fails, the islands that cross themselves or each other, or that the
 // rounding turned inside out, go if they are slivers: on average thinner than kThin steps of the
-// grid, far below anything a user sees. Returns false, rb unchanged, when crossings would stay.
+// grid, far below anything a user sees; open islands stay. Returns false, rb unchanged, when
+// crossings would stay.
 bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid) {
-  constexpr double kThin = 16;
   const Polyhedron& m = t.mesh;
   const std::vector<Vec3>& pts = m.vertices();
   const std::size_t islands = m.manifoldCount();
@@ -156,32 +187,17 @@ bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid) {
   std::vector<std::uint8_t> drop(islands, 0);
   bool any = false;
   for (std::size_t i = 0; i < islands; ++i) {
-    const bool thin = 3 * std::fabs(volume[i]) <= kThin * step[i] * area[i];
-    drop[i] = thin && (bad[i] || !(volume[i] > 0));
+    // An open island (of an open operand's result) encloses nothing to measure: it stays.
+    drop[i] = m.manifold_is_closed()[i] && thin(volume[i], area[i], step[i]) &&
+              (bad[i] || !(volume[i] > 0));
     if (bad[i] && !drop[i]) return false;
     any = any || drop[i];
   }
   if (!any) return false;
-  std::vector<int> islandOfFace(rb.faceCount(), 0);
-  for (std::size_t k = 0; k < t.triFace.size(); ++k) islandOfFace[t.triFace[k]] = m.manifold_id(k);
-  ResultBuild out;
-  out.weights = std::move(rb.weights);
-  std::vector<int> number(rb.points.size(), -1);
-  for (std::size_t f = 0; f < rb.faceCount(); ++f) {
-    if (drop[islandOfFace[f]]) continue;
-    for (std::uint32_t i = rb.offsets[f]; i < rb.offsets[f + 1]; ++i) {
-      int& n = number[rb.corners[i]];
-      if (n < 0) {
-        n = static_cast<int>(out.points.size());
-        out.points.push_back(rb.points[rb.corners[i]]);
-      }
-      out.corners.push_back(n);
-      if (!rb.cornerSources.empty()) out.cornerSources.push_back(rb.cornerSources[i]);
-    }
-    out.offsets.push_back(static_cast<std::uint32_t>(out.corners.size()));
-    out.origins.push_back(rb.origins[f]);
-  }
-  rb = std::move(out);
+  std::vector<std::uint8_t> dropFace(rb.faceCount(), 0);
+  for (std::size_t k = 0; k < t.triFace.size(); ++k)
+    dropFace[t.triFace[k]] = drop[m.manifold_id(k)];
+  dropFaces(rb, dropFace);
   return true;
 }
 
@@ -207,6 +223,42 @@ bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const G
   if (wantCorners) deriveAgain(rb, *r, operands, out);
   rb = std::move(out);
   return true;
+}
+
+void withoutFaces(ResultBuild& rb, const std::vector<std::uint8_t>& drop) {
+  dropFaces(rb, drop);
+}
+
+std::vector<std::uint8_t> turnedSlivers(const Polyhedron& result, const Grid& grid) {
+  const std::vector<bool>& negative = result.manifold_is_negative();
+  const std::vector<bool>& closed = result.manifold_is_closed();
+  bool any = false;
+  for (std::size_t i = 0; i < negative.size(); ++i) any = any || (negative[i] && closed[i]);
+  if (!any) return {};
+  const std::size_t islands = negative.size();
+  std::vector<double> volume(islands, 0), area(islands, 0), step(islands, 0);
+  const std::vector<Vec3>& pts = result.vertices();
+  for (std::size_t f = 0; f < result.faceCount(); ++f) {
+    const int i = result.manifold_id(f);
+    if (!negative[i] || !closed[i]) continue;
+    const std::span<const int> c = result.face(f);
+    const Vec3& o = pts[c[0]];
+    for (std::size_t k = 0; k < c.size(); ++k) step[i] = std::max(step[i], grid.spacing(pts[c[k]]));
+    for (std::size_t k = 1; k + 1 < c.size(); ++k) {
+      const Vec3 &p = pts[c[k]], &q = pts[c[k + 1]];
+      volume[i] += dot(o, cross(p, q)) / 6;
+      area[i] += length(cross(p - o, q - o)) / 2;
+    }
+  }
+  std::vector<std::uint8_t> drop(result.faceCount(), 0);
+  any = false;
+  for (std::size_t f = 0; f < result.faceCount(); ++f) {
+    const int i = result.manifold_id(f);
+    drop[f] = negative[i] && closed[i] && thin(volume[i], area[i], step[i]);
+    any = any || drop[f];
+  }
+  if (!any) return {};
+  return drop;
 }
 
 }  // namespace geom::csg

@@ -24,4 +24,14 @@ namespace geom::csg {
 bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const Grid& grid,
                    bool wantCorners);
 
+// Per face of result, whether it belongs to a closed island that rounding turned inside out:
+// negative volume, and on average thinner than 16 steps of the grid (a cavity of a result has
+// negative volume too, but is not that thin). Empty when there is no such island. Requires
+// grid active.
+std::vector<std::uint8_t> turnedSlivers(const Polyhedron& result, const Grid& grid);
+
+// rb without the faces marked in drop (one flag per face), its points renumbered in order of
+// use; provenance and corner derivations follow the faces kept.
+void withoutFaces(ResultBuild& rb, const std::vector<std::uint8_t>& drop);
+
 }  // namespace geom::csg
