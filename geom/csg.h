@@ -17,7 +17,9 @@
 //                                     where it meets an operand touching itself, its sheets are
 //                                     set apart, and an open one crossing itself is first cut
 //                                     along its crossings (csg/resolve, or csg/soup_refine
-//                                     where CGAL gives up), and it runs again
+//                                     where CGAL gives up), and it runs again; where that
+//                                     cut cannot be made, its faces crossing near the other
+//                                     operand go (csg/drop_crossing)
 //   5. classify     csg/classify      inside / outside / on of every piece, by patches and the
 //                                     exact face order at the cut (csg/exact_points); points by
 //                                     ray casting (csg/solid_query) or, against an open operand,

@@ -169,6 +169,35 @@ TEST(CsgOpen, ASurfaceThatCrossesItselfIsCutAlongItsCrossing) {
   }
 }
 
+// Panels as some models are made: a sheet, a second one beside it sharing the seam's positions
+// but not its vertices and wound the other way, and a third crossing the first. Welded, the
+// seam's edge would run twice one way, so the crossing cannot be cut; where the cube comes near,
+// the faces that cross go, and the Boolean is still made (not refused). The far panel is kept
+// whole in the union.
+TEST(CsgOpen, PanelsThatCannotBeCutAlongTheirCrossingStillGiveAResult) {
+  const Polyhedron near = sheet(4, 0.5, 0.0);
+  const Polyhedron far =
+      reversedFaces(transformed(sheet(4, 0.5, 0.0), rigid({0, 0, 1}, 0, {1.0, 0, 0})));
+  const Polyhedron upright =
+      transformed(sheet(4, 0.4, 0.0), rigid({1, 0, 0}, M_PI / 2, {0.03, 0.02, 0}));
+  const Polyhedron panels = merged(merged(near, far), upright);
+  const Polyhedron box = cube({0.05, 0.05, 0.01}, 0.2);
+  Csg csg;
+  for (const Csg::OP op : {Csg::UNION, Csg::INTERSECTION, Csg::A_MINUS_B}) {
+    SCOPED_TRACE(op);
+    std::unique_ptr<Polyhedron> r;
+    ASSERT_NO_THROW(r = csg.compute(panels, box, op, Csg::CLASSIFY_EDGE));
+    EXPECT_GT(r->faceCount(), 0u);
+    if (op != Csg::UNION) continue;
+    std::set<std::uint32_t> kept;
+    for (const geom::FaceOrigin& o : csg.origins()) {
+      if (o.operand == 0) kept.insert(o.face);
+    }
+    for (std::size_t f = near.faceCount(); f < near.faceCount() + far.faceCount(); ++f)
+      EXPECT_EQ(kept.count(static_cast<std::uint32_t>(f)), 1u) << "far panel face " << f;
+  }
+}
+
 // The faces of a closed mesh's turned, moved copy that a union with the mesh keeps are the
 // ones a union with the mesh with holes keeps, except near a hole (within two edges of a border
 // vertex), and a few at most.

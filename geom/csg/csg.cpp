@@ -12,6 +12,7 @@
 #include "geom/csg/assemble.h"
 #include "geom/csg/classify.h"
 #include "geom/csg/corefine.h"
+#include "geom/csg/drop_crossing.h"
 #include "geom/csg/exact_points.h"
 #include "geom/csg/intake.h"
 #include "geom/csg/operand.h"
@@ -213,7 +214,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     {
       auto corefineOrSetApart = [&]() -> Corefinement {
         std::exception_ptr failure;
-        bool changed = false;
+        bool changed = false, lastResort = false;
         try {
           return boxesMeet(ta, tb) ? corefine(ta, tb, checkNear) : uncut(ta, tb);
         } catch (const std::bad_alloc&) {
@@ -241,8 +242,19 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
               cut = refineCrossings(op);
               split = splitTouchingSheets(cut->mesh, &*cut);
             } catch (const Error&) {
-              if (!touching) std::rethrow_exception(failure);
+              // Not to be cut: its crossings near the other operand go (below).
+              lastResort = lastResort || !touching;
               cut.reset();
+            }
+            // Cut, but its sheets cannot be paired along the crossings (panels wound against
+            // each other meet there): the same.
+            if (cut && !split) {
+              try {
+                prepareOperand(cut->mesh, name);
+              } catch (const Error&) {
+                lastResort = lastResort || !touching;
+                cut.reset();
+              }
             }
           }
           if (cut) {
@@ -270,8 +282,54 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
           op = prepareOperand(resolved[m]->mesh, name);
           carryValues(*given[m], *resolved[m], attributes_);
         }
-        if (!changed) std::rethrow_exception(failure);
-        return corefine(ta, tb, checkNear);
+        if (!changed && !lastResort) std::rethrow_exception(failure);
+        // An open surface that still crosses itself where the other operand comes near loses
+        // the faces that cross there: a few more holes, rather than no Boolean at all.
+        for (int round = 0;; ++round) {
+          if (changed) {
+            try {
+              return corefine(ta, tb, checkNear);
+            } catch (const std::bad_alloc&) {
+              throw;
+            } catch (const std::exception&) {
+              if (round == 4 ||
+                  (ta.sameVertex.empty() && tb.sameVertex.empty() && !ta.open() && !tb.open())) {
+                throw;
+              }
+              failure = std::current_exception();
+            }
+          }
+          changed = true;
+          for (int m = 0; m < 2; ++m) {
+            TriangulatedOperand& op = *prepared[m];
+            op = prepareOperand(resolved[m] ? resolved[m]->mesh : *given[m], op.name);
+            if (resolved[m]) op.sameVertex = resolved[m]->sameVertex;
+          }
+          bool dropped = false;
+          for (int m = 0; m < 2; ++m) {
+            TriangulatedOperand& op = *prepared[m];
+            if (!op.open() || skipSelfCheck_[m]) continue;
+            std::optional<ResolvedOperand> r =
+                withoutCrossingNear(ta, tb, m, resolved[m] ? &*resolved[m] : nullptr);
+            if (!r) continue;
+            const std::string name = op.name;
+            // Holes that now meet at a corner are taken apart there (not where sheets were
+            // already taken apart: their copies are counted in sameVertex).
+            if (r->sameVertex.empty()) {
+              std::optional<ResolvedOperand> apart = splitPinchedVertices(r->mesh, &*r);
+              if (apart) r = std::move(apart);
+            }
+            if (resolved[m]) {
+              for (CsgAttribute* attr : attributes_) attr->forget(resolved[m]->mesh);
+            }
+            resolved[m] = std::move(r);
+            op = prepareOperand(resolved[m]->mesh, name);
+            op.sameVertex = resolved[m]->sameVertex;
+            carryValues(*given[m], *resolved[m], attributes_);
+            dropped = true;
+          }
+          if (!dropped) std::rethrow_exception(failure);
+        }
       };
       const Corefinement cf = corefineOrSetApart();
       ea = resolved[0] ? &resolved[0]->mesh : &a;
