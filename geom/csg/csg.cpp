@@ -42,21 +42,12 @@ bool boxesMeet(const TriangulatedOperand& a, const TriangulatedOperand& b) {
 // and corner derivations.
 void triangulateResult(ResultBuild& rb) {
   ResultBuild out;
-  out.points = std::move(rb.points);
   const bool corners = !rb.cornerSources.empty();
   out.weights = std::move(rb.weights);
-  std::vector<Vec3> polygon;
   std::vector<Triangulator::Triangle> tris;
   for (std::size_t f = 0; f < rb.faceCount(); ++f) {
-    const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
-    tris.clear();
-    if (n <= 3) {
-      tris.push_back({0, 1, 2});
-    } else {
-      polygon.clear();
-      for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(out.points[rb.corners[b + i]]);
-      Triangulator::triangulateAlways(polygon, tris);
-    }
+    const std::uint32_t b = rb.offsets[f];
+    faceTriangles(rb, f, tris);
     for (const auto& t : tris) {
       for (std::uint32_t s : t) {
         out.corners.push_back(rb.corners[b + s]);
@@ -66,6 +57,7 @@ void triangulateResult(ResultBuild& rb) {
       out.origins.push_back(rb.origins[f]);
     }
   }
+  out.points = std::move(rb.points);
   rb = std::move(out);
 }
 

@@ -69,18 +69,10 @@ struct Triangles {
 Triangles trianglesOf(const ResultBuild& rb) {
   std::vector<std::uint32_t> offsets{0}, triFace;
   std::vector<int> corners;
-  std::vector<Vec3> polygon;
   std::vector<Triangulator::Triangle> tris;
   for (std::size_t f = 0; f < rb.faceCount(); ++f) {
-    const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
-    tris.clear();
-    if (n == 3) {
-      tris.push_back({0, 1, 2});
-    } else {
-      polygon.clear();
-      for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(rb.points[rb.corners[b + i]]);
-      Triangulator::triangulateAlways(polygon, tris);
-    }
+    const std::uint32_t b = rb.offsets[f];
+    faceTriangles(rb, f, tris);
     for (const auto& t : tris) {
       for (const std::uint32_t k : t) corners.push_back(rb.corners[b + k]);
       offsets.push_back(static_cast<std::uint32_t>(corners.size()));
@@ -202,6 +194,18 @@ bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid) {
 }
 
 }  // namespace
+
+void faceTriangles(const ResultBuild& rb, std::size_t f, std::vector<Triangulator::Triangle>& out) {
+  const std::uint32_t b = rb.offsets[f], n = rb.offsets[f + 1] - b;
+  out.clear();
+  if (n <= 3) {
+    out.push_back({0, 1, 2});
+    return;
+  }
+  std::vector<Vec3> polygon;
+  for (std::uint32_t i = 0; i < n; ++i) polygon.push_back(rb.points[rb.corners[b + i]]);
+  Triangulator::triangulateAlways(polygon, out);
+}
 
 bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const Grid& grid,
                    bool wantCorners) {

@@ -2,11 +2,19 @@
 // the solid it stands for there.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "geom/csg/assemble.h"
 #include "geom/csg_grid.h"
 #include "geom/polyhedron.h"
+#include "geom/triangulator.h"
 
 namespace geom::csg {
+
+// The triangles face f of rb is cut into, as corner slots of the face (0 .. size - 1): the face
+// itself where it has three corners, else geom::Triangulator's cut that never fails.
+void faceTriangles(const ResultBuild& rb, std::size_t f, std::vector<Triangulator::Triangle>& out);
 
 // Where two surfaces of a result lie within a few steps of the grid of each other at a small
 // angle (a solid minus its copy turned by a hair), rounding their vertices to the grid can fold
