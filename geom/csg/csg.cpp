@@ -362,7 +362,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       assemble(cf, ta, tb, cls, wantCorners, grid_, rb);
       if (rb.unsettled && grid_.active) {
         const Polyhedron* const meshes[2] = {ea, eb};
-        resolveOnGrid(rb, meshes, grid_, wantCorners);
+        resolveOnGrid(rb, meshes, grid_, wantCorners, !ta.open() && !tb.open());
       }
       timings_.assemble = since(t);
     }

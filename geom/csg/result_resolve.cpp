@@ -144,13 +144,17 @@ bool thin(double volume, double area, double step) {
 
 // Where the resolution fails, the islands that cross themselves or each other, or that the
 // rounding turned inside out, go if they are slivers: on average thinner than kThin steps of the
-// grid, far below anything a user sees; open islands stay. Returns false, rb unchanged, when
-// crossings would stay.
-bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid) {
+// grid, far below anything a user sees. With solids (both operands closed), an open island is a
+// fault of the same kind; otherwise it may be what is left of an open operand, and stays.
+// Returns false, rb unchanged, when crossings or such open islands would stay.
+bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid, bool solids) {
   const Polyhedron& m = t.mesh;
   const std::vector<Vec3>& pts = m.vertices();
   const std::size_t islands = m.manifoldCount();
   std::vector<std::uint8_t> bad(islands, 0);
+  if (solids) {
+    for (std::size_t i = 0; i < islands; ++i) bad[i] = !m.manifold_is_closed()[i];
+  }
   std::vector<double> volume(islands, 0), area(islands, 0), step(islands, 0);
   std::vector<std::array<int, 3>> tris;
   std::vector<std::uint32_t> group;
@@ -170,17 +174,13 @@ bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid) {
     tris.push_back({c[0], c[1], c[2]});
     triIsland.push_back(i);
   }
-  std::vector<std::pair<int, int>> meets;
-  meetingTriangles(pts, tris, std::vector<std::uint8_t>(tris.size(), 1), group,
-                   [&](std::size_t u, std::size_t v) {
-                     meets.emplace_back(triIsland[u], triIsland[v]);
-                     bad[triIsland[u]] = bad[triIsland[v]] = 1;
-                   });
+  meetingTriangles(
+      pts, tris, std::vector<std::uint8_t>(tris.size(), 1), group,
+      [&](std::size_t u, std::size_t v) { bad[triIsland[u]] = bad[triIsland[v]] = 1; });
   std::vector<std::uint8_t> drop(islands, 0);
   bool any = false;
   for (std::size_t i = 0; i < islands; ++i) {
-    // An open island (of an open operand's result) encloses nothing to measure: it stays.
-    drop[i] = m.manifold_is_closed()[i] && thin(volume[i], area[i], step[i]) &&
+    drop[i] = (solids || m.manifold_is_closed()[i]) && thin(volume[i], area[i], step[i]) &&
               (bad[i] || !(volume[i] > 0));
     if (bad[i] && !drop[i]) return false;
     any = any || drop[i];
@@ -208,13 +208,13 @@ void faceTriangles(const ResultBuild& rb, std::size_t f, std::vector<Triangulato
 }
 
 bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const Grid& grid,
-                   bool wantCorners) {
+                   bool wantCorners, bool solids) {
   const Triangles t = trianglesOf(rb);
   std::optional<ResolvedOperand> r;
   try {
     r = resolved(t, grid);
   } catch (const Error&) {
-    return dropFoldedSlivers(rb, t, grid);
+    return dropFoldedSlivers(rb, t, grid, solids);
   }
   ResultBuild out;
   out.points = r->mesh.vertices();

@@ -25,12 +25,13 @@ void faceTriangles(const ResultBuild& rb, std::size_t f, std::vector<Triangulato
 // vertex on the grid. Each new face keeps the origin of the face it lies in; with wantCorners
 // its corners are derived again from the source faces of operands (the operand meshes the
 // origins index; size 2). Where that resolution fails, the islands that still cross (or were
-// turned inside out) go if they are slivers, on average thinner than 16 steps of the grid.
+// turned inside out) go if they are slivers, on average thinner than 16 steps of the grid; with
+// solids (both operands closed, so every island of the result should be) also open ones.
 // Requires rb's origins to index those meshes and grid active. Returns whether rb was
 // replaced; it is left as it was when neither way mends it (the result stays what the snapping
 // made of it).
 bool resolveOnGrid(ResultBuild& rb, const Polyhedron* const operands[2], const Grid& grid,
-                   bool wantCorners);
+                   bool wantCorners, bool solids);
 
 // Per face of result, whether it belongs to a closed island that rounding turned inside out:
 // negative volume, and on average thinner than 16 steps of the grid (a cavity of a result has
