@@ -130,13 +130,7 @@ void deriveCorners(const Keys& keys, const Pending& p, const TriangulatedOperand
         for (int v : face) polygon.push_back(src.vertices()[v]);
         loaded = true;
       }
-      meanValueWeights(polygon, keys.position[key], w);
-      cs.begin = static_cast<std::uint32_t>(out.weights.size());
-      for (std::size_t k = 0; k < w.size(); ++k) {
-        if (w[k] != 0.0) out.weights.push_back({static_cast<std::uint32_t>(k), w[k]});
-      }
-      cs.count = static_cast<std::uint32_t>(out.weights.size()) - cs.begin;
-      if (cs.count == 0) cs = {0, 0};  // cannot happen for weights summing to one
+      cs = blendedCorner(polygon, keys.position[key], out.weights, w);
     }
   }
 }
@@ -337,6 +331,18 @@ std::vector<FaceOrigin> snapAndCheck(const Corefinement& cf, const TriangulatedO
 }
 
 }  // namespace
+
+CornerSource blendedCorner(std::span<const Vec3> polygon, const Vec3& p,
+                           std::vector<CornerWeight>& weights, std::vector<double>& w) {
+  meanValueWeights(polygon, p, w);
+  CornerSource cs{static_cast<std::uint32_t>(weights.size()), 0};
+  for (std::size_t k = 0; k < w.size(); ++k) {
+    if (w[k] != 0.0) weights.push_back({static_cast<std::uint32_t>(k), w[k]});
+  }
+  cs.count = static_cast<std::uint32_t>(weights.size()) - cs.begin;
+  if (cs.count == 0) cs = {0, 0};  // cannot happen for weights summing to one
+  return cs;
+}
 
 void assemble(const Corefinement& cf, const TriangulatedOperand& a, const TriangulatedOperand& b,
               const Classification& cls, bool wantCorners, const Grid& grid, ResultBuild& out) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "geom/csg/classify.h"
@@ -24,6 +25,12 @@ struct ResultBuild {
 
   std::size_t faceCount() const { return offsets.size() - 1; }
 };
+
+// How a corner at p derives from the corners of the source face `polygon` (its corners in
+// order), where p is not one of them: its nonzero mean-value weights, appended to weights.
+// w is scratch space.
+CornerSource blendedCorner(std::span<const Vec3> polygon, const Vec3& p,
+                           std::vector<CornerWeight>& weights, std::vector<double>& w);
 
 // Builds the result from the kept faces. A source face none of whose triangles was cut comes
 // out whole in its input vertex order (reversed: first vertex kept, the rest in reverse order);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <span>
 
-#include "geom/mean_value.h"
+#include "geom/csg/assemble.h"
 
 namespace geom::csg {
 
@@ -64,12 +64,7 @@ void carryValues(const Polyhedron& given, const ResolvedOperand& r,
         corners.push_back({static_cast<std::uint32_t>(at - polygon.begin()), 0});
         continue;
       }
-      meanValueWeights(polygon, p, w);
-      const auto begin = static_cast<std::uint32_t>(weights.size());
-      for (std::size_t k = 0; k < w.size(); ++k) {
-        if (w[k] != 0.0) weights.push_back({static_cast<std::uint32_t>(k), w[k]});
-      }
-      corners.push_back({begin, static_cast<std::uint32_t>(weights.size()) - begin});
+      corners.push_back(blendedCorner(polygon, p, weights, w));
     }
   }
   CsgResultView view;

@@ -16,7 +16,6 @@
 #include "geom/csg/resolved_values.h"
 #include "geom/csg/self_intersection.h"
 #include "geom/error.h"
-#include "geom/mean_value.h"
 #include "geom/predicates.h"
 #include "geom/triangulator.h"
 
@@ -47,14 +46,7 @@ void deriveAgain(const ResultBuild& before, const ResolvedOperand& r,
       const Polyhedron& src = *operands[o.operand];
       polygon.clear();
       for (const int u : src.face(o.face)) polygon.push_back(src.vertices()[u]);
-      meanValueWeights(polygon, p, w);
-      CornerSource cs{static_cast<std::uint32_t>(out.weights.size()), 0};
-      for (std::size_t k = 0; k < w.size(); ++k) {
-        if (w[k] != 0.0) out.weights.push_back({static_cast<std::uint32_t>(k), w[k]});
-      }
-      cs.count = static_cast<std::uint32_t>(out.weights.size()) - cs.begin;
-      if (cs.count == 0) cs = {0, 0};
-      out.cornerSources.push_back(cs);
+      out.cornerSources.push_back(blendedCorner(polygon, p, out.weights, w));
     }
   }
 }
@@ -138,8 +130,33 @@ void dropFaces(ResultBuild& rb, const std::vector<std::uint8_t>& drop) {
 // anything a user sees, and where rounding folds or turns it, it goes.
 constexpr double kThin = 16;
 
-bool thin(double volume, double area, double step) {
-  return 3 * std::fabs(volume) <= kThin * step * area;
+// Per island of m marked in `which`: its signed volume, and whether it is a sliver (thinner on
+// average than kThin steps of the grid). Faces count as fans around their first corner.
+struct IslandSizes {
+  std::vector<double> volume;
+  std::vector<std::uint8_t> sliver;
+};
+
+IslandSizes sizesOf(const Polyhedron& m, const Grid& grid, const std::vector<std::uint8_t>& which) {
+  const std::size_t islands = m.manifoldCount();
+  const std::vector<Vec3>& pts = m.vertices();
+  std::vector<double> volume(islands, 0), area(islands, 0), step(islands, 0);
+  for (std::size_t f = 0; f < m.faceCount(); ++f) {
+    const int i = m.manifold_id(f);
+    if (!which[i]) continue;
+    const std::span<const int> c = m.face(f);
+    const Vec3& o = pts[c[0]];
+    for (std::size_t k = 0; k < c.size(); ++k) step[i] = std::max(step[i], grid.spacing(pts[c[k]]));
+    for (std::size_t k = 1; k + 1 < c.size(); ++k) {
+      const Vec3 &p = pts[c[k]], &q = pts[c[k + 1]];
+      volume[i] += dot(o, cross(p, q)) / 6;
+      area[i] += length(cross(p - o, q - o)) / 2;
+    }
+  }
+  IslandSizes s{std::move(volume), std::vector<std::uint8_t>(islands, 0)};
+  for (std::size_t i = 0; i < islands; ++i)
+    s.sliver[i] = which[i] && 3 * std::fabs(s.volume[i]) <= kThin * step[i] * area[i];
+  return s;
 }
 
 // Where the resolution fails, the islands that cross themselves or each other, or that the
@@ -155,18 +172,13 @@ bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid, bo
   if (solids) {
     for (std::size_t i = 0; i < islands; ++i) bad[i] = !m.manifold_is_closed()[i];
   }
-  std::vector<double> volume(islands, 0), area(islands, 0), step(islands, 0);
   std::vector<std::array<int, 3>> tris;
   std::vector<std::uint32_t> group;
   std::vector<int> triIsland;
   for (std::size_t f = 0; f < m.faceCount(); ++f) {
     const std::span<const int> c = m.face(f);
     const int i = m.manifold_id(f);
-    const Vec3 &a = pts[c[0]], &b = pts[c[1]], &d = pts[c[2]];
-    volume[i] += dot(a, cross(b, d)) / 6;
-    area[i] += length(cross(b - a, d - a)) / 2;
-    for (const Vec3* p : {&a, &b, &d}) step[i] = std::max(step[i], grid.spacing(*p));
-    if (collinear(a, b, d)) {
+    if (collinear(pts[c[0]], pts[c[1]], pts[c[2]])) {
       bad[i] = 1;
       continue;
     }
@@ -177,11 +189,12 @@ bool dropFoldedSlivers(ResultBuild& rb, const Triangles& t, const Grid& grid, bo
   meetingTriangles(
       pts, tris, std::vector<std::uint8_t>(tris.size(), 1), group,
       [&](std::size_t u, std::size_t v) { bad[triIsland[u]] = bad[triIsland[v]] = 1; });
+  const IslandSizes sizes = sizesOf(m, grid, std::vector<std::uint8_t>(islands, 1));
   std::vector<std::uint8_t> drop(islands, 0);
   bool any = false;
   for (std::size_t i = 0; i < islands; ++i) {
-    drop[i] = (solids || m.manifold_is_closed()[i]) && thin(volume[i], area[i], step[i]) &&
-              (bad[i] || !(volume[i] > 0));
+    drop[i] = (solids || m.manifold_is_closed()[i]) && sizes.sliver[i] &&
+              (bad[i] || !(sizes.volume[i] > 0));
     if (bad[i] && !drop[i]) return false;
     any = any || drop[i];
   }
@@ -236,29 +249,18 @@ void withoutFaces(ResultBuild& rb, const std::vector<std::uint8_t>& drop) {
 std::vector<std::uint8_t> turnedSlivers(const Polyhedron& result, const Grid& grid) {
   const std::vector<bool>& negative = result.manifold_is_negative();
   const std::vector<bool>& closed = result.manifold_is_closed();
+  std::vector<std::uint8_t> which(negative.size(), 0);
   bool any = false;
-  for (std::size_t i = 0; i < negative.size(); ++i) any = any || (negative[i] && closed[i]);
-  if (!any) return {};
-  const std::size_t islands = negative.size();
-  std::vector<double> volume(islands, 0), area(islands, 0), step(islands, 0);
-  const std::vector<Vec3>& pts = result.vertices();
-  for (std::size_t f = 0; f < result.faceCount(); ++f) {
-    const int i = result.manifold_id(f);
-    if (!negative[i] || !closed[i]) continue;
-    const std::span<const int> c = result.face(f);
-    const Vec3& o = pts[c[0]];
-    for (std::size_t k = 0; k < c.size(); ++k) step[i] = std::max(step[i], grid.spacing(pts[c[k]]));
-    for (std::size_t k = 1; k + 1 < c.size(); ++k) {
-      const Vec3 &p = pts[c[k]], &q = pts[c[k + 1]];
-      volume[i] += dot(o, cross(p, q)) / 6;
-      area[i] += length(cross(p - o, q - o)) / 2;
-    }
+  for (std::size_t i = 0; i < negative.size(); ++i) {
+    which[i] = negative[i] && closed[i];
+    any = any || which[i];
   }
+  if (!any) return {};
+  const IslandSizes sizes = sizesOf(result, grid, which);
   std::vector<std::uint8_t> drop(result.faceCount(), 0);
   any = false;
   for (std::size_t f = 0; f < result.faceCount(); ++f) {
-    const int i = result.manifold_id(f);
-    drop[f] = negative[i] && closed[i] && thin(volume[i], area[i], step[i]);
+    drop[f] = sizes.sliver[result.manifold_id(f)];
     any = any || drop[f];
   }
   if (!any) return {};
