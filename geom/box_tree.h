@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,14 @@ class BoxTree {
   template <typename Hit>
   void selfPairs(Hit hit) const;
 
+  // As selfPairs(hit), except that within a subtree of more than one leaf whose triangles
+  // certify(triangles, rest) vouches for, only the pairs with a triangle in rest are walked.
+  // certify gets the subtree's triangles (a span) and an empty vector; it returns true where
+  // no pair of them needs a test other than those with a triangle it put in rest (positions in
+  // the span). Subtrees are offered from the root down; below one vouched for, none is.
+  template <typename Hit, typename Certify>
+  void selfPairs(Hit hit, Certify certify) const;
+
   bool empty() const { return nodes_.empty(); }
 
  private:
@@ -64,6 +73,15 @@ class BoxTree {
   }
 
   std::uint32_t build(std::uint32_t begin, std::uint32_t end);
+
+  // The triangles of node a's subtree, which lie together in order_.
+  std::span<const std::uint32_t> subtree(std::uint32_t a) const {
+    std::uint32_t first = a, last = a;
+    while (nodes_[first].count == 0) first = nodes_[first].first;
+    while (nodes_[last].count == 0) last = nodes_[last].right;
+    const std::uint32_t begin = nodes_[first].first, end = nodes_[last].first + nodes_[last].count;
+    return {order_.data() + begin, end - begin};
+  }
 
   using PairStack = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
   // One step of a walk over node a of this tree and node b of other: nothing when their boxes
@@ -97,6 +115,37 @@ class BoxTree {
     }
   }
 
+  // The pairs within node a's subtree (triangles tris) that have a triangle in rest (positions
+  // in tris), each once.
+  template <typename Hit>
+  void restPairs(std::uint32_t a, std::span<const std::uint32_t> tris,
+                 const std::vector<std::uint32_t>& rest, std::vector<std::uint8_t>& inRest,
+                 std::vector<std::uint32_t>& down, Hit& hit) const {
+    const std::size_t begin = static_cast<std::size_t>(tris.data() - order_.data());
+    inRest.assign(tris.size(), 0);
+    for (const std::uint32_t p : rest) inRest[p] = 1;
+    for (const std::uint32_t p : rest) {
+      const std::size_t e = begin + p;
+      const Box& box = boxes_[e];
+      down.assign(1, a);
+      while (!down.empty()) {
+        const Node& n = nodes_[down.back()];
+        down.pop_back();
+        if (!n.box.overlaps(box)) continue;
+        if (n.count == 0) {
+          down.push_back(n.first);
+          down.push_back(n.right);
+          continue;
+        }
+        for (std::uint32_t i = n.first; i < n.first + n.count; ++i) {
+          // A pair of two triangles of rest is met from the first of them only.
+          if (i == e || (inRest[i - begin] && i < e)) continue;
+          if (boxes_[i].overlaps(box)) hit(order_[e], order_[i]);
+        }
+      }
+    }
+  }
+
   std::vector<std::uint32_t> order_;  // triangles, grouped by leaf
   std::vector<Box> boxes_;            // per entry of order_, so a leaf's boxes lie together
   std::vector<Node> nodes_;           // root first
@@ -115,7 +164,15 @@ void BoxTree::pairs(const BoxTree& other, Hit hit) const {
 
 template <typename Hit>
 void BoxTree::selfPairs(Hit hit) const {
+  selfPairs(hit, [](std::span<const std::uint32_t>, std::vector<std::uint32_t>&) { return false; });
+}
+
+template <typename Hit, typename Certify>
+void BoxTree::selfPairs(Hit hit, Certify certify) const {
   if (nodes_.empty()) return;
+  std::vector<std::uint32_t> rest;
+  std::vector<std::uint8_t> inRest;
+  std::vector<std::uint32_t> down;
   // (a, a) stands for the pairs within a's subtree; (a, b), a != b, for pairs across.
   PairStack stack{{0, 0}};
   while (!stack.empty()) {
@@ -130,9 +187,15 @@ void BoxTree::selfPairs(Hit hit) const {
           }
         }
       } else {
-        stack.emplace_back(na.first, na.first);
-        stack.emplace_back(na.right, na.right);
-        stack.emplace_back(na.first, na.right);
+        const std::span<const std::uint32_t> tris = subtree(a);
+        rest.clear();
+        if (certify(tris, rest)) {
+          restPairs(a, tris, rest, inRest, down, hit);
+        } else {
+          stack.emplace_back(na.first, na.first);
+          stack.emplace_back(na.right, na.right);
+          stack.emplace_back(na.first, na.right);
+        }
       }
       continue;
     }

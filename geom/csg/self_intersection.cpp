@@ -9,6 +9,7 @@
 
 #include "geom/box_tree.h"
 #include "geom/cgal_kernel.h"
+#include "geom/csg/patch_certificate.h"
 #include "geom/error.h"
 
 namespace geom::csg {
@@ -67,60 +68,66 @@ bool turnsOnce(const std::vector<std::array<double, 2>>& ring) {
   return passes == 1;
 }
 
-// Marks the vertices whose fan of triangles projects one-to-one onto a plane: seen along the
-// sum of its face normals every triangle turns the same way and the angles at the vertex add
-// up to one full turn. Two triangles of such a fan meet only in what they share, which lets
-// the sweep skip almost every pair of neighbouring triangles. The margins only ever send a
-// doubtful fan to the exact tests.
-std::vector<std::uint8_t> flatFans(const TriangulatedOperand& op) {
-  const std::vector<Vec3>& p = op.mesh->vertices();
-  const std::size_t nh = op.tris.size() * 3;
-  std::vector<std::uint8_t> flat(p.size(), 0), seen(p.size(), 0);
-  std::vector<std::size_t> fan;
-  std::vector<std::array<double, 2>> dirs;
-  for (std::size_t h = 0; h < nh; ++h) {
-    const int v = op.tris[h / 3][h % 3];
-    if (seen[v]) continue;
-    seen[v] = 1;
-    fan.clear();
+// Whether the fan of triangles around a vertex projects one-to-one onto a plane: seen along the
+// sum of its face normals every triangle turns the same way and the angles at the vertex add up
+// to one full turn. Two triangles of such a fan meet only in what they share, which lets the
+// test skip almost every pair of neighbouring triangles. The margins only ever send a doubtful
+// fan to the exact tests. Decided for a vertex when first asked, from a half-edge leaving it.
+class FlatFans {
+ public:
+  explicit FlatFans(const TriangulatedOperand& op)
+      : op_(op), state_(op.mesh->vertices().size(), kUnknown) {}
+
+  bool flat(int v, std::size_t h) {
+    if (state_[v] == kUnknown) state_[v] = decide(v, h) ? kFlat : kNotFlat;
+    return state_[v] == kFlat;
+  }
+
+ private:
+  enum : std::uint8_t { kUnknown, kFlat, kNotFlat };
+
+  bool decide(int v, std::size_t h) {
+    const std::vector<Vec3>& p = op_.mesh->vertices();
+    const std::size_t nh = op_.tris.size() * 3;
+    fan_.clear();
     std::size_t cur = h;
-    bool ring = true;
     do {
-      fan.push_back(cur);
-      const int next = op.opposite[cur - cur % 3 + (cur % 3 + 2) % 3];
-      if (next < 0) {
-        ring = false;  // a border vertex: its faces go to the exact tests
-        break;
-      }
+      fan_.push_back(cur);
+      const int next = op_.opposite[cur - cur % 3 + (cur % 3 + 2) % 3];
+      if (next < 0) return false;  // a border vertex: its faces go to the exact tests
       cur = static_cast<std::size_t>(next);
-    } while (cur != h && fan.size() <= nh);
-    if (!ring) continue;
+    } while (cur != h && fan_.size() <= nh);
     Vec3 n;
-    for (std::size_t e : fan) {
-      const auto& t = op.tris[e / 3];
+    for (std::size_t e : fan_) {
+      const auto& t = op_.tris[e / 3];
       n = n + cross(p[t[(e % 3 + 1) % 3]] - p[v], p[t[(e % 3 + 2) % 3]] - p[v]);
     }
     const double ln = length(n);
-    if (!(ln > 0)) continue;
+    if (!(ln > 0)) return false;
     // The edges around v in an orthonormal frame of the plane across n, turning as the faces
     // do seen along n; consecutive corners share an edge.
     const Vec3 u = anyPerpendicular(n);
     const Vec3 e1 = u * (1.0 / length(u)), e2 = cross(n * (1.0 / ln), e1);
-    dirs.clear();
-    for (std::size_t e : fan) {
-      const Vec3 d = p[op.tris[e / 3][(e % 3 + 1) % 3]] - p[v];
-      dirs.push_back({dot(d, e1), dot(d, e2)});
+    dirs_.clear();
+    for (std::size_t e : fan_) {
+      const Vec3 d = p[op_.tris[e / 3][(e % 3 + 1) % 3]] - p[v];
+      dirs_.push_back({dot(d, e1), dot(d, e2)});
     }
-    if (turnsOnce(dirs)) flat[v] = 1;
+    return turnsOnce(dirs_);
   }
-  return flat;
-}
+
+  const TriangulatedOperand& op_;
+  std::vector<std::uint8_t> state_;  // per vertex
+  std::vector<std::size_t> fan_;
+  std::vector<std::array<double, 2>> dirs_;
+};
 
 }  // namespace
 
 void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std::uint8_t>* only) {
   const std::vector<Vec3>& verts = op.mesh->vertices();
-  const std::vector<std::uint8_t> flat = flatFans(op);
+  FlatFans fans(op);
+  PatchCertificate patches(op);
   const std::vector<int>& same = op.sameVertex;
   auto test = [&](std::uint32_t t1, std::uint32_t t2) {
     const auto& a = op.tris[t1];
@@ -128,7 +135,7 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
     bool touching = false;  // at a vertex split where the surface touches itself
     for (int i = 0; i < 3; ++i) {
       for (int j = 0; j < 3; ++j) {
-        if (a[i] == b[j] && flat[a[i]]) return;
+        if (a[i] == b[j] && fans.flat(a[i], 3 * std::size_t{t1} + i)) return;
         touching = touching || (!same.empty() && same[a[i]] == same[b[j]]);
       }
     }
@@ -143,11 +150,16 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
     // Triangles of a checked operand share two vertices only where they share an edge.
     if (meetApart(verts, a, b)) throw Intersecting{t1, t2};
   };
+  // Most of a smooth surface comes in patches that cannot meet themselves: their pairs go
+  // untested.
+  auto embedded = [&](std::span<const std::uint32_t> patch, std::vector<std::uint32_t>& rest) {
+    return patches.embedded(patch, rest);
+  };
   try {
     if (only == nullptr) {
-      trianglesTree(op).selfPairs(test);
+      trianglesTree(op).selfPairs(test, embedded);
     } else {
-      BoxTree(verts, op.tris, only).selfPairs(test);
+      BoxTree(verts, op.tris, only).selfPairs(test, embedded);
     }
   } catch (const Intersecting& hit) {
     std::uint32_t f1 = op.triFace[hit.t1], f2 = op.triFace[hit.t2];
