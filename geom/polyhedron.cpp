@@ -37,18 +37,14 @@ Polyhedron::Polyhedron(const Polyhedron& o)
       vertices_(o.vertices_),
       offsets_(o.offsets_),
       corners_(o.corners_),
-      manifoldId_(o.manifoldId_),
-      closed_(o.closed_),
-      negative_(o.negative_) {}
+      islands_(o.islands_) {}
 
 Polyhedron::Polyhedron(Polyhedron&& o) noexcept
     : id_(std::exchange(o.id_, nextId())),
       vertices_(std::move(o.vertices_)),
       offsets_(std::move(o.offsets_)),
       corners_(std::move(o.corners_)),
-      manifoldId_(std::move(o.manifoldId_)),
-      closed_(std::move(o.closed_)),
-      negative_(std::move(o.negative_)) {}
+      islands_(std::exchange(o.islands_, {})) {}
 
 Polyhedron& Polyhedron::operator=(const Polyhedron& o) {
   if (this != &o) {
@@ -64,9 +60,7 @@ Polyhedron& Polyhedron::operator=(Polyhedron&& o) noexcept {
     vertices_ = std::move(o.vertices_);
     offsets_ = std::move(o.offsets_);
     corners_ = std::move(o.corners_);
-    manifoldId_ = std::move(o.manifoldId_);
-    closed_ = std::move(o.closed_);
-    negative_ = std::move(o.negative_);
+    islands_ = std::exchange(o.islands_, {});
   }
   return *this;
 }
@@ -108,7 +102,7 @@ Polyhedron::Polyhedron(std::vector<Vec3> points, std::size_t face_count,
     throw Error("the face-index list holds more than the " + std::to_string(face_count) +
                 " faces it announces");
   }
-  computeManifolds();
+  forgetIslands();
 }
 
 Polyhedron::Polyhedron(std::vector<Vec3> points, std::vector<std::uint32_t> offsets,
@@ -131,7 +125,7 @@ Polyhedron::Polyhedron(std::vector<Vec3> points, std::vector<std::uint32_t> offs
       }
     }
   }
-  computeManifolds();
+  forgetIslands();
 }
 
 AABB Polyhedron::aabb() const {
@@ -166,7 +160,7 @@ Polyhedron Polyhedron::subMesh(std::span<const std::size_t> faces) const {
 
 void Polyhedron::transform(const std::function<Vec3(const Vec3&)>& fn) {
   for (Vec3& v : vertices_) v = fn(v);
-  computeManifolds();
+  forgetIslands();
 }
 
 void Polyhedron::moveSimilar(const std::function<Vec3(const Vec3&)>& fn) {
@@ -218,7 +212,7 @@ void Polyhedron::canonicalize() {
   vertices_ = std::move(sorted);
   offsets_ = std::move(offsets);
   corners_ = std::move(corners);
-  computeManifolds();
+  forgetIslands();
 }
 
 }  // namespace geom

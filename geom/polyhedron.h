@@ -28,8 +28,8 @@ struct AABB {
   Vec3 extent;
 };
 
-// A polygon mesh whose vertex i is point i and whose face j is the j-th face given. After
-// construction every face carries the id of its island (manifold): the connected components of
+// A polygon mesh whose vertex i is point i and whose face j is the j-th face given. Every face
+// carries the id of its island (manifold; found when first asked for): the connected components of
 // faces through shared edges (a shared vertex does not connect), numbered in the order of their
 // lowest face. An edge pairs two faces when it is used once in each direction; when more than
 // two faces use it, each face pairs with its angular neighbour of opposite direction, so solids
@@ -79,10 +79,10 @@ class Polyhedron {
   const std::vector<std::uint32_t>& offsets() const { return offsets_; }
 
   // Island of face f, in [0, manifoldCount()). Requires f < faceCount().
-  int manifold_id(std::size_t f) const { return manifoldId_[f]; }
-  std::size_t manifoldCount() const { return closed_.size(); }
-  const std::vector<bool>& manifold_is_closed() const { return closed_; }
-  const std::vector<bool>& manifold_is_negative() const { return negative_; }
+  int manifold_id(std::size_t f) const { return islands().manifoldId[f]; }
+  std::size_t manifoldCount() const { return islands().closed.size(); }
+  const std::vector<bool>& manifold_is_closed() const { return islands().closed; }
+  const std::vector<bool>& manifold_is_negative() const { return islands().negative; }
 
   // Box over all vertices, used or not; zero centre and extent when there are none.
   AABB aabb() const;
@@ -96,7 +96,7 @@ class Polyhedron {
 
   // Moves every vertex through fn, which must be a similarity that keeps orientation (a move and
   // one positive scale, as geom::Rescale is): the islands, which are closed and which wound
-  // inwards stay what they were, and are not computed again.
+  // inwards stay what they were, and are not computed again where they were known.
   void moveSimilar(const std::function<Vec3(const Vec3&)>& fn);
 
   // Canonical order: vertices sorted by (x, y, z), unused ones included (equal positions keep
@@ -105,15 +105,26 @@ class Polyhedron {
   void canonicalize();
 
  private:
-  void computeManifolds();
+  struct Islands {
+    bool known = false;
+    std::vector<int> manifoldId;
+    std::vector<bool> closed;
+    std::vector<bool> negative;
+  };
+  // The islands, computed on first use: many meshes (an engine's operands, its intermediate
+  // meshes) never need them.
+  const Islands& islands() const {
+    if (!islands_.known) computeManifolds();
+    return islands_;
+  }
+  void computeManifolds() const;
+  void forgetIslands() { islands_ = {}; }
 
   std::uint64_t id_;
   std::vector<Vec3> vertices_;
   std::vector<std::uint32_t> offsets_;
   std::vector<int> corners_;
-  std::vector<int> manifoldId_;
-  std::vector<bool> closed_;
-  std::vector<bool> negative_;
+  mutable Islands islands_;
 };
 
 }  // namespace geom

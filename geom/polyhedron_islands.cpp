@@ -50,7 +50,7 @@ class LowestRootSets {
 
 }  // namespace
 
-void Polyhedron::computeManifolds() {
+void Polyhedron::computeManifolds() const {
   const std::size_t nf = faceCount();
   const std::size_t nv = vertices_.size();
   const std::size_t nh = corners_.size();
@@ -172,26 +172,25 @@ void Polyhedron::computeManifolds() {
     }
   }
 
-  manifoldId_.assign(nf, 0);
-  closed_.clear();
-  negative_.clear();
+  Islands is;
+  is.manifoldId.assign(nf, 0);
   std::vector<int> idOfRoot(nf, -1);
   for (std::uint32_t f = 0; f < nf; ++f) {
     const std::uint32_t r = sets.find(f);
     if (idOfRoot[r] < 0) {
-      idOfRoot[r] = static_cast<int>(closed_.size());
-      closed_.push_back(true);
+      idOfRoot[r] = static_cast<int>(is.closed.size());
+      is.closed.push_back(true);
     }
-    manifoldId_[f] = idOfRoot[r];
-    if (open[f]) closed_[static_cast<std::size_t>(idOfRoot[r])] = false;
+    is.manifoldId[f] = idOfRoot[r];
+    if (open[f]) is.closed[static_cast<std::size_t>(idOfRoot[r])] = false;
   }
 
   // Signed volume per island, taken about the box centre to keep the products small.
   const Vec3 c = aabb().pos;
-  std::vector<double> volume(closed_.size(), 0.0);
+  std::vector<double> volume(is.closed.size(), 0.0);
   for (std::size_t f = 0; f < nf; ++f) {
-    const std::size_t m = static_cast<std::size_t>(manifoldId_[f]);
-    if (!closed_[m]) continue;
+    const std::size_t m = static_cast<std::size_t>(is.manifoldId[f]);
+    if (!is.closed[m]) continue;
     const std::span<const int> fv = face(f);
     const Vec3 a = vertices_[static_cast<std::size_t>(fv[0])] - c;
     for (std::size_t i = 1; i + 1 < fv.size(); ++i) {
@@ -200,8 +199,11 @@ void Polyhedron::computeManifolds() {
       volume[m] += dot(a, cross(b, d));
     }
   }
-  negative_.resize(closed_.size());
-  for (std::size_t m = 0; m < closed_.size(); ++m) negative_[m] = closed_[m] && volume[m] < 0.0;
+  is.negative.resize(is.closed.size());
+  for (std::size_t m = 0; m < is.closed.size(); ++m)
+    is.negative[m] = is.closed[m] && volume[m] < 0.0;
+  is.known = true;
+  islands_ = std::move(is);
 }
 
 }  // namespace geom
