@@ -20,14 +20,6 @@ using cgal::pt;
 
 namespace {
 
-// Calls test(t1, t2) for each pair of triangles whose bounding boxes overlap (boxes in float,
-// rounded outwards, so no pair that meets is missed).
-template <typename Test>
-void forOverlappingBoxes(const std::vector<Vec3>& points,
-                         const std::vector<std::array<int, 3>>& tris, Test test) {
-  BoxTree(points, tris).selfPairs(test);
-}
-
 struct Intersecting {
   std::uint32_t t1, t2;
 };
@@ -237,7 +229,15 @@ void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::ar
     if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
     if (meetApart(points, tris[t1], tris[t2])) hit(t1, t2);
   };
-  forOverlappingBoxes(points, tris, test);
+  // Only pairs with a fresh triangle count: each fresh triangle is looked up in the tree, and
+  // the pairs of the others are never walked.
+  auto onlyFresh = [&](std::span<const std::uint32_t> all, std::vector<std::uint32_t>& rest) {
+    for (std::size_t p = 0; p < all.size(); ++p) {
+      if (fresh[all[p]]) rest.push_back(static_cast<std::uint32_t>(p));
+    }
+    return true;
+  };
+  BoxTree(points, tris).selfPairs(test, onlyFresh);
 }
 
 }  // namespace geom::csg
