@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "core/island_analysis.h"
 #include "core/mesh_arrays.h"
@@ -24,17 +25,17 @@ std::int32_t idOf(const MeshInput& m, std::size_t face) {
 
 void attachValues(const MeshInput& m, const geom::Polyhedron& mesh,
                   geom::FaceAttr<std::int32_t>& ids, geom::FaceVertexAttr<UvwAttr>& uvw) {
-  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
-    const std::size_t k = f * m.idStride;
-    if (k < m.ids.size()) ids.setAttribute(mesh, f, m.ids[k]);
+  // Set at once: one at a time, the look-ups of the mesh's table cost as much as the rest of
+  // the node around the engine.
+  std::vector<std::int32_t> faceIds;
+  for (std::size_t f = 0; f < mesh.faceCount() && f * m.idStride < m.ids.size(); ++f) {
+    faceIds.push_back(m.ids[f * m.idStride]);
   }
+  if (!faceIds.empty()) ids.setAttributes(mesh, faceIds);
   if (!m.uvwIsArray || m.uvw.size() < 2) return;
-  std::size_t k = 0;
-  for (std::size_t f = 0; f < mesh.faceCount() && k < m.uvw.size(); ++f) {
-    for (std::size_t j = 0; j < mesh.face(f).size() && k < m.uvw.size(); ++j, ++k) {
-      uvw.setAttribute(mesh, f, j, UvwAttr::of(m.uvw[k]));
-    }
-  }
+  std::vector<UvwAttr> corners(std::min(m.uvw.size(), mesh.cornerCount()));
+  for (std::size_t k = 0; k < corners.size(); ++k) corners[k] = UvwAttr::of(m.uvw[k]);
+  uvw.setAttributes(mesh, corners);
 }
 
 Csg::OP operationOf(std::int32_t function) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/island_analysis.h"
 #include "core/margin_box.h"
@@ -126,7 +127,7 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
   geom::FaceVertexAttr<UvwAttr> uvw;
   bool idsOn = false;
   if (in.idsIsArray && acceptFaceIds(true, in.ids.size(), a->faceCount(), log)) {
-    for (std::size_t f = 0; f < a->faceCount(); ++f) ids.setAttribute(*a, f, in.ids[f]);
+    ids.setAttributes(*a, in.ids);
     idsOn = true;
   }
   const bool aUvwUsable =
@@ -191,12 +192,9 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
   }
 
   if (uvOn) {
-    std::size_t r = 0;
-    for (std::size_t f = 0; f < a->faceCount(); ++f) {
-      for (std::size_t c = 0; c < a->face(f).size(); ++c) {
-        uvw.setAttribute(*a, f, c, UvwAttr::of(in.uvw[r++]));
-      }
-    }
+    std::vector<UvwAttr> corners(a->cornerCount());
+    for (std::size_t r = 0; r < corners.size(); ++r) corners[r] = UvwAttr::of(in.uvw[r]);
+    uvw.setAttributes(*a, corners);
   }
 
   stopIfCancelled(progress);

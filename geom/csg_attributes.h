@@ -6,6 +6,7 @@
 // faces, which may then serve as an operand of a later computation.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -79,6 +80,17 @@ class AttrTables : public CsgAttribute {
     t.has[i] = 1;
   }
   void replace(const Polyhedron& mesh, Table table) { tables_[mesh.id()] = std::move(table); }
+  // Sets slots [0, values.size()) of the mesh's table, grown to `slots` slots first. Requires
+  // values.size() <= slots.
+  void storeFirst(const Polyhedron& mesh, std::size_t slots, std::span<const T> values) {
+    Table& t = tables_[mesh.id()];
+    if (t.has.size() < slots) {
+      t.values.resize(slots);
+      t.has.resize(slots, 0);
+    }
+    std::copy(values.begin(), values.end(), t.values.begin());
+    std::fill(t.has.begin(), t.has.begin() + static_cast<std::ptrdiff_t>(values.size()), 1);
+  }
   // The tables of a computation's operands (null for one without values).
   std::array<const Table*, 2> operandTables(const CsgResultView& view) const {
     return {find(view.operands[0]->id()), find(view.operands[1]->id())};
@@ -98,6 +110,9 @@ class FaceAttr : public detail::AttrTables<T> {
  public:
   // Throws geom::Error when face is not below mesh.faceCount().
   void setAttribute(const Polyhedron& mesh, std::size_t face, const T& value);
+  // Gives faces 0 .. values.size() - 1 their values at once. Throws geom::Error when there are
+  // more values than faces.
+  void setAttributes(const Polyhedron& mesh, std::span<const T> values);
   // Whether face has a value.
   bool hasAttribute(const Polyhedron& mesh, std::size_t face) const;
   // The value of face, or def when it has none.
@@ -119,6 +134,9 @@ class FaceVertexAttr : public detail::AttrTables<T> {
  public:
   // Throws geom::Error when face or corner is out of range for mesh.
   void setAttribute(const Polyhedron& mesh, std::size_t face, std::size_t corner, const T& value);
+  // Gives the first values.size() corners, in face order, their values at once. Throws
+  // geom::Error when there are more values than corners.
+  void setAttributes(const Polyhedron& mesh, std::span<const T> values);
   // Whether the corner has a value.
   bool hasAttribute(const Polyhedron& mesh, std::size_t face, std::size_t corner) const;
   // The value of the corner, or def when it has none.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "geom/csg.h"
 #include "geom/csg_attributes.h"
@@ -71,6 +72,20 @@ TEST(CsgAttributeMaps, StoreByMeshAndRejectOutOfRangeSlots) {
   EXPECT_THROW(uvw.setAttribute(a, 0, 4, {}), geom::Error);
   ids.forget(a);
   EXPECT_FALSE(ids.hasAttribute(a, 5));
+
+  // Set at once: the first faces (corners in face order) get theirs, the others keep theirs.
+  ids.setAttribute(a, 5, 7);
+  const std::vector<int> first{10, 11, 12};
+  ids.setAttributes(a, first);
+  EXPECT_EQ(ids.getAttribute(a, 2), 12);
+  EXPECT_FALSE(ids.hasAttribute(a, 3));
+  EXPECT_EQ(ids.getAttribute(a, 5), 7);
+  const std::vector<Uvw> corners(5, Uvw{4, 5, 6});
+  uvw.setAttributes(a, corners);
+  EXPECT_EQ(uvw.getAttribute(a, 1, 0), (Uvw{4, 5, 6}));  // the fifth corner
+  EXPECT_FALSE(uvw.hasAttribute(a, 1, 1));
+  EXPECT_THROW(ids.setAttributes(a, std::vector<int>(7, 1)), geom::Error);
+  EXPECT_THROW(uvw.setAttributes(a, std::vector<Uvw>(25)), geom::Error);
 }
 
 // Corners that are source corners copy their value exactly; the others interpolate a linear

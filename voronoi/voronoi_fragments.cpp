@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/island_analysis.h"
 #include "core/mesh_arrays.h"
@@ -53,18 +54,15 @@ Outcome run(const VoronoiInput& in, TopoStore& store, const Logger& log, const P
   geom::FaceVertexAttr<UvwAttr> uvw;
   const bool idsOn = in.idsIsArray && acceptFaceIds(true, in.ids.size(), mesh->faceCount(), log);
   if (idsOn) {
-    for (std::size_t f = 0; f < mesh->faceCount(); ++f) ids.setAttribute(*mesh, f, in.ids[f]);
+    ids.setAttributes(*mesh, in.ids);
   }
   const bool uvOn = in.uvwIsArray &&
                     acceptUvw(true, in.uvw.size(), in.description.size(), mesh->faceCount(), log);
   float scale = 0.0f;
   if (uvOn) {
-    std::size_t k = 0;
-    for (std::size_t f = 0; f < mesh->faceCount(); ++f) {
-      for (std::size_t c = 0; c < mesh->face(f).size(); ++c) {
-        uvw.setAttribute(*mesh, f, c, UvwAttr::of(in.uvw[k++]));
-      }
-    }
+    std::vector<UvwAttr> corners(mesh->cornerCount());
+    for (std::size_t k = 0; k < corners.size(); ++k) corners[k] = UvwAttr::of(in.uvw[k]);
+    uvw.setAttributes(*mesh, corners);
     scale = in.uvScale();
   }
 

@@ -20,6 +20,15 @@ void FaceAttr<T>::setAttribute(const Polyhedron& mesh, std::size_t face, const T
 }
 
 template <class T>
+void FaceAttr<T>::setAttributes(const Polyhedron& mesh, std::span<const T> values) {
+  if (values.size() > mesh.faceCount()) {
+    throw Error("FaceAttr: " + std::to_string(values.size()) + " values for " +
+                std::to_string(mesh.faceCount()) + " faces");
+  }
+  this->storeFirst(mesh, mesh.faceCount(), values);
+}
+
+template <class T>
 bool FaceAttr<T>::hasAttribute(const Polyhedron& mesh, std::size_t face) const {
   const Table* t = this->find(mesh.id());
   return t != nullptr && face < t->has.size() && t->has[face];
@@ -58,6 +67,15 @@ void FaceVertexAttr<T>::setAttribute(const Polyhedron& mesh, std::size_t face, s
                 std::to_string(corner) + " out of range");
   }
   this->store(mesh, mesh.cornerCount(), mesh.firstCorner(face) + corner, value);
+}
+
+template <class T>
+void FaceVertexAttr<T>::setAttributes(const Polyhedron& mesh, std::span<const T> values) {
+  if (values.size() > mesh.cornerCount()) {
+    throw Error("FaceVertexAttr: " + std::to_string(values.size()) + " values for " +
+                std::to_string(mesh.cornerCount()) + " corners");
+  }
+  this->storeFirst(mesh, mesh.cornerCount(), values);
 }
 
 template <class T>

@@ -24,17 +24,27 @@ constexpr Direction kDirection[kDirections] = {
 
 // The cross product u x v dotted with d, with a bound on its rounding error where u and v are
 // differences of doubles (each product, difference and sum rounds once: well below 1e-14 of
-// the sum of the magnitudes).
+// the sum of the magnitudes). The cross product is kept apart to be dotted with several d.
 struct Triple {
   double value, bound;
 };
-Triple triple(const Vec3& u, const Vec3& v, const double* d) {
+struct Cross {
+  double n[3], magnitude[3];  // per component: the value and the sum of its products' sizes
+};
+Cross crossOf(const Vec3& u, const Vec3& v) {
   const double p1 = u.y * v.z, p2 = u.z * v.y, p3 = u.z * v.x, p4 = u.x * v.z, p5 = u.x * v.y,
                p6 = u.y * v.x;
-  return {(p1 - p2) * d[0] + (p3 - p4) * d[1] + (p5 - p6) * d[2],
-          1e-14 * ((std::fabs(p1) + std::fabs(p2)) * std::fabs(d[0]) +
-                   (std::fabs(p3) + std::fabs(p4)) * std::fabs(d[1]) +
-                   (std::fabs(p5) + std::fabs(p6)) * std::fabs(d[2]))};
+  return {{p1 - p2, p3 - p4, p5 - p6},
+          {std::fabs(p1) + std::fabs(p2), std::fabs(p3) + std::fabs(p4),
+           std::fabs(p5) + std::fabs(p6)}};
+}
+Triple dotted(const Cross& c, const double* d) {
+  return {c.n[0] * d[0] + c.n[1] * d[1] + c.n[2] * d[2],
+          1e-14 * (c.magnitude[0] * std::fabs(d[0]) + c.magnitude[1] * std::fabs(d[1]) +
+                   c.magnitude[2] * std::fabs(d[2]))};
+}
+Triple triple(const Vec3& u, const Vec3& v, const double* d) {
+  return dotted(crossOf(u, v), d);
 }
 
 // The sign of a value beyond its error bound, 0 where it is in doubt (also near underflow).
@@ -74,10 +84,10 @@ PatchCertificate::PatchCertificate(const TriangulatedOperand& op)
   const std::vector<Vec3>& p = op.mesh->vertices();
   for (std::size_t t = 0; t < op.tris.size(); ++t) {
     const auto& c = op.tris[t];
-    const Vec3 u = p[c[1]] - p[c[0]], v = p[c[2]] - p[c[0]];
+    const Cross n = crossOf(p[c[1]] - p[c[0]], p[c[2]] - p[c[0]]);
     std::uint32_t bits = 0;
     for (int i = 0; i < kDirections; ++i) {
-      const int s = certainSign(triple(u, v, kDirection[i].d));
+      const int s = certainSign(dotted(n, kDirection[i].d));
       if (s != 0) bits |= 1u << (2 * i + (s > 0 ? 0 : 1));
     }
     facing_[t] = bits;
