@@ -2,7 +2,6 @@
 // against subtracting the same knives from A itself one after another with the same engine,
 // for A a sphere of about 200,000 triangles and 10, 50 and 200 knives of 32 triangles. Each row
 // is followed by the node's stages (from the stage reports of its logic).
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "geom/csg.h"
 #include "harness.h"
 #include "host/host.h"
+#include "stage_times.h"
 #include "support/csg_meshes.h"
 
 namespace {
@@ -76,16 +76,7 @@ Input makeInput(int slices, int instances) {
 
 // One run of the node's logic, timed stage by stage through its stage reports.
 void printStages(const Input& in) {
-  using Clock = std::chrono::steady_clock;
-  std::vector<std::pair<std::string, double>> stages{{"checks", 0}};
-  Clock::time_point last = Clock::now();
-  tsl::Progress progress;
-  progress.stage = [&](const std::string& caption, std::size_t) {
-    const Clock::time_point now = Clock::now();
-    stages.back().second += std::chrono::duration<double>(now - last).count();
-    last = now;
-    stages.emplace_back(caption, 0.0);
-  };
+  bench::StageTimes times;
   std::vector<tsl::Float3> points, knifePoints;
   for (const auto& p : in.points) points.push_back({p[0], p[1], p[2]});
   for (const auto& p : in.knifePoints) knifePoints.push_back({p[0], p[1], p[2]});
@@ -96,11 +87,8 @@ void printStages(const Input& in) {
   c.knifeDescriptor = in.knifeDescriptor;
   tsl::TopoStore store;
   std::vector<tsl::LogLine> lines;
-  tsl::continuous::carve(c, store, tsl::collectInto(lines), progress);
-  stages.back().second += std::chrono::duration<double>(Clock::now() - last).count();
-  std::printf("%40s node stages (s):", "");
-  for (const auto& [caption, seconds] : stages) std::printf(" %s %.3f;", caption.c_str(), seconds);
-  std::printf("\n");
+  tsl::continuous::carve(c, store, tsl::collectInto(lines), times.progress());
+  times.print();
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // for bunny00.off and a 4x subdivided copy, into 50, 200 and 1,000 pieces. Each row is followed
 // by the node's stages (from the stage reports of its logic) and the engine's own split of the
 // one intersection.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -16,6 +15,7 @@
 #include "geom/mesh_sampling.h"
 #include "harness.h"
 #include "host/host.h"
+#include "stage_times.h"
 #include "voronoi/voronoi_cells.h"
 #include "voronoi/voronoi_fragments.h"
 
@@ -80,16 +80,7 @@ Input makeInput(const geom::MeshFile& file, std::size_t pieces) {
 // One run of the node's logic, timed stage by stage through its stage reports, and the engine's
 // split of the same intersection of the mesh with all cells.
 void printStages(const Input& in) {
-  using Clock = std::chrono::steady_clock;
-  std::vector<std::pair<std::string, double>> stages{{"checks", 0}};
-  Clock::time_point last = Clock::now();
-  tsl::Progress progress;
-  progress.stage = [&](const std::string& caption, std::size_t) {
-    const Clock::time_point now = Clock::now();
-    stages.back().second += std::chrono::duration<double>(now - last).count();
-    last = now;
-    stages.emplace_back(caption, 0.0);
-  };
+  bench::StageTimes times;
   std::vector<tsl::Float3> points;
   for (const auto& p : in.points) points.push_back({p[0], p[1], p[2]});
   tsl::voronoi::VoronoiInput v;
@@ -98,11 +89,8 @@ void printStages(const Input& in) {
   v.centres = in.centres;
   tsl::TopoStore store;
   std::vector<tsl::LogLine> lines;
-  tsl::voronoi::fracture(v, store, tsl::collectInto(lines), progress);
-  stages.back().second += std::chrono::duration<double>(Clock::now() - last).count();
-  std::printf("%40s node stages (s):", "");
-  for (const auto& [caption, seconds] : stages) std::printf(" %s %.3f;", caption.c_str(), seconds);
-  std::printf("\n");
+  tsl::voronoi::fracture(v, store, tsl::collectInto(lines), times.progress());
+  times.print();
 
   const tsl::voronoi::CellMesh cells =
       tsl::voronoi::voronoi_cells(in.centres, v.thickness, in.mesh.aabb());
