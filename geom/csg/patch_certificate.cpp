@@ -8,7 +8,8 @@ namespace geom::csg {
 namespace {
 
 // The directions a patch may face: the axes and the diagonals of the unit cube's faces and of
-// the cube, with two vectors across each (whose cross product points along it).
+// the cube, each with two vectors across it (the coordinates of the plane the sweep uses; only
+// the exact side tests, never these, decide which way a loop turns).
 struct Direction {
   double d[3], e1[3], e2[3];
 };
