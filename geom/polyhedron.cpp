@@ -102,7 +102,6 @@ Polyhedron::Polyhedron(std::vector<Vec3> points, std::size_t face_count,
     throw Error("the face-index list holds more than the " + std::to_string(face_count) +
                 " faces it announces");
   }
-  forgetIslands();
 }
 
 Polyhedron::Polyhedron(std::vector<Vec3> points, std::vector<std::uint32_t> offsets,
@@ -125,7 +124,6 @@ Polyhedron::Polyhedron(std::vector<Vec3> points, std::vector<std::uint32_t> offs
       }
     }
   }
-  forgetIslands();
 }
 
 AABB Polyhedron::aabb() const {

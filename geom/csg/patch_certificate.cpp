@@ -11,7 +11,7 @@ namespace {
 // the cube, each with two vectors across it (the coordinates of the plane the sweep uses; only
 // the exact side tests, never these, decide which way a loop turns).
 struct Direction {
-  double d[3], e1[3], e2[3];
+  Vec3 d, e1, e2;
 };
 constexpr int kDirections = 13;
 constexpr Direction kDirection[kDirections] = {
@@ -39,12 +39,12 @@ Cross crossOf(const Vec3& u, const Vec3& v) {
           {std::fabs(p1) + std::fabs(p2), std::fabs(p3) + std::fabs(p4),
            std::fabs(p5) + std::fabs(p6)}};
 }
-Triple dotted(const Cross& c, const double* d) {
-  return {c.n[0] * d[0] + c.n[1] * d[1] + c.n[2] * d[2],
-          1e-14 * (c.magnitude[0] * std::fabs(d[0]) + c.magnitude[1] * std::fabs(d[1]) +
-                   c.magnitude[2] * std::fabs(d[2]))};
+Triple dotted(const Cross& c, const Vec3& d) {
+  return {c.n[0] * d.x + c.n[1] * d.y + c.n[2] * d.z,
+          1e-14 * (c.magnitude[0] * std::fabs(d.x) + c.magnitude[1] * std::fabs(d.y) +
+                   c.magnitude[2] * std::fabs(d.z))};
 }
-Triple triple(const Vec3& u, const Vec3& v, const double* d) {
+Triple triple(const Vec3& u, const Vec3& v, const Vec3& d) {
   return dotted(crossOf(u, v), d);
 }
 
@@ -55,21 +55,16 @@ int certainSign(const Triple& t) {
 }
 
 // Seen along d, the side of the line a -> b that c is on (1: left).
-int side(const Vec3& a, const Vec3& b, const Vec3& c, const double* d) {
+int side(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d) {
   return certainSign(triple(b - a, c - a, d));
-}
-
-double along(const Vec3& p, const double* e) {
-  return p.x * e[0] + p.y * e[1] + p.z * e[2];
 }
 
 // Seen along d, whether the edges a -> b and b -> c certainly meet only in b: they turn, or go
 // on rather than back (a wide margin: this only sends a doubtful join to the pairwise tests).
-bool meetOnlyAtJoin(const Vec3& a, const Vec3& b, const Vec3& c, const double* d) {
+bool meetOnlyAtJoin(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d) {
   if (side(a, b, c, d) != 0) return true;
   const Vec3 u = b - a, v = c - b;
-  const double dd = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-  const double across = dot(u, v) - along(u, d) * along(v, d) / dd;
+  const double across = dot(u, v) - dot(u, d) * dot(v, d) / dot(d, d);
   return across > 1e-9 * length(u) * length(v) && across > 1e-250;
 }
 
@@ -139,10 +134,10 @@ std::size_t PatchCertificate::boundary(std::span<const std::uint32_t> patch) {
 bool PatchCertificate::traceLoops(std::span<const std::uint32_t> patch) {
   loops_.clear();
   loopEnds_.clear();
-  // A vertex is traced when leaves_ holds the next mark; every vertex with an edge out starts
-  // a loop or lies on one.
-  const std::uint32_t traced = edgesFrom_ + 1;
-  if (traced == 0) return false;
+  // A vertex is traced when leaves_ holds a new mark; every vertex with an edge out starts a
+  // loop or lies on one. (Where the marks wrapped round, the boundary's marks are gone.)
+  const std::uint32_t traced = stamp();
+  if (traced < edgesFrom_) return false;
   for (std::size_t p = 0; p < patch.size(); ++p) {
     if (!kept_[p]) continue;
     for (const int s : op_.tris[patch[p]]) {
@@ -157,7 +152,6 @@ bool PatchCertificate::traceLoops(std::span<const std::uint32_t> patch) {
       loopEnds_.push_back(loops_.size());
     }
   }
-  stamp_ = std::max(stamp_, traced);
   return true;
 }
 
@@ -250,7 +244,7 @@ bool PatchCertificate::embedded(std::span<const std::uint32_t> patch,
 
 bool PatchCertificate::simpleSeenAlong(int i, int facing) {
   const Direction& dir = kDirection[i];
-  const double* d = dir.d;
+  const Vec3& d = dir.d;
   const std::vector<Vec3>& p = op_.mesh->vertices();
   const std::size_t n = loops_.size();
   after_.resize(n);
@@ -288,7 +282,7 @@ bool PatchCertificate::simpleSeenAlong(int i, int facing) {
   seen_.resize(n);
   double scale = 0;
   for (std::size_t s = 0; s < n; ++s) {
-    seen_[s] = {along(at(s), dir.e1), along(at(s), dir.e2)};
+    seen_[s] = {dot(at(s), dir.e1), dot(at(s), dir.e2)};
     scale = std::max({scale, std::fabs(at(s).x), std::fabs(at(s).y), std::fabs(at(s).z)});
   }
   const double margin = 1e-12 * scale;
