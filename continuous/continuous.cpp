@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "continuous/knife_batch.h"
 #include "core/island_analysis.h"
 #include "core/margin_box.h"
 #include "core/mesh_arrays.h"
@@ -67,17 +67,16 @@ std::unique_ptr<Polyhedron> knifeInstance(const ContinuousInput& in, const Knife
   return std::make_unique<Polyhedron>(std::move(pts), k.triangles, faces);
 }
 
-// Runs fn when it goes out of scope.
-class OnExit {
- public:
-  explicit OnExit(std::function<void()> fn) : fn_(std::move(fn)) {}
-  ~OnExit() { fn_(); }
-  OnExit(const OnExit&) = delete;
-  OnExit& operator=(const OnExit&) = delete;
-
- private:
-  std::function<void()> fn_;
-};
+// Sets the knife's UVW on every instance in a mesh of `count` instances, one after another.
+void setKnifeUvw(std::span<const Float3> knifeUvw, std::size_t count, const Polyhedron& knives,
+                 geom::FaceVertexAttr<UvwAttr>& uvw) {
+  std::vector<UvwAttr> corners;
+  corners.reserve(count * knifeUvw.size());
+  for (std::size_t n = 0; n < count; ++n) {
+    for (const Float3& v : knifeUvw) corners.push_back(UvwAttr::of(v));
+  }
+  uvw.setAttributes(knives, corners);
+}
 
 // The corner entries must address a point of an instance; the descriptor is user data and an
 // index outside the instance would otherwise reach into the next instance's points.
@@ -137,10 +136,43 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
   const std::size_t instances = in.knifePoints.size() / knife.pointsPerInstance;
   std::uint32_t skipped = 0;
   progress.begin("Knives", instances);
+  // Each instance goes through its gates in order; instances whose boxes are apart from those
+  // of the instances waiting with them are subtracted together (see KnifeBatch).
+  KnifeBatch batch;
+  auto subtract = [&](const Polyhedron& knives, std::size_t count) {
+    if (uvOn) setKnifeUvw(in.knifeUvw, count, knives, uvw);
+    Csg csg;
+    // Every work body is on the float grid, so the final cut has only its own points to round.
+    csg.publishAsFloat();
+    // The work body is always an engine result, so its geometric validity is known.
+    csg.skipSelfIntersectionCheck(Csg::OPERAND_A);
+    if (uvOn) csg.attach(uvw);
+    bool done = false;
+    try {
+      std::unique_ptr<Polyhedron> next =
+          csg.compute(*work, knives, Csg::A_MINUS_B, Csg::CLASSIFY_EDGE);
+      uvw.forget(*work);
+      work = std::move(next);
+      done = true;
+    } catch (const geom::Error&) {
+    }
+    uvw.forget(knives);
+    return done;
+  };
+  auto flush = [&] {
+    if (batch.size() > 1 && subtract(batch.joined(), batch.size())) {
+      batch.clear();
+      return;
+    }
+    // One instance, or a batch the engine refused: one by one, so that exactly the
+    // instances that cannot be subtracted are skipped.
+    for (std::size_t n = 0; n < batch.size(); ++n) {
+      if (!subtract(batch.knife(n), 1)) ++skipped;
+    }
+    batch.clear();
+  };
   for (std::size_t i = 0; i < instances; ++i) {
     stopIfCancelled(progress);
-    // Counts the instance on every way out of this iteration, skipped ones included.
-    const OnExit counted([&progress] { progress.done(); });
     std::unique_ptr<Polyhedron> k;
     try {
       k = knifeInstance(in, knife, i);
@@ -149,6 +181,7 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
     }
     if (!k) {
       ++skipped;
+      progress.done();
       continue;
     }
     if (islandCount(*k) != 1) {
@@ -159,33 +192,18 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
       log(Severity::Warning, kSolidGate);
       return Outcome::Empty;
     }
-    if (uvOn) {
-      if (in.knifeUvw.size() != 3 * std::size_t{knife.triangles}) {
-        log(Severity::Warning, kKnifeUv);
-        uvOn = false;
-      } else {
-        for (std::size_t j = 0; j < knife.triangles; ++j) {
-          for (std::size_t c = 0; c < 3; ++c) {
-            uvw.setAttribute(*k, j, c, UvwAttr::of(in.knifeUvw[3 * j + c]));
-          }
-        }
-      }
+    if (uvOn && in.knifeUvw.size() != 3 * std::size_t{knife.triangles}) {
+      log(Severity::Warning, kKnifeUv);
+      uvOn = false;
     }
-    Csg csg;
-    // Every work body is on the float grid, so the final cut has only its own points to round.
-    csg.publishAsFloat();
-    // The work body is always an engine result, so its geometric validity is known.
-    csg.skipSelfIntersectionCheck(Csg::OPERAND_A);
-    if (uvOn) csg.attach(uvw);
-    try {
-      std::unique_ptr<Polyhedron> next = csg.compute(*work, *k, Csg::A_MINUS_B, Csg::CLASSIFY_EDGE);
-      uvw.forget(*work);
-      work = std::move(next);
-    } catch (const geom::Error&) {
-      ++skipped;
-    }
-    uvw.forget(*k);
+    if (!batch.apartFrom(*k)) flush();
+    batch.add(std::move(k));
+    // Counted when it joins the batch: the subtraction's cost lands on the instance that
+    // closes the batch.
+    progress.done();
   }
+  stopIfCancelled(progress);
+  flush();
   if (skipped != 0) {
     log(Severity::Error,
         "TSL CONT: Invalid interations: " + std::to_string(skipped) + " , skipped");

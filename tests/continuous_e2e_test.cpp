@@ -1,6 +1,7 @@
 // The Continuous knife plug-in loaded and driven as the host drives it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "continuous/continuous.h"
@@ -117,6 +118,56 @@ TEST_F(ContinuousE2E, OctahedraCarveInPointOrderAndSplitA) {
   // coordinates below 1: a corner of (0.6^3 * 4/3) / 8.
   const double corner = 0.6 * 0.6 * 0.6 * 4.0 / 3.0 / 8.0;
   EXPECT_LT(volumeOf(r.points, r.polygons), 8.0 - corner + 1e-6);
+}
+
+// Instances whose boxes are apart are subtracted as one operand: each must still take exactly
+// its own volume and carry the knife's UVW on its walls, and an instance over one already
+// taken (boxes overlap: a later subtraction) takes nothing more.
+TEST_F(ContinuousE2E, InstancesApartTakeTheirOwnVolumeWithTheirUvw) {
+  const float r = 0.3f;
+  const Knife o = octahedron(r);
+  Knife k;
+  k.descriptor = o.descriptor;
+  std::vector<Float3> corners;
+  for (float x : {-1.0f, 1.0f}) {
+    for (float y : {-1.0f, 1.0f}) {
+      for (float z : {-1.0f, 1.0f}) corners.push_back({x, y, z});
+    }
+  }
+  for (const Float3& c : corners) k.addInstance(o.points, c);
+  k.addInstance(o.points, corners[0]);
+  connectMesh(h, 0, 1, a);
+  h.connectVector3Array(2, std::vector<host::Vec3f>(24, host::Vec3f{1, 2, 3}));
+  connectKnife(h, k);
+  h.connectVector3Array(6, std::vector<host::Vec3f>(24, host::Vec3f{7, 8, 9}));
+  evaluate();
+  EXPECT_TRUE(nonInfo().empty());
+  const RecordCopy rec = record();
+  const geom::Polyhedron p = polyhedronOf(rec.points, rec.polygons);
+  for (bool closed : p.manifold_is_closed()) EXPECT_TRUE(closed);
+  // Each corner octahedron takes an eighth of its volume.
+  EXPECT_NEAR(volumeOf(rec.points, rec.polygons), 8.0 - 8 * (r * r * r / 6.0), 1e-5);
+  // Every instance left walls with the knife's UVW, and every corner has A's or the knife's.
+  const std::vector<std::vector<int>> faces = facesOf(rec.polygons);
+  ASSERT_EQ(rec.uvw.size(), rec.polygons.size() - faces.size());
+  std::vector<int> walls(corners.size(), 0);
+  std::size_t corner = 0;
+  for (const std::vector<int>& f : faces) {
+    bool knife = true;
+    for (std::size_t c = 0; c < f.size(); ++c) {
+      const Float3& t = rec.uvw[corner + c];
+      EXPECT_TRUE(t == (Float3{1, 2, 3}) || t == (Float3{7, 8, 9}));
+      knife = knife && t == (Float3{7, 8, 9});
+    }
+    corner += f.size();
+    if (!knife) continue;
+    const Float3& q = rec.points[f[0]];
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+      const Float3& c = corners[i];
+      if (std::abs(q.x - c.x) + std::abs(q.y - c.y) + std::abs(q.z - c.z) <= r + 1e-5f) ++walls[i];
+    }
+  }
+  for (std::size_t i = 0; i < corners.size(); ++i) EXPECT_GT(walls[i], 0) << "corner " << i;
 }
 
 TEST_F(ContinuousE2E, NoInstancesGiveAsOwnSurfaceWithAttributes) {

@@ -140,16 +140,13 @@ Side sideAtEdge(int m, const CorefinedMesh& self, int h, const CorefinedMesh& ot
   const Ref p{m, self.faces[f][(k + 2) % 3]};
   const int g2 = other.opposite[g1];
   if (g2 < 0) return Side::UNKNOWN;  // the intersection runs along the other's border
-  const auto& f1 = other.faces[g1 / 3];
   const auto& f2 = other.faces[g2 / 3];
-  const Ref u{o, f1[g1 % 3]};
-  const Ref v{o, f1[(g1 % 3 + 1) % 3]};
-  const Ref q1{o, f1[(g1 % 3 + 2) % 3]};
   const Ref q2{o, f2[(g2 % 3 + 2) % 3]};
-  // Face 1 is (u, v, q1), face 2 is (v, u, q2); the solid is on their negative sides.
-  const int s1 = exact.orient(u, v, q1, p);
-  const int s2 = exact.orient(v, u, q2, p);
-  const int convex = exact.orient(u, v, q1, q2);
+  // Face 1 is (u, v, q1) (the face of g1), face 2 is (v, u, q2); the solid is on their
+  // negative sides. Each lies in the plane of its source triangle and is wound as it.
+  const int s1 = exact.side(o, other.faceTri[g1 / 3], p);
+  const int s2 = exact.side(o, other.faceTri[g2 / 3], p);
+  const int convex = exact.side(o, other.faceTri[g1 / 3], q2);
   if (convex < 0) {
     if (s1 == 0 && s2 == 0) return Side::UNKNOWN;
     return s1 < 0 && s2 < 0 ? Side::IN : Side::OUT;

@@ -352,7 +352,8 @@ Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
       (*tracks)[i].mesh = Mesh();
       std::vector<int>().swap(ops[i]->opposite);
       std::vector<int>().swap(ops[i]->triIsland);
-      std::vector<std::array<int, 3>>().swap(ops[i]->tris);
+      result.mesh[i].sourceTris = std::move(ops[i]->tris);
+      ops[i]->tris.clear();
       ops[i]->tree.reset();
     }
   }
@@ -374,6 +375,7 @@ Corefinement uncut(const TriangulatedOperand& a, const TriangulatedOperand& b) {
     out.faces = op.tris;
     out.faceTri.resize(op.tris.size());
     for (std::size_t t = 0; t < op.tris.size(); ++t) out.faceTri[t] = static_cast<int>(t);
+    out.sourceTris = op.tris;
     out.opposite = op.opposite;
     out.constrained.assign(op.opposite.size(), 0);
     out.split.assign(op.tris.size(), 0);

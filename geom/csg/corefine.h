@@ -21,10 +21,11 @@ struct CorefinedMesh {
   std::vector<int> node;      // per vertex: intersection node shared with the other mesh, or -1
   std::vector<int> original;  // per vertex: vertex index in the operand's mesh, or -1
   std::vector<std::array<int, 3>> faces;
-  std::vector<int> faceTri;               // the operand triangle each face was cut from
-  std::vector<int> opposite;              // per half-edge
-  std::vector<std::uint8_t> constrained;  // per half-edge: lies on the intersection
-  std::vector<std::uint8_t> split;        // per face: its triangle was cut
+  std::vector<int> faceTri;                    // the operand triangle each face was cut from
+  std::vector<std::array<int, 3>> sourceTris;  // the operand's triangles (its vertex indices)
+  std::vector<int> opposite;                   // per half-edge
+  std::vector<std::uint8_t> constrained;       // per half-edge: lies on the intersection
+  std::vector<std::uint8_t> split;             // per face: its triangle was cut
 
   std::size_t faceCount() const { return faces.size(); }
 };

@@ -3,6 +3,7 @@
 #include "geom/csg/exact_points.h"
 
 #include <CGAL/Exact_predicates_exact_constructions_kernel.h>
+#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <CGAL/intersections.h>
 
 #include <optional>
@@ -13,6 +14,15 @@ namespace geom::csg {
 
 namespace {
 using EK = CGAL::Exact_predicates_exact_constructions_kernel;
+using IK = CGAL::Exact_predicates_inexact_constructions_kernel;
+
+IK::Point_3 ik(const Vec3& p) {
+  return {p.x, p.y, p.z};
+}
+
+bool among(int v, const std::array<int, 3>& t) {
+  return v == t[0] || v == t[1] || v == t[2];
+}
 }  // namespace
 
 struct ExactPoints::Impl {
@@ -51,6 +61,37 @@ struct ExactPoints::Impl {
     return *slot;
   }
 
+  const Vec3& point(int mesh, int v) const { return meshes[mesh]->vertices()[v]; }
+
+  // Orientation of the input point v of `mesh` against triangle t of `tmesh`: exact, on
+  // doubles (filtered).
+  int orientInput(int tmesh, const std::array<int, 3>& t, int mesh, int v) const {
+    return sign(CGAL::orientation(ik(point(tmesh, t[0])), ik(point(tmesh, t[1])),
+                                  ik(point(tmesh, t[2])), ik(point(mesh, v))));
+  }
+
+  // The sign on input points, or 2 when they do not decide it.
+  int sideOfNode(int tmesh, const std::array<int, 3>& t, const NodeOrigin& o) const {
+    const int other = 1 - o.mesh;
+    // On an edge of the triangle, or where an edge crosses the triangle itself.
+    if (o.mesh == tmesh && among(o.a[0], t) && among(o.a[1], t)) return 0;
+    if (o.kind == NodeOrigin::EDGE_FACE && other == tmesh && among(o.b[0], t) && among(o.b[1], t) &&
+        among(o.b[2], t)) {
+      return 0;
+    }
+    if (o.kind == NodeOrigin::EDGE_EDGE && other == tmesh && among(o.b[0], t) && among(o.b[1], t)) {
+      return 0;
+    }
+    // A point of an edge whose ends are on one side.
+    const int s0 = orientInput(tmesh, t, o.mesh, o.a[0]);
+    if (s0 == orientInput(tmesh, t, o.mesh, o.a[1])) return s0;
+    if (o.kind == NodeOrigin::EDGE_EDGE) {
+      const int s1 = orientInput(tmesh, t, other, o.b[0]);
+      if (s1 == orientInput(tmesh, t, other, o.b[1])) return s1;
+    }
+    return 2;
+  }
+
   EK::Point_3 at(Ref r) const {
     const CorefinedMesh& m = cf->mesh[r.mesh];
     const int id = m.node[r.vertex];
@@ -69,8 +110,18 @@ ExactPoints::ExactPoints(const Corefinement& cf, const Polyhedron& a, const Poly
 
 ExactPoints::~ExactPoints() = default;
 
-int ExactPoints::orient(Ref p, Ref q, Ref r, Ref s) const {
-  return sign(CGAL::orientation(impl_->at(p), impl_->at(q), impl_->at(r), impl_->at(s)));
+int ExactPoints::side(int mesh, int tri, Ref s) const {
+  const Impl& x = *impl_;
+  const std::array<int, 3>& t = x.cf->mesh[mesh].sourceTris[tri];
+  const CorefinedMesh& m = x.cf->mesh[s.mesh];
+  const int id = m.node[s.vertex];
+  if (id < 0) return x.orientInput(mesh, t, s.mesh, m.original[s.vertex]);
+  const NodeOrigin& o = x.cf->nodes[id];
+  if (o.kind == NodeOrigin::VERTEX) return x.orientInput(mesh, t, o.mesh, o.a[0]);
+  const int decided = x.sideOfNode(mesh, t, o);
+  if (decided != 2) return decided;
+  return sign(
+      CGAL::orientation(x.input(mesh, t[0]), x.input(mesh, t[1]), x.input(mesh, t[2]), x.at(s)));
 }
 
 }  // namespace geom::csg

@@ -23,8 +23,14 @@ class ExactPoints {
   ExactPoints(const ExactPoints&) = delete;
   ExactPoints& operator=(const ExactPoints&) = delete;
 
-  // Sign of orient3d (see geom::orient3d) over the exact positions.
-  int orient(Ref p, Ref q, Ref r, Ref s) const;
+  // Sign of orient3d (see geom::orient3d) of the corners of source triangle `tri` of operand
+  // `mesh` (an index into cf.mesh[mesh].sourceTris) and s. Every face cut from that triangle
+  // lies in its plane and is wound as it, so for any corefined face (u, v, q) with faceTri
+  // `tri` this is the orientation of (u, v, q, s) over their exact positions. Decided on input
+  // points wherever they suffice: no intersection node is constructed when s is an input
+  // vertex, lies on the triangle's plane by how it was made, or is on an edge whose ends lie
+  // on one side of that plane.
+  int side(int mesh, int tri, Ref s) const;
 
  private:
   struct Impl;
