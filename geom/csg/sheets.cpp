@@ -171,6 +171,10 @@ std::optional<Sheets> splitSheets(std::span<const Vec3> points,
       }
     }
   }
+  Sheets out;
+  out.corners.assign(corners.begin(), corners.end());
+  // Nothing to split (the common case at crossings): no fans to find.
+  if (std::find(split.begin(), split.end(), 1) == split.end()) return out;
   std::vector<std::uint32_t> parent(slots);
   for (std::uint32_t i = 0; i < slots; ++i) parent[i] = i;
   auto find = [&](std::uint32_t i) {
@@ -183,8 +187,6 @@ std::optional<Sheets> splitSheets(std::span<const Vec3> points,
     parent[find(i)] = find(s.next(j));
   }
   // One vertex per fan: the first fan met at a vertex keeps it.
-  Sheets out;
-  out.corners.assign(corners.begin(), corners.end());
   std::vector<std::int64_t> fanOf(points.size(), -1);
   std::unordered_map<std::uint32_t, int> copyOf;
   for (std::uint32_t i = 0; i < slots; ++i) {
