@@ -1,6 +1,7 @@
 #include "geom/csg/near.h"
 
 #include "geom/box_tree.h"
+#include "geom/csg/plane_sides.h"
 #include "geom/csg/self_intersection.h"
 
 namespace geom::csg {
@@ -87,9 +88,10 @@ NearTriangles nearTriangles(const TriangulatedOperand& a, const TriangulatedOper
     const std::vector<Vec3>& p = op.mesh->vertices();
     return std::array<Vec3, 3>{p[op.tris[t][0]], p[op.tris[t][1]], p[op.tris[t][2]]};
   };
+  PlaneSides planesA(a.mesh->vertices(), a.tris), planesB(b.mesh->vertices(), b.tris);
   trianglesTree(a).pairs(trianglesTree(b), [&](std::uint32_t i, std::uint32_t j) {
     if (near.of[0][i] && near.of[1][j]) return;
-    if (!trianglesMayMeet(corners(a, i), corners(b, j))) return;
+    if (planesA.apart(i, planesB, j) || !trianglesMayMeet(corners(a, i), corners(b, j))) return;
     near.of[0][i] = 1;
     near.of[1][j] = 1;
   });

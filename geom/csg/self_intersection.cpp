@@ -10,6 +10,7 @@
 #include "geom/box_tree.h"
 #include "geom/cgal_kernel.h"
 #include "geom/csg/patch_certificate.h"
+#include "geom/csg/plane_sides.h"
 #include "geom/error.h"
 
 namespace geom::csg {
@@ -120,6 +121,7 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
   const std::vector<Vec3>& verts = op.mesh->vertices();
   FlatFans fans(op);
   PatchCertificate patches(op);
+  PlaneSides planes(verts, op.tris);
   const std::vector<int>& same = op.sameVertex;
   auto test = [&](std::uint32_t t1, std::uint32_t t2) {
     const auto& a = op.tris[t1];
@@ -140,7 +142,7 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
       return;
     }
     // Triangles of a checked operand share two vertices only where they share an edge.
-    if (meetApart(verts, a, b)) throw Intersecting{t1, t2};
+    if (!planes.apart(t1, t2) && meetApart(verts, a, b)) throw Intersecting{t1, t2};
   };
   // Most of a smooth surface comes in patches that cannot meet themselves: their pairs go
   // untested.
@@ -225,9 +227,10 @@ void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::ar
                       const std::vector<std::uint8_t>& fresh,
                       const std::vector<std::uint32_t>& group,
                       const std::function<void(std::size_t, std::size_t)>& hit) {
+  PlaneSides planes(points, tris);
   auto test = [&](std::uint32_t t1, std::uint32_t t2) {
     if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
-    if (meetApart(points, tris[t1], tris[t2])) hit(t1, t2);
+    if (!planes.apart(t1, t2) && meetApart(points, tris[t1], tris[t2])) hit(t1, t2);
   };
   // Only pairs with a fresh triangle count: each fresh triangle is looked up in the tree, and
   // the pairs of the others are never walked.
