@@ -4,8 +4,9 @@
 // host holds them).
 //
 //   csg_bench [REPS]                 the table
-//   csg_bench --profile CASE OP      ours once, in this process (for perf); CASE is a triangle
-//                                    count or a mesh file name, OP union|intersection|a-b
+//   csg_bench --profile CASE OP      ours once, in this process (for perf), then CGAL's time
+//                                    (median of five children); CASE is a triangle count or a
+//                                    mesh file name, OP union|intersection|a-b
 //
 // Every measurement runs in a forked child that builds its inputs and then runs one operation.
 // Memory is the heap in use, counted by this program's operator new and delete: "extra" is
@@ -304,6 +305,11 @@ int main(int argc, char** argv) {
           "assemble %.3f result %.3f\n",
           faces, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
           t.validate, t.selfIntersection, t.corefine, t.classify, t.assemble, t.hooks);
+      // CGAL's own Boolean on the same triangles, median of five, for the ratio.
+      if (o.type == Csg::CLASSIFY_EDGE) {
+        std::printf("CGAL's own: %.3f s (median of 5)\n",
+                    median([&] { return cgal(argv[2], o.op); }, 5).seconds);
+      }
       return 0;
     }
     std::fprintf(stderr, "unknown operation %s\n", argv[3]);
