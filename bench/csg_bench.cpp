@@ -11,7 +11,8 @@
 // Every measurement runs in a forked child that builds its inputs and then runs one operation.
 // Memory is the heap in use, counted by this program's operator new and delete: "extra" is
 // the peak during the operation above what was in use before it (the inputs), "total" the
-// peak including the inputs. Times are the median of several children.
+// peak including the inputs. Times are the median of several children; ours, CGAL's and the
+// node's children take turns.
 //   ours:     Polyhedron in, Polyhedron out, end to end (validation with the full
 //             self-intersection test, corefinement, classification, assembly, polygon
 //             merge, provenance); CLASSIFY_EDGE as the nodes use it, and one row with
@@ -268,9 +269,8 @@ Sample cgal(const std::string& name, Csg::OP op) {
   });
 }
 
-Sample median(const std::function<Sample()>& run, int reps) {
-  std::vector<Sample> all;
-  for (int i = 0; i < reps; ++i) all.push_back(run());
+// The median sample by time, with the largest memory figures of all.
+Sample medianOf(std::vector<Sample> all) {
   std::sort(all.begin(), all.end(),
             [](const Sample& x, const Sample& y) { return x.seconds < y.seconds; });
   Sample m = all[all.size() / 2];
@@ -279,6 +279,12 @@ Sample median(const std::function<Sample()>& run, int reps) {
     m.totalMiB = std::max(m.totalMiB, s.totalMiB);
   }
   return m;
+}
+
+Sample median(const std::function<Sample()>& run, int reps) {
+  std::vector<Sample> all;
+  for (int i = 0; i < reps; ++i) all.push_back(run());
+  return medianOf(std::move(all));
 }
 
 }  // namespace
@@ -322,11 +328,17 @@ int main(int argc, char** argv) {
   for (const char* name :
        {"20000", "200000", "bunny00.off", "armadillo.off", "fandisk_large.off"}) {
     for (const auto& o : ops) {
-      const Sample us = median([&] { return ours(name, o.op, o.type); }, reps);
-      const Sample them = median([&] { return cgal(name, o.op); }, reps);
+      // The three take turns, so that a slower spell of the machine falls on all of them.
       // The node classifies by edges; the row of the other classification has no node figure.
-      const Sample viaNode =
-          o.type == Csg::CLASSIFY_EDGE ? median([&] { return node(name, o.op); }, reps) : Sample{};
+      std::vector<Sample> runs[3];
+      for (int r = 0; r < reps; ++r) {
+        runs[0].push_back(ours(name, o.op, o.type));
+        runs[1].push_back(cgal(name, o.op));
+        if (o.type == Csg::CLASSIFY_EDGE) runs[2].push_back(node(name, o.op));
+      }
+      const Sample us = medianOf(runs[0]);
+      const Sample them = medianOf(runs[1]);
+      const Sample viaNode = runs[2].empty() ? Sample{} : medianOf(runs[2]);
       const geom::CsgTimings& t = us.stages;
       char nodeColumns[32] = "      -     -";
       if (o.type == Csg::CLASSIFY_EDGE) {

@@ -15,40 +15,31 @@ Vec3 absolute(const Vec3& v) {
   return {std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)};
 }
 
-template <typename T>
-Vec3 vec(const T& t) {
-  return {t.x, t.y, t.z};
-}
-
 }  // namespace
 
 PlaneSides::PlaneSides(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris)
     : points_(points), tris_(tris) {}
 
 const PlaneSides::Plane& PlaneSides::plane(std::uint32_t t) {
-  if (!planes_) {
-    planes_ = std::make_unique_for_overwrite<Plane[]>(tris_.size());
-    known_.assign(tris_.size(), 0);
-  }
-  Plane& p = planes_[t];
-  if (known_[t]) return p;
+  if (slot_.empty()) slot_.assign(tris_.size(), 0);
+  if (slot_[t] != 0) return planes_[slot_[t] - 1];
   const std::array<int, 3>& c = tris_[t];
-  const Vec3& o = points_[c[0]];
-  const Vec3 u = points_[c[1]] - o, w = points_[c[2]] - o;
-  const Vec3 n = cross(u, w);
+  Plane p;
+  p.origin = points_[c[0]];
+  const Vec3 u = points_[c[1]] - p.origin, w = points_[c[2]] - p.origin;
+  p.normal = cross(u, w);
   const Vec3 au = absolute(u), aw = absolute(w);
-  p.origin = {o.x, o.y, o.z};
-  p.normal = {n.x, n.y, n.z};
   p.magnitude = {au.y * aw.z + au.z * aw.y, au.z * aw.x + au.x * aw.z, au.x * aw.y + au.y * aw.x};
-  known_[t] = 1;
-  return p;
+  planes_.push_back(p);
+  slot_[t] = static_cast<std::uint32_t>(planes_.size());
+  return planes_.back();
 }
 
 int PlaneSides::side(std::uint32_t t, const Vec3& q) {
   const Plane& p = plane(t);
-  const Vec3 r = q - vec(p.origin);
-  const double s = dot(vec(p.normal), r);
-  const double bound = kErrorFactor * dot(vec(p.magnitude), absolute(r));
+  const Vec3 r = q - p.origin;
+  const double s = dot(p.normal, r);
+  const double bound = kErrorFactor * dot(p.magnitude, absolute(r));
   if (s > bound) return 1;
   if (s < -bound) return -1;
   return 0;

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "geom/vec3.h"
@@ -35,14 +34,10 @@ class PlaneSides {
   bool apart(std::uint32_t t, PlaneSides& other, std::uint32_t u);
 
  private:
-  // Plain doubles, so that the array is allocated without being filled.
-  struct Triple {
-    double x, y, z;
-  };
   struct Plane {
-    Triple origin;     // corner 0
-    Triple normal;     // (corner 1 - corner 0) x (corner 2 - corner 0)
-    Triple magnitude;  // the same products with absolute values, for the error bound
+    Vec3 origin;     // corner 0
+    Vec3 normal;     // (corner 1 - corner 0) x (corner 2 - corner 0)
+    Vec3 magnitude;  // the same products with absolute values, for the error bound
   };
   const Plane& plane(std::uint32_t t);
   // The side of each corner of triangle u of `of` not among `skip`: the common sign, or 0.
@@ -50,9 +45,10 @@ class PlaneSides {
 
   const std::vector<Vec3>& points_;
   const std::vector<std::array<int, 3>>& tris_;
-  // Allocated when first asked for (most walks decide their pairs before), filled per triangle.
-  std::unique_ptr<Plane[]> planes_;
-  std::vector<std::uint8_t> known_;
+  // Planes of the triangles asked about only: a search between two large meshes asks about a
+  // few of them, and a plane takes 72 bytes.
+  std::vector<std::uint32_t> slot_;  // per triangle: index in planes_ plus one, 0 when unknown
+  std::vector<Plane> planes_;
 };
 
 }  // namespace geom::csg
