@@ -34,6 +34,9 @@ constexpr const char* kSolidGate = "TSL Continuous: Invalid Knife TRACE POINT 1,
 constexpr const char* kKnifeUv = "Knife UV samples count doesn't much faces count, UV bypassed";
 constexpr const char* kCoreFailed = "TSL CONT: cCore is corrupted , bypassed";
 constexpr const char* kCancelled = "TSL CONT: Cancelled by the user , stopped";
+// Batches of instances waiting to be subtracted: more find a place for more instances, each
+// costs a pass over the work body.
+constexpr std::size_t kWaitingBatches = 8;
 
 // The work body the knives are taken out of.
 std::unique_ptr<Polyhedron> workBox(const geom::AABB& box) {
@@ -136,9 +139,12 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
   const std::size_t instances = in.knifePoints.size() / knife.pointsPerInstance;
   std::uint32_t skipped = 0;
   progress.begin("Knives", instances);
-  // Each instance goes through its gates in order; instances whose boxes are apart from those
-  // of the instances waiting with them are subtracted together (see KnifeBatch).
-  KnifeBatch batch;
+  // Each instance goes through its gates in order, then waits in the first batch whose
+  // instances its box is apart from (see KnifeBatch); a batch is subtracted as one operand.
+  // What the knives take out does not depend on the order they are subtracted in, only the
+  // work body's faces on the way do, so an instance may go before an earlier one it does not
+  // fit with. When no batch of the ones waiting takes an instance, they are all subtracted.
+  std::vector<KnifeBatch> waiting;
   auto subtract = [&](const Polyhedron& knives, std::size_t count) {
     if (uvOn) setKnifeUvw(in.knifeUvw, count, knives, uvw);
     Csg csg;
@@ -160,16 +166,15 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
     return done;
   };
   auto flush = [&] {
-    if (batch.size() > 1 && subtract(batch.joined(), batch.size())) {
-      batch.clear();
-      return;
+    for (KnifeBatch& batch : waiting) {
+      if (batch.size() > 1 && subtract(batch.joined(), batch.size())) continue;
+      // One instance, or a batch the engine refused: one by one, so that exactly the
+      // instances that cannot be subtracted are skipped.
+      for (std::size_t n = 0; n < batch.size(); ++n) {
+        if (!subtract(batch.knife(n), 1)) ++skipped;
+      }
     }
-    // One instance, or a batch the engine refused: one by one, so that exactly the
-    // instances that cannot be subtracted are skipped.
-    for (std::size_t n = 0; n < batch.size(); ++n) {
-      if (!subtract(batch.knife(n), 1)) ++skipped;
-    }
-    batch.clear();
+    waiting.clear();
   };
   for (std::size_t i = 0; i < instances; ++i) {
     stopIfCancelled(progress);
@@ -196,10 +201,14 @@ Outcome carveSteps(const ContinuousInput& in, TopoStore& store, const Logger& lo
       log(Severity::Warning, kKnifeUv);
       uvOn = false;
     }
-    if (!batch.apartFrom(*k)) flush();
-    batch.add(std::move(k));
-    // Counted when it joins the batch: the subtraction's cost lands on the instance that
-    // closes the batch.
+    auto fits = std::find_if(waiting.begin(), waiting.end(),
+                             [&](const KnifeBatch& b) { return b.apartFrom(*k); });
+    if (fits == waiting.end()) {
+      if (waiting.size() == kWaitingBatches) flush();
+      fits = waiting.emplace(waiting.end());
+    }
+    fits->add(std::move(k));
+    // Counted when it is placed: the subtractions' cost lands on the instance that makes them.
     progress.done();
   }
   stopIfCancelled(progress);
