@@ -65,6 +65,15 @@ inline Measurement measure(const std::function<void()>& setup, const std::functi
   });
 }
 
+// The measurement of median time among several, with the largest memory figure of them.
+inline Measurement median(std::vector<Measurement> all) {
+  std::sort(all.begin(), all.end(),
+            [](const Measurement& x, const Measurement& y) { return x.seconds < y.seconds; });
+  Measurement m = all[all.size() / 2];
+  for (const Measurement& x : all) m.extraMiB = std::max(m.extraMiB, x.extraMiB);
+  return m;
+}
+
 inline void printRow(const std::string& name, const Measurement& ours, const Measurement& base) {
   std::printf("%-40s ours %9.4f s %8.1f MiB | baseline %9.4f s %8.1f MiB | time ratio %.3f\n",
               name.c_str(), ours.seconds, ours.extraMiB, base.seconds, base.extraMiB,
