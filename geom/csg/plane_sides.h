@@ -20,8 +20,9 @@ class PlaneSides {
   // points and tris must outlive this object; tris index points.
   PlaneSides(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris);
 
-  // +1 or -1 when q is certainly on the positive or negative side of triangle t's plane, 0
-  // when that is not decided.
+  // +1 or -1 when q is certainly on the positive or negative side of triangle t's plane (the
+  // side its normal (corner 1 - corner 0) x (corner 2 - corner 0) points to), 0 when that is
+  // not decided. Requires t < tris.size(); so do the index arguments below.
   int side(std::uint32_t t, const Vec3& q);
 
   // Whether triangles t1 and t2 of this mesh certainly meet in nothing but the corners they
@@ -40,7 +41,8 @@ class PlaneSides {
     Vec3 magnitude;  // the same products with absolute values, for the error bound
   };
   const Plane& plane(std::uint32_t t);
-  // The side of each corner of triangle u of `of` not among `skip`: the common sign, or 0.
+  // The side of triangle t's plane that every corner of triangle u of `of` not among `skip`
+  // is certainly on, or 0 (none, or not all on one side).
   int commonSide(std::uint32_t t, PlaneSides& of, std::uint32_t u, const std::array<int, 3>* skip);
 
   const std::vector<Vec3>& points_;
