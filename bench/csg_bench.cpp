@@ -271,13 +271,10 @@ Sample cgal(const std::string& name, Csg::OP op) {
 
 // The median sample by time, with the largest memory figures of all.
 Sample medianOf(std::vector<Sample> all) {
-  std::sort(all.begin(), all.end(),
-            [](const Sample& x, const Sample& y) { return x.seconds < y.seconds; });
-  Sample m = all[all.size() / 2];
-  for (const Sample& s : all) {
-    m.extraMiB = std::max(m.extraMiB, s.extraMiB);
-    m.totalMiB = std::max(m.totalMiB, s.totalMiB);
-  }
+  double totalMiB = 0;
+  for (const Sample& s : all) totalMiB = std::max(totalMiB, s.totalMiB);
+  Sample m = bench::median(std::move(all));
+  m.totalMiB = totalMiB;
   return m;
 }
 

@@ -65,12 +65,14 @@ inline Measurement measure(const std::function<void()>& setup, const std::functi
   });
 }
 
-// The measurement of median time among several, with the largest memory figure of them.
-inline Measurement median(std::vector<Measurement> all) {
+// The sample of median time among several (any type with `seconds` and `extraMiB`), with the
+// largest memory figure of them all.
+template <class Sample>
+Sample median(std::vector<Sample> all) {
   std::sort(all.begin(), all.end(),
-            [](const Measurement& x, const Measurement& y) { return x.seconds < y.seconds; });
-  Measurement m = all[all.size() / 2];
-  for (const Measurement& x : all) m.extraMiB = std::max(m.extraMiB, x.extraMiB);
+            [](const Sample& x, const Sample& y) { return x.seconds < y.seconds; });
+  Sample m = all[all.size() / 2];
+  for (const Sample& x : all) m.extraMiB = std::max(m.extraMiB, x.extraMiB);
   return m;
 }
 

@@ -3,23 +3,17 @@
 #include "geom/csg/exact_points.h"
 
 #include <CGAL/Exact_predicates_exact_constructions_kernel.h>
-#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <CGAL/intersections.h>
 
 #include <optional>
 
 #include "geom/cgal_kernel.h"
+#include "geom/predicates.h"
 
 namespace geom::csg {
 
 namespace {
 using EK = CGAL::Exact_predicates_exact_constructions_kernel;
-using IK = CGAL::Exact_predicates_inexact_constructions_kernel;
-
-IK::Point_3 ik(const Vec3& p) {
-  return {p.x, p.y, p.z};
-}
-
 bool among(int v, const std::array<int, 3>& t) {
   return v == t[0] || v == t[1] || v == t[2];
 }
@@ -64,10 +58,9 @@ struct ExactPoints::Impl {
   const Vec3& point(int mesh, int v) const { return meshes[mesh]->vertices()[v]; }
 
   // Orientation of the input point v of `mesh` against triangle t of `tmesh`: exact, on
-  // doubles (filtered).
+  // doubles.
   int orientInput(int tmesh, const std::array<int, 3>& t, int mesh, int v) const {
-    return sign(CGAL::orientation(ik(point(tmesh, t[0])), ik(point(tmesh, t[1])),
-                                  ik(point(tmesh, t[2])), ik(point(mesh, v))));
+    return orient3d(point(tmesh, t[0]), point(tmesh, t[1]), point(tmesh, t[2]), point(mesh, v));
   }
 
   // The sign on input points, or 2 when they do not decide it.

@@ -1,4 +1,5 @@
 #include "geom/csg/patch_certificate.h"
+#include "geom/csg/filtered_triple.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,37 +23,6 @@ constexpr Direction kDirection[kDirections] = {
     {{0, 1, -1}, {1, 0, 0}, {0, 1, 1}},     {{1, 1, 1}, {1, -1, 0}, {1, 1, -2}},
     {{1, 1, -1}, {1, -1, 0}, {-1, -1, -2}}, {{1, -1, 1}, {1, 1, 0}, {-1, 1, 2}},
     {{1, -1, -1}, {1, 1, 0}, {1, -1, 2}}};
-
-// The cross product u x v dotted with d, with a bound on its rounding error where u and v are
-// differences of doubles (each product, difference and sum rounds once: well below 1e-14 of
-// the sum of the magnitudes). The cross product is kept apart to be dotted with several d.
-struct Triple {
-  double value, bound;
-};
-struct Cross {
-  double n[3], magnitude[3];  // per component: the value and the sum of its products' sizes
-};
-Cross crossOf(const Vec3& u, const Vec3& v) {
-  const double p1 = u.y * v.z, p2 = u.z * v.y, p3 = u.z * v.x, p4 = u.x * v.z, p5 = u.x * v.y,
-               p6 = u.y * v.x;
-  return {{p1 - p2, p3 - p4, p5 - p6},
-          {std::fabs(p1) + std::fabs(p2), std::fabs(p3) + std::fabs(p4),
-           std::fabs(p5) + std::fabs(p6)}};
-}
-Triple dotted(const Cross& c, const Vec3& d) {
-  return {c.n[0] * d.x + c.n[1] * d.y + c.n[2] * d.z,
-          1e-14 * (c.magnitude[0] * std::fabs(d.x) + c.magnitude[1] * std::fabs(d.y) +
-                   c.magnitude[2] * std::fabs(d.z))};
-}
-Triple triple(const Vec3& u, const Vec3& v, const Vec3& d) {
-  return dotted(crossOf(u, v), d);
-}
-
-// The sign of a value beyond its error bound, 0 where it is in doubt (also near underflow).
-int certainSign(const Triple& t) {
-  if (!(std::fabs(t.value) > t.bound) || !(std::fabs(t.value) > 1e-250)) return 0;
-  return t.value > 0 ? 1 : -1;
-}
 
 // Seen along d, the side of the line a -> b that c is on (1: left).
 int side(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d) {

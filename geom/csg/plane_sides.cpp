@@ -1,21 +1,6 @@
 #include "geom/csg/plane_sides.h"
 
-#include <cmath>
-
 namespace geom::csg {
-
-namespace {
-
-// The determinant is a sum of six products of three differences of coordinates, each step
-// rounded: its error is below 8 units of roundoff (1.1e-16) times the same sum taken over
-// absolute values. The margin is a dozen times that.
-constexpr double kErrorFactor = 1e-14;
-
-Vec3 absolute(const Vec3& v) {
-  return {std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)};
-}
-
-}  // namespace
 
 PlaneSides::PlaneSides(const std::vector<Vec3>& points, const std::vector<std::array<int, 3>>& tris)
     : points_(points), tris_(tris) {}
@@ -26,10 +11,7 @@ const PlaneSides::Plane& PlaneSides::plane(std::uint32_t t) {
   const std::array<int, 3>& c = tris_[t];
   Plane p;
   p.origin = points_[c[0]];
-  const Vec3 u = points_[c[1]] - p.origin, w = points_[c[2]] - p.origin;
-  p.normal = cross(u, w);
-  const Vec3 au = absolute(u), aw = absolute(w);
-  p.magnitude = {au.y * aw.z + au.z * aw.y, au.z * aw.x + au.x * aw.z, au.x * aw.y + au.y * aw.x};
+  p.normal = crossOf(points_[c[1]] - p.origin, points_[c[2]] - p.origin);
   planes_.push_back(p);
   slot_[t] = static_cast<std::uint32_t>(planes_.size());
   return planes_.back();
@@ -37,12 +19,7 @@ const PlaneSides::Plane& PlaneSides::plane(std::uint32_t t) {
 
 int PlaneSides::side(std::uint32_t t, const Vec3& q) {
   const Plane& p = plane(t);
-  const Vec3 r = q - p.origin;
-  const double s = dot(p.normal, r);
-  const double bound = kErrorFactor * dot(p.magnitude, absolute(r));
-  if (s > bound) return 1;
-  if (s < -bound) return -1;
-  return 0;
+  return certainSign(dotted(p.normal, q - p.origin));
 }
 
 int PlaneSides::commonSide(std::uint32_t t, PlaneSides& of, std::uint32_t u,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geom/csg/filtered_triple.h"
 #include "geom/vec3.h"
 
 namespace geom::csg {
@@ -13,8 +14,8 @@ namespace geom::csg {
 // The planes of a mesh's triangles, computed when first asked for, and the side of them a
 // point is certainly on. Sides are signs of the orientation determinant of the triangle's
 // corners and the point, computed in double and trusted only beyond a bound on its rounding
-// error (a generous multiple of the classic bound of the determinant), so a decided side is
-// the exact one; doubt (a point on or near the plane, a triangle without area) is undecided.
+// error (filtered_triple.h), so a decided side is the exact one; doubt (a point on or near the
+// plane, a triangle without area) is undecided.
 class PlaneSides {
  public:
   // points and tris must outlive this object; tris index points.
@@ -36,9 +37,8 @@ class PlaneSides {
 
  private:
   struct Plane {
-    Vec3 origin;     // corner 0
-    Vec3 normal;     // (corner 1 - corner 0) x (corner 2 - corner 0)
-    Vec3 magnitude;  // the same products with absolute values, for the error bound
+    Vec3 origin;   // corner 0
+    Cross normal;  // (corner 1 - corner 0) x (corner 2 - corner 0)
   };
   const Plane& plane(std::uint32_t t);
   // The side of triangle t's plane that every corner of triangle u of `of` not among `skip`
