@@ -47,6 +47,12 @@ class BoxTree {
   template <typename Hit, typename Certify>
   void selfPairs(Hit hit, Certify certify) const;
 
+  // Calls hit(t) for each triangle t whose box accept(box) takes, looking only into subtrees
+  // whose boxes it takes: accept must take every box that contains a box it takes (a test for
+  // meeting a fixed set does).
+  template <typename Accept, typename Hit>
+  void query(Accept accept, Hit hit) const;
+
   bool empty() const { return nodes_.empty(); }
 
  private:
@@ -159,6 +165,28 @@ void BoxTree::pairs(const BoxTree& other, Hit hit) const {
     const auto [a, b] = stack.back();
     stack.pop_back();
     step(a, other, b, stack, hit);
+  }
+}
+
+template <typename Accept, typename Hit>
+void BoxTree::query(Accept accept, Hit hit) const {
+  if (nodes_.empty()) return;
+  // Halving keeps the depth below 33 for any count that fits the indices; a node waits on the
+  // stack only beside one on the path to the top.
+  std::uint32_t down[72];
+  std::size_t size = 0;
+  down[size++] = 0;
+  while (size > 0) {
+    const Node& n = nodes_[down[--size]];
+    if (!accept(n.box)) continue;
+    if (n.count == 0) {
+      down[size++] = n.right;
+      down[size++] = n.first;
+      continue;
+    }
+    for (std::uint32_t i = n.first; i < n.first + n.count; ++i) {
+      if (accept(boxes_[i])) hit(order_[i]);
+    }
   }
 }
 

@@ -79,15 +79,27 @@ void Polyhedron::computeManifolds() const {
     int hi;
     std::uint32_t h;
   };
+  // Each bucket ordered by upper end, then half-edge: a stable counting sort by the upper end
+  // first, whose order the placement by the lower end keeps (no sort per vertex).
   std::vector<Entry> entries(start[nv]);
   {
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    std::vector<std::uint32_t> byUpper(nv + 1, 0), order(start[nv]);
+    for (std::uint32_t h = 0; h < nh; ++h) {
+      const int a = corners_[h], b = head(h);
+      if (a != b) ++byUpper[static_cast<std::size_t>(std::max(a, b)) + 1];
+    }
+    for (std::size_t v = 0; v < nv; ++v) byUpper[v + 1] += byUpper[v];
     for (std::uint32_t h = 0; h < nh; ++h) {
       const int a = corners_[h], b = head(h);
       if (a == b) {
         open[faceOf[h]] = 1;
         continue;
       }
+      order[byUpper[static_cast<std::size_t>(std::max(a, b))]++] = h;
+    }
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (const std::uint32_t h : order) {
+      const int a = corners_[h], b = head(h);
       entries[fill[static_cast<std::size_t>(std::min(a, b))]++] = {std::max(a, b), h};
     }
   }
@@ -113,9 +125,6 @@ void Polyhedron::computeManifolds() const {
   for (std::size_t lo = 0; lo < nv; ++lo) {
     Entry* first = entries.data() + start[lo];
     Entry* last = entries.data() + start[lo + 1];
-    std::sort(first, last, [](const Entry& x, const Entry& y) {
-      return x.hi != y.hi ? x.hi < y.hi : x.h < y.h;
-    });
     for (Entry* g = first; g != last;) {
       Entry* ge = g;
       while (ge != last && ge->hi == g->hi) ++ge;

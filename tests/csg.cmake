@@ -21,6 +21,7 @@ add_executable(csg_tests
   geom_box_tree_test.cpp
   geom_patch_certificate_test.cpp
   geom_plane_sides_test.cpp
+  geom_solid_query_test.cpp
   geom_mesh_sampling_test.cpp
   geom_csg_open_test.cpp
   geom_csg_soup_test.cpp

@@ -86,6 +86,19 @@ void expectFound(const Pairs& found, const Pairs& expected, const Soup& a, const
   }
 }
 
+// The box of triangle t, rounded outwards to float.
+BoxTree::Box floatBox(const Soup& s, std::size_t t) {
+  BoxTree::Box box{{INFINITY, INFINITY, INFINITY}, {-INFINITY, -INFINITY, -INFINITY}};
+  for (const int v : s.tris[t]) {
+    const double c[3] = {s.points[v].x, s.points[v].y, s.points[v].z};
+    for (int k = 0; k < 3; ++k) {
+      box.lo[k] = std::min(box.lo[k], std::nextafter(static_cast<float>(c[k]), -INFINITY));
+      box.hi[k] = std::max(box.hi[k], std::nextafter(static_cast<float>(c[k]), INFINITY));
+    }
+  }
+  return box;
+}
+
 TEST(BoxTree, FindsEveryOverlappingPairOnce) {
   // 4500: above the size where the tree sorts by radix.
   for (const std::size_t n : {0u, 1u, 3u, 5u, 9u, 300u, 2500u, 4500u}) {
@@ -111,6 +124,16 @@ TEST(BoxTree, FindsEveryOverlappingPairOnce) {
     expectFound(self, expectSelf, a, a, n);
     ta.pairs(tb, [&](std::uint32_t i, std::uint32_t j) { across.insert({i, j}); });
     expectFound(across, expectAcross, a, b, n);
+    // The same pairs by querying a's tree with each box of b.
+    Pairs queried;
+    for (std::size_t j = 0; j < b.tris.size(); ++j) {
+      const BoxTree::Box box = floatBox(b, j);
+      ta.query([&](const BoxTree::Box& other) { return other.overlaps(box); },
+               [&](std::uint32_t i) {
+                 queried.insert({i, static_cast<std::uint32_t>(j)});
+               });
+    }
+    expectFound(queried, expectAcross, a, b, n);
   }
 }
 

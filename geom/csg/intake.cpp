@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -55,11 +56,27 @@ void dropRepeats(Face& f) {
   f.resize(n);
 }
 
-bool flat(const std::vector<Vec3>& pts, const Face& f) {
+bool flat(const std::vector<Vec3>& pts, std::span<const int> f) {
   for (std::size_t i = 2; i < f.size(); ++i) {
     if (!collinear(pts[f[0]], pts[f[1]], pts[f[i]])) return false;
   }
   return true;
+}
+
+// Whether some face has a corner repeated in a row, fewer than three corners or no area: what
+// the mending below changes besides welding. Most meshes have none, and are passed on without
+// a copy of their faces.
+bool anyFaceToMend(const Polyhedron& mesh) {
+  const std::vector<Vec3>& pts = mesh.vertices();
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const auto c = mesh.face(f);
+    if (c.size() < 3) return true;
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      if (c[i] == c[(i + 1) % c.size()]) return true;
+    }
+    if (flat(pts, c)) return true;
+  }
+  return false;
 }
 
 // Position of each corner of a face without area along its line, for finding its longest edge.
@@ -87,6 +104,7 @@ std::optional<ResolvedOperand> mendOperand(const Polyhedron& mesh) {
     if (!isFinite(p)) return std::nullopt;
   }
   const std::vector<int> to = zeroLengthEdges(mesh);
+  if (to.empty() && !anyFaceToMend(mesh)) return std::nullopt;
   std::vector<Face> faces(mesh.faceCount());
   bool changed = false;
   for (std::size_t f = 0; f < mesh.faceCount(); ++f) {

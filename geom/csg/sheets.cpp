@@ -130,17 +130,26 @@ std::optional<Sheets> splitSheets(std::span<const Vec3> points,
                                   std::span<const int> corners, SplitAt where) {
   const Surface s(points, offsets, corners);
   const std::size_t slots = corners.size();
-  // The sides of each edge: slots bucketed by their edge's lower end (a counting sort), each
-  // bucket ordered by the upper end, slot order kept within an edge. A vertex has a handful of
-  // edges, so this is linear in the corners, without a hash of every edge.
-  const auto lower = [&](std::uint32_t i) { return std::min(corners[i], corners[s.next(i)]); };
-  const auto upper = [&](std::uint32_t i) { return std::max(corners[i], corners[s.next(i)]); };
+  // The sides of each edge: slots ordered by their edge's lower end, then its upper end, then
+  // slot, by two stable counting sorts (by the upper end, then by the lower). Linear in the
+  // corners, without a hash of every edge or a sort per vertex.
+  std::vector<std::uint32_t> lowerOf(slots), upperOf(slots);
+  for (std::uint32_t i = 0; i < slots; ++i) {
+    const int a = corners[i], b = corners[s.next(i)];
+    lowerOf[i] = static_cast<std::uint32_t>(std::min(a, b));
+    upperOf[i] = static_cast<std::uint32_t>(std::max(a, b));
+  }
+  const auto upper = [&](std::uint32_t i) { return static_cast<int>(upperOf[i]); };
   std::vector<std::uint32_t> first(points.size() + 1, 0), bySide(slots);
-  for (std::uint32_t i = 0; i < slots; ++i) ++first[lower(i) + 1];
-  for (std::size_t v = 0; v < points.size(); ++v) first[v + 1] += first[v];
   {
+    std::vector<std::uint32_t> count(points.size() + 1, 0), byUpper(slots);
+    for (std::uint32_t i = 0; i < slots; ++i) ++count[upperOf[i] + 1];
+    for (std::size_t v = 0; v < points.size(); ++v) count[v + 1] += count[v];
+    for (std::uint32_t i = 0; i < slots; ++i) byUpper[count[upperOf[i]]++] = i;
+    for (std::uint32_t i = 0; i < slots; ++i) ++first[lowerOf[i] + 1];
+    for (std::size_t v = 0; v < points.size(); ++v) first[v + 1] += first[v];
     std::vector<std::uint32_t> fill(first.begin(), first.end() - 1);
-    for (std::uint32_t i = 0; i < slots; ++i) bySide[fill[lower(i)]++] = i;
+    for (const std::uint32_t i : byUpper) bySide[fill[lowerOf[i]]++] = i;
   }
   // Sides paired across each edge; corner slots at one vertex joined across paired sides.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
@@ -149,9 +158,6 @@ std::optional<Sheets> splitSheets(std::span<const Vec3> points,
   std::vector<std::uint32_t> list;
   for (std::size_t v = 0; v < points.size(); ++v) {
     const auto begin = bySide.begin() + first[v], end = bySide.begin() + first[v + 1];
-    std::sort(begin, end, [&](std::uint32_t i, std::uint32_t j) {
-      return upper(i) != upper(j) ? upper(i) < upper(j) : i < j;
-    });
     for (auto run = begin; run != end;) {
       auto stop = run;
       while (stop != end && upper(*stop) == upper(*run)) ++stop;

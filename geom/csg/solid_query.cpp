@@ -1,13 +1,12 @@
-// Point-in-solid queries by ray casting over CGAL's AABB tree, with exact predicates.
+// Point-in-solid queries by ray casting over a box tree, with exact predicates.
 #include "geom/csg/solid_query.h"
 
-#include <CGAL/AABB_traits.h>
-#include <CGAL/AABB_tree.h>
-#include <CGAL/AABB_triangle_primitive.h>
 #include <CGAL/intersections.h>
 
 #include <algorithm>
+#include <cmath>
 
+#include "geom/box_tree.h"
 #include "geom/cgal_kernel.h"
 #include "geom/error.h"
 
@@ -18,10 +17,6 @@ using cgal::Point;
 using cgal::pt;
 
 namespace {
-
-using Triangles = std::vector<K::Triangle_3>;
-using Primitive = CGAL::AABB_triangle_primitive<K, Triangles::const_iterator>;
-using Tree = CGAL::AABB_tree<CGAL::AABB_traits<K, Primitive>>;
 
 // Ray directions with no simple relation to the axes or to each other, so that a ray that
 // grazes an edge of one mesh is unlikely to graze again in the next direction.
@@ -62,6 +57,36 @@ Crossing crossing(const Point& a, const Point& b, const Point& p, const Point& q
   return sa == CGAL::NEGATIVE ? Crossing::OUT_OF : Crossing::INTO;
 }
 
+// Boxes that a segment may meet: the slab test in double, on each box widened by pad, a
+// 1e-10 of the largest coordinate involved, far above the rounding of the test (units in the
+// last place of those coordinates), so that no box the exact segment meets is passed over.
+struct SegmentReach {
+  double a[3], d[3];
+  double pad;
+
+  SegmentReach(const Vec3& from, const Vec3& to, double magnitude)
+      : a{from.x, from.y, from.z},
+        d{to.x - from.x, to.y - from.y, to.z - from.z},
+        pad(1e-10 * magnitude) {}
+
+  bool operator()(const BoxTree::Box& b) const {
+    double t0 = 0, t1 = 1;
+    for (int k = 0; k < 3; ++k) {
+      const double lo = b.lo[k] - pad, hi = b.hi[k] + pad;
+      if (d[k] == 0) {
+        if (a[k] < lo || a[k] > hi) return false;
+        continue;
+      }
+      double u = (lo - a[k]) / d[k], v = (hi - a[k]) / d[k];
+      if (u > v) std::swap(u, v);
+      t0 = std::max(t0, u);
+      t1 = std::min(t1, v);
+      if (t0 > t1) return false;
+    }
+    return true;
+  }
+};
+
 }  // namespace
 
 // A few queries scan the triangles directly; a tree pays off only after that.
@@ -73,10 +98,10 @@ struct SolidQuery::Impl {
   const std::vector<int>* island = nullptr;
   std::string name;
   Vec3 centre;
-  double reach = 0;  // longer than any segment inside the surface's box
+  double reach = 0;      // longer than any segment inside the surface's box
+  double magnitude = 0;  // the largest coordinate of the surface's points
   mutable int queries = 0;
-  mutable Triangles triangles;
-  mutable Tree tree;
+  mutable std::unique_ptr<BoxTree> tree;
 
   Point corner(std::size_t t, int k) const { return pt((*points)[(*tris)[t][k]]); }
 
@@ -85,33 +110,48 @@ struct SolidQuery::Impl {
       ++queries;
       return false;
     }
-    if (triangles.empty()) {
-      triangles.reserve(tris->size());
-      for (std::size_t t = 0; t < tris->size(); ++t) {
-        triangles.emplace_back(corner(t, 0), corner(t, 1), corner(t, 2));
-      }
-      tree.rebuild(triangles.begin(), triangles.end());
-    }
+    if (!tree) tree = std::make_unique<BoxTree>(*points, *tris);
     return true;
   }
 
-  // Calls fn(t) for the triangles whose boxes meet the query box.
-  template <class Query, class Fn>
-  void candidates(const Query& query, Fn&& fn) const {
+  // Calls fn(t) for the triangles whose boxes may meet the segment a -> b (and some more).
+  template <class Fn>
+  void alongSegment(const Vec3& a, const Vec3& b, Fn&& fn) const {
     if (useTree()) {
-      std::vector<Tree::Primitive_id> hits;
-      tree.all_intersected_primitives(query, std::back_inserter(hits));
-      for (const auto& id : hits) fn(static_cast<std::size_t>(id - triangles.begin()));
+      const double m = std::max({magnitude, std::fabs(a.x), std::fabs(a.y), std::fabs(a.z),
+                                 std::fabs(b.x), std::fabs(b.y), std::fabs(b.z)});
+      tree->query(SegmentReach(a, b, m), fn);
       return;
     }
-    const CGAL::Bbox_3 qb = query.bbox();
+    scan({std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)},
+         {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)}, fn);
+  }
+
+  // Calls fn(t) for the triangles whose boxes meet the box lo, hi (and some more).
+  template <class Fn>
+  void inBox(const Vec3& lo, const Vec3& hi, Fn&& fn) const {
+    if (useTree()) {
+      // Widened by a unit in the last place of float, as the tree's boxes are float.
+      const BoxTree::Box box{
+          {std::nextafter(float(lo.x), -INFINITY), std::nextafter(float(lo.y), -INFINITY),
+           std::nextafter(float(lo.z), -INFINITY)},
+          {std::nextafter(float(hi.x), INFINITY), std::nextafter(float(hi.y), INFINITY),
+           std::nextafter(float(hi.z), INFINITY)}};
+      tree->query([&](const BoxTree::Box& b) { return b.overlaps(box); }, fn);
+      return;
+    }
+    scan(lo, hi, fn);
+  }
+
+  template <class Fn>
+  void scan(const Vec3& lo, const Vec3& hi, Fn&& fn) const {
     for (std::size_t t = 0; t < tris->size(); ++t) {
       const Vec3& p = (*points)[(*tris)[t][0]];
       const Vec3& q = (*points)[(*tris)[t][1]];
       const Vec3& r = (*points)[(*tris)[t][2]];
-      if (std::max({p.x, q.x, r.x}) < qb.xmin() || std::min({p.x, q.x, r.x}) > qb.xmax() ||
-          std::max({p.y, q.y, r.y}) < qb.ymin() || std::min({p.y, q.y, r.y}) > qb.ymax() ||
-          std::max({p.z, q.z, r.z}) < qb.zmin() || std::min({p.z, q.z, r.z}) > qb.zmax()) {
+      if (std::max({p.x, q.x, r.x}) < lo.x || std::min({p.x, q.x, r.x}) > hi.x ||
+          std::max({p.y, q.y, r.y}) < lo.y || std::min({p.y, q.y, r.y}) > hi.y ||
+          std::max({p.z, q.z, r.z}) < lo.z || std::min({p.z, q.z, r.z}) > hi.z) {
         continue;
       }
       fn(t);
@@ -137,6 +177,8 @@ SolidQuery::SolidQuery(const std::vector<Vec3>& points, const std::vector<std::a
   }
   impl_->centre = (lo + hi) * 0.5;
   impl_->reach = 4.0 * (length(hi - lo) + 1.0);
+  impl_->magnitude = std::max({std::fabs(lo.x), std::fabs(lo.y), std::fabs(lo.z), std::fabs(hi.x),
+                               std::fabs(hi.y), std::fabs(hi.z)});
 }
 
 SolidQuery::~SolidQuery() = default;
@@ -149,10 +191,11 @@ int castRays(const SolidQuery::Impl& im, const Vec3& p, Skip skip, Toward toward
   const double len = im.reach + length(p - im.centre);
   for (const auto& dir : kDirections) {
     if (!toward(dir)) continue;
-    const Point b(p.x + dir[0] * len, p.y + dir[1] * len, p.z + dir[2] * len);
     int wind = 0;
     bool grazed = false, onSurface = false;
-    im.candidates(K::Segment_3(a, b), [&](std::size_t t) {
+    const Vec3 end{p.x + dir[0] * len, p.y + dir[1] * len, p.z + dir[2] * len};
+    const Point b = pt(end);
+    im.alongSegment(p, end, [&](std::size_t t) {
       if (grazed || onSurface || skip(t)) return;
       switch (crossing(a, b, im.corner(t, 0), im.corner(t, 1), im.corner(t, 2))) {
         case Crossing::OUT_OF:
@@ -207,18 +250,17 @@ bool SolidQuery::within(const Vec3& p, double distance) const {
   const Point c = pt(p);
   const double d2 = distance * distance;
   bool hit = false;
-  const K::Iso_cuboid_3 around(Point(p.x - distance, p.y - distance, p.z - distance),
-                               Point(p.x + distance, p.y + distance, p.z + distance));
-  im.candidates(around, [&](std::size_t t) {
-    if (hit) return;
-    const Point q = im.corner(t, 0), r = im.corner(t, 1), s = im.corner(t, 2);
-    const double sq = CGAL::collinear(q, r, s)
-                          ? std::min({CGAL::squared_distance(c, K::Segment_3(q, r)),
-                                      CGAL::squared_distance(c, K::Segment_3(r, s)),
-                                      CGAL::squared_distance(c, K::Segment_3(s, q))})
-                          : CGAL::squared_distance(c, K::Triangle_3(q, r, s));
-    hit = sq <= d2;
-  });
+  im.inBox({p.x - distance, p.y - distance, p.z - distance},
+           {p.x + distance, p.y + distance, p.z + distance}, [&](std::size_t t) {
+             if (hit) return;
+             const Point q = im.corner(t, 0), r = im.corner(t, 1), s = im.corner(t, 2);
+             const double sq = CGAL::collinear(q, r, s)
+                                   ? std::min({CGAL::squared_distance(c, K::Segment_3(q, r)),
+                                               CGAL::squared_distance(c, K::Segment_3(r, s)),
+                                               CGAL::squared_distance(c, K::Segment_3(s, q))})
+                                   : CGAL::squared_distance(c, K::Triangle_3(q, r, s));
+             hit = sq <= d2;
+           });
   return hit;
 }
 
