@@ -136,7 +136,9 @@ Outcome combine(const BooleanInput& in, TopoStore& store, const Logger& log) {
   if (in.triangulate) csg.attach(triangulator);
   if (!in.canonicalize) {
     csg.attach(ids);
-    csg.attach(uvw);
+    // Corner values cost the engine weights at every corner of the cut: only where the result
+    // carries them.
+    if (in.a.uvwIsArray || in.b.uvwIsArray) csg.attach(uvw);
   }
   std::unique_ptr<geom::Polyhedron> result;
   try {
