@@ -237,6 +237,29 @@ TEST_F(BooleanE2E, UvwAndIdentifierDefaults) {
   for (const Float3& t : r.uvw) EXPECT_EQ(t, (Float3{0, 0, 0}));
   // Unconnected Face ID ports carry their default 0 to every face.
   for (const FaceInfo& fi : r.faceInfo) EXPECT_EQ(fi.faceId, 0);
+  // UVW on B only: B's corners carry theirs (here their positions), A's zeros.
+  h.connectVector3Array(port::kBUvw, positionsAsUvw(b));
+  r = run(0);
+  {
+    std::size_t corner = 0, fromB = 0, zeros = 0;
+    for (const auto& f : facesOf(r.polygons)) {
+      for (const int v : f) {
+        const Float3& t = r.uvw[corner++];
+        const Float3& q = r.points[static_cast<std::size_t>(v)];
+        if (t == Float3{0, 0, 0}) {
+          ++zeros;
+          continue;
+        }
+        ++fromB;
+        EXPECT_NEAR(t.x, q.x, 1e-5f);
+        EXPECT_NEAR(t.y, q.y, 1e-5f);
+        EXPECT_NEAR(t.z, q.z, 1e-5f);
+      }
+    }
+    EXPECT_GT(fromB, 0u);
+    EXPECT_GT(zeros, 0u);
+  }
+  h.disconnect(port::kBUvw);
   // Neither UVW port carries an array: no uvw, faceInfo still filled.
   h.disconnect(2);
   h.connectLong(9, 7);
