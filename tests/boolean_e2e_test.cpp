@@ -238,6 +238,7 @@ TEST_F(BooleanE2E, UvwAndIdentifierDefaults) {
   // Unconnected Face ID ports carry their default 0 to every face.
   for (const FaceInfo& fi : r.faceInfo) EXPECT_EQ(fi.faceId, 0);
   // UVW on B only: B's corners carry theirs (here their positions), A's zeros.
+  h.disconnect(2);
   h.connectVector3Array(port::kBUvw, positionsAsUvw(b));
   r = run(0);
   {
