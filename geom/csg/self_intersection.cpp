@@ -4,6 +4,7 @@
 
 #include <CGAL/intersections.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -232,8 +233,13 @@ void meetingTriangles(const std::vector<Vec3>& points, const std::vector<std::ar
     if ((!fresh[t1] && !fresh[t2]) || group[t1] == group[t2]) return;
     if (!planes.apart(t1, t2) && meetApart(points, tris[t1], tris[t2])) hit(t1, t2);
   };
-  // Only pairs with a fresh triangle count: each fresh triangle is looked up in the tree, and
-  // the pairs of the others are never walked.
+  // Only pairs with a fresh triangle count. Where few are fresh, each fresh triangle is looked
+  // up in the tree and the pairs of the others are never walked; where most are, walking every
+  // pair of the tree at once is cheaper than a look-up from the top for each.
+  if (2 * static_cast<std::size_t>(std::count(fresh.begin(), fresh.end(), 1)) > tris.size()) {
+    BoxTree(points, tris).selfPairs(test);
+    return;
+  }
   auto onlyFresh = [&](std::span<const std::uint32_t> all, std::vector<std::uint32_t>& rest) {
     for (std::size_t p = 0; p < all.size(); ++p) {
       if (fresh[all[p]]) rest.push_back(static_cast<std::uint32_t>(p));
