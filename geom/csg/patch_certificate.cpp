@@ -225,9 +225,6 @@ bool PatchCertificate::simpleSeenAlong(int i, int facing) {
     begin = end;
   }
   auto at = [&](std::size_t s) -> const Vec3& { return p[loops_[s]]; };
-  for (std::size_t s = 0; s < n; ++s) {
-    if (!meetOnlyAtJoin(at(s), at(after_[s]), at(after_[after_[s]]), d)) return false;
-  }
   // Exactly one loop turns counter-clockwise seen against the way the triangles face, the
   // others clockwise: the winding number of the boundary is then at most one everywhere. Twice
   // a loop's area, as a sum of triples.
@@ -246,6 +243,11 @@ bool PatchCertificate::simpleSeenAlong(int i, int facing) {
     begin = end;
   }
   if (counterClockwise != 1) return false;
+  // (Joins after the turning: a patch in several parts, each turning counter-clockwise, is
+  // turned down by the cheaper test.)
+  for (std::size_t s = 0; s < n; ++s) {
+    if (!meetOnlyAtJoin(at(s), at(after_[s]), at(after_[after_[s]]), d)) return false;
+  }
   // No two edges but consecutive ones meet: a sweep across the first coordinate in the plane,
   // each edge tested against the edges it may overlap there (the boxes widened well beyond the
   // rounding of the coordinates).
