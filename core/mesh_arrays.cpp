@@ -1,24 +1,28 @@
 #include "core/mesh_arrays.h"
 
 #include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "geom/error.h"
 
 namespace tsl {
 
 DecodedDescription decodeDescription(std::span<const std::int32_t> description) {
   DecodedDescription out;
-  out.faceIndices.reserve(description.size() / 4 * 5);
-  std::vector<int> pending;
-  pending.reserve(100);
-  for (std::int32_t v : description) {
-    if (v == kPolygonEnd) {
-      out.faceIndices.push_back(static_cast<int>(pending.size()));
-      out.faceIndices.insert(out.faceIndices.end(), pending.begin(), pending.end());
-      ++out.faceCount;
-      pending.clear();
-    } else {
-      pending.push_back(v);
+  out.corners.reserve(description.size());
+  std::size_t pending = 0;  // corners of a polygon not closed yet
+  for (const std::int32_t v : description) {
+    if (v != kPolygonEnd) {
+      out.corners.push_back(v);
+      ++pending;
+      continue;
     }
+    if (out.corners.size() > UINT32_MAX) throw geom::Error("the mesh has too many face corners");
+    out.offsets.push_back(static_cast<std::uint32_t>(out.corners.size()));
+    pending = 0;
   }
+  out.corners.resize(out.corners.size() - pending);
   return out;
 }
 
@@ -38,8 +42,9 @@ std::vector<geom::Vec3> widenPoints(std::span<const Float3> points) {
 
 std::unique_ptr<geom::Polyhedron> buildWorkingMesh(std::span<const Float3> points,
                                                    std::span<const std::int32_t> description) {
-  const DecodedDescription d = decodeDescription(description);
-  return std::make_unique<geom::Polyhedron>(widenPoints(points), d.faceCount, d.faceIndices);
+  DecodedDescription d = decodeDescription(description);
+  return std::make_unique<geom::Polyhedron>(widenPoints(points), std::move(d.offsets),
+                                            std::move(d.corners));
 }
 
 bool acceptFaceIds(bool isArray, std::size_t count, std::size_t faceCount, const Logger& log) {

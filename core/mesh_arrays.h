@@ -20,12 +20,14 @@ inline constexpr const char* kFaceIdMismatch =
     "Faces ID Array size doesn't much faces count , bypassed";
 inline constexpr const char* kUvMismatch = "UV samples count doesn't much faces count, UV bypassed";
 
-// Face-index list (n, i0 .. i(n-1) per face) and face count of a description in which -2
-// closes every polygon. Indices still pending at the end (no closing -2) form no face; other
-// negative values are kept as indices for the mesh constructor to reject.
+// The polygons of a description in which -2 closes every polygon, as rows: polygon f has the
+// corners [offsets[f], offsets[f + 1]) of corners (offsets starts at 0). Indices still pending
+// at the end (no closing -2) form no face; other negative values are kept as indices for the
+// mesh constructor to reject. Throws geom::Error when the corners do not fit 32-bit offsets.
 struct DecodedDescription {
-  std::vector<int> faceIndices;
-  std::size_t faceCount = 0;
+  std::vector<std::uint32_t> offsets{0};
+  std::vector<int> corners;
+  std::size_t faceCount() const { return offsets.size() - 1; }
 };
 DecodedDescription decodeDescription(std::span<const std::int32_t> description);
 

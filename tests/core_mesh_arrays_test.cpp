@@ -13,17 +13,19 @@ using tsl::Severity;
 TEST(DecodeDescription, ClosedPolygonsBecomeFaces) {
   const std::vector<std::int32_t> d{0, 1, 2, -2, 2, 3, 0, -2};
   const auto out = tsl::decodeDescription(d);
-  EXPECT_EQ(out.faceCount, 2u);
-  EXPECT_EQ(out.faceIndices, (std::vector<int>{3, 0, 1, 2, 3, 2, 3, 0}));
+  EXPECT_EQ(out.faceCount(), 2u);
+  EXPECT_EQ(out.offsets, (std::vector<std::uint32_t>{0, 3, 6}));
+  EXPECT_EQ(out.corners, (std::vector<int>{0, 1, 2, 2, 3, 0}));
 }
 
 TEST(DecodeDescription, TrailingIndicesWithoutSeparatorAreDropped) {
   const std::vector<std::int32_t> d{0, 1, 2, -2, 2, 3};
   const auto out = tsl::decodeDescription(d);
-  EXPECT_EQ(out.faceCount, 1u);
-  EXPECT_EQ(out.faceIndices, (std::vector<int>{3, 0, 1, 2}));
-  EXPECT_EQ(tsl::decodeDescription(std::vector<std::int32_t>{0, 1, 2}).faceCount, 0u);
-  EXPECT_EQ(tsl::decodeDescription({}).faceCount, 0u);
+  EXPECT_EQ(out.faceCount(), 1u);
+  EXPECT_EQ(out.corners, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(tsl::decodeDescription(std::vector<std::int32_t>{0, 1, 2}).faceCount(), 0u);
+  EXPECT_TRUE(tsl::decodeDescription(std::vector<std::int32_t>{0, 1, 2}).corners.empty());
+  EXPECT_EQ(tsl::decodeDescription({}).faceCount(), 0u);
 }
 
 TEST(BuildWorkingMesh, NegativeIndexOtherThanSeparatorIsRejected) {
