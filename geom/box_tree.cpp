@@ -115,7 +115,12 @@ BoxTree::BoxTree(const std::vector<Vec3>& points, const std::vector<std::array<i
     order_[i] = keyed[i].second;
     boxes_[i] = boxes[order_[i]];
   }
-  nodes_.reserve(2 * order_.size() / kLeafSize + 2);
+  // Halving down to kLeafSize gives 2^d leaves for the least d with size / 2^d <= kLeafSize:
+  // reserved exactly, so that the nodes are never moved (a guess of twice the size over the leaf
+  // size fell short by up to half and copied them all once).
+  std::size_t leaves = 1;
+  while (order_.size() > leaves * kLeafSize) leaves *= 2;
+  nodes_.reserve(2 * leaves - 1);
   build(0, static_cast<std::uint32_t>(order_.size()));
 }
 
