@@ -233,6 +233,39 @@ TEST(CsgGrid, ResultsAreValidWhereTheyArePublished) {
   }
 }
 
+// A real mesh that crosses itself, cut by boxes around four corners of its own box: the operand
+// is resolved where the result keeps a crossing (the intersection at corner 2, the differences),
+// not where it keeps none (the other intersections), and either way what is published is a
+// valid solid with the volume cut from the resolved solid.
+TEST(CsgGrid, SelfCrossingsAreResolvedWhereTheResultKeepsThem) {
+  const auto inFloat = [](const Vec3& v) {
+    return Vec3{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
+  };
+  Polyhedron m = loadDemo("man.off");
+  m.transform(inFloat);
+  const auto solid = resolved(m);
+  const double whole = volume(*solid);
+  const geom::AABB bb = m.aabb();
+  for (int corner = 0; corner < 4; ++corner) {
+    SCOPED_TRACE(corner);
+    const Vec3 at{bb.pos.x + ((corner & 1) ? 0.7 : -0.7) * bb.extent.x,
+                  bb.pos.y + ((corner & 2) ? 0.7 : -0.7) * bb.extent.y,
+                  bb.pos.z - 0.7 * bb.extent.z};
+    Polyhedron knife = box(at - bb.extent * 0.6, at + bb.extent * 0.6);
+    knife.transform(inFloat);
+    for (Csg::OP op : {Csg::INTERSECTION, Csg::A_MINUS_B}) {
+      SCOPED_TRACE(op);
+      Csg csg;
+      csg.publishAsFloat();
+      std::unique_ptr<Polyhedron> r;
+      ASSERT_NO_THROW(r = csg.compute(m, knife, op, Csg::CLASSIFY_EDGE));
+      const geom::SolidVerdict v = publishedVerdict(*r);
+      EXPECT_TRUE(v.valid()) << v.problem;
+      EXPECT_NEAR(volume(*r), volume(*run(*solid, knife, op)), 1e-5 * whole);
+    }
+  }
+}
+
 // Solids that touch along an edge or at a corner: their union's surface passes twice through
 // the edge or the corner. That is a valid result: CGAL's test, which splits the vertices there,
 // finds no crossing, the solids are two closed islands with their volumes, the vertices stay

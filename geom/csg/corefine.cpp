@@ -350,7 +350,7 @@ Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
     for (int i = 0; i < 2; ++i) {
       extract(*ops[i], near.of[i], (*tracks)[i], result.mesh[i]);
       (*tracks)[i].mesh = Mesh();
-      std::vector<int>().swap(ops[i]->opposite);
+      if (!checkNear[i]) std::vector<int>().swap(ops[i]->opposite);
       std::vector<int>().swap(ops[i]->triIsland);
       result.mesh[i].sourceTris = std::move(ops[i]->tris);
       ops[i]->tris.clear();

@@ -52,8 +52,9 @@ struct Corefinement {
 // CGAL never meets a self-intersection where it cuts. Throws geom::Error on any CGAL failure,
 // ("<name> self-intersects near the intersection of the operands") for a self-intersection
 // found so, and ("<name> touches itself ...") when the other operand comes near a place where
-// an operand touches itself (op.sameVertex). Releases the operands' triangles, pairing and
-// islands (the corefined meshes serve from then on).
+// an operand touches itself (op.sameVertex). Releases the operands' triangles (moved into the
+// corefined meshes' sourceTris), islands and, but where checkNear (for a later test of the
+// triangles that are kept), pairing.
 Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
                       const std::array<bool, 2>& checkNear);
 

@@ -19,6 +19,7 @@
 #include "geom/csg/resolve.h"
 #include "geom/csg/resolved_values.h"
 #include "geom/csg/result_resolve.h"
+#include "geom/csg/self_intersection.h"
 #include "geom/csg/solid_query.h"
 #include "geom/csg_attributes.h"
 #include "geom/error.h"
@@ -31,6 +32,10 @@ namespace geom {
 namespace csg {
 
 namespace {
+
+// Thrown where a deferred self-intersection test fails, or the corefinement does with one
+// deferred: the computation starts again with the operands tested in full.
+struct TestInFull {};
 
 bool boxesMeet(const TriangulatedOperand& a, const TriangulatedOperand& b) {
   if (a.empty() || b.empty()) return false;
@@ -99,6 +104,17 @@ void Csg::publishAsFloat(const Rescale& rescale) {
 
 std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& b, OP op,
                                          CLASSIFY_TYPE type) {
+  // Most operands do not cross themselves, and most of what a result throws away need not be
+  // tested: the test waits for the classification, and starts again in full only where it fails.
+  try {
+    return computeOnce(a, b, op, type, true);
+  } catch (const csg::TestInFull&) {
+    return computeOnce(a, b, op, type, false);
+  }
+}
+
+std::unique_ptr<Polyhedron> Csg::computeOnce(const Polyhedron& a, const Polyhedron& b, OP op,
+                                             CLASSIFY_TYPE type, bool deferSelfCheck) {
   using namespace csg;
   if (op < UNION || op > SYMMETRIC_DIFFERENCE) throw Error("Boolean: unknown operation");
   if (type != CLASSIFY_NORMAL && type != CLASSIFY_EDGE) {
@@ -161,6 +177,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
     // An open surface stands for its winding number's solid whether it crosses itself or not;
     // only where the other operand comes near do crossings matter (the corefinement checks).
     std::array<bool, 2> checkNear{skipSelfCheck_[0] || ta.open(), skipSelfCheck_[1] || tb.open()};
+    std::array<bool, 2> deferred{false, false};
     for (int m = 0; m < 2; ++m) {
       if (skipSelfCheck_[m] || prepared[m]->empty()) continue;
       if (prepared[m]->open()) {
@@ -170,6 +187,14 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       TriangulatedOperand& op = *prepared[m];
       const std::string name = op.name;
       const ResolvedOperand* before = resolved[m] ? &*resolved[m] : nullptr;
+      if (deferSelfCheck && op.islandCount() == 1 && op.sameVertex.empty()) {
+        // Tested near the other operand by the corefinement, and where the result keeps it
+        // after the classification. One island wound inwards is refused in full.
+        deferred[m] = checkNear[m] = true;
+        if (!(op.islandVolume[0] > 0)) throw TestInFull{};
+        if (resolved[m]) carryValues(*given[m], *resolved[m], attributes_);
+        continue;
+      }
       if (selfIntersects(op)) {
         std::optional<ResolvedOperand> r;
         try {
@@ -212,6 +237,8 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
         } catch (const std::bad_alloc&) {
           throw;
         } catch (const std::exception&) {
+          // Perhaps a crossing that the deferred test would have resolved.
+          if (deferred[0] || deferred[1]) throw TestInFull{};
           // Where the other operand cuts through the place where a solid touches itself, the
           // corefinement meets the sheets there twice; they are set apart, and it runs again.
           // So where an open surface crosses itself: cut along its crossings, its sheets only
@@ -323,7 +350,7 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
           if (!dropped) std::rethrow_exception(failure);
         }
       };
-      const Corefinement cf = corefineOrSetApart();
+      Corefinement cf = corefineOrSetApart();
       ea = resolved[0] ? &resolved[0]->mesh : &a;
       eb = resolved[1] ? &resolved[1]->mesh : &b;
       timings_.corefine = since(t);
@@ -356,6 +383,27 @@ std::unique_ptr<Polyhedron> Csg::compute(const Polyhedron& a, const Polyhedron& 
       const ExactPoints exact(cf, *ea, *eb);
       const Classification cls = classify(cf, ta, tb, op, type, exact, queries);
       timings_.classify = since(t);
+      for (int m = 0; m < 2; ++m) {
+        if (!deferred[m]) continue;
+        // The deferred test: the triangles the result keeps a piece of, among themselves (the
+        // corefinement keeps the operand's triangles and, as checkNear asked, their pairing).
+        CorefinedMesh& c = cf.mesh[m];
+        std::vector<std::uint8_t> kept(c.sourceTris.size(), 0);
+        for (std::size_t f = 0; f < c.faceCount(); ++f) {
+          if (cls.keep[m][f]) kept[static_cast<std::size_t>(c.faceTri[f])] = 1;
+        }
+        TriangulatedOperand& o = *prepared[m];
+        o.tris.swap(c.sourceTris);
+        bool crosses = false;
+        try {
+          checkSelfIntersections(o, &kept);
+        } catch (const Error&) {
+          crosses = true;
+        }
+        o.tris.swap(c.sourceTris);
+        if (crosses) throw TestInFull{};
+      }
+      timings_.selfIntersection += since(t);
       bool wantCorners = false;
       for (const CsgAttribute* attr : attributes_)
         wantCorners = wantCorners || attr->needsCorners();
