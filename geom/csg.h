@@ -149,8 +149,8 @@ class Csg {
   // compute, with the self-intersection test of a closed operand of one island (not touching
   // itself) deferred where deferSelfCheck: its triangles near the other operand are tested
   // before the corefinement, the triangles the result keeps after the classification. Throws
-  // csg::TestInFull where a deferred test fails or the corefinement does, for compute to start
-  // again with the operands tested in full.
+  // csg::TestInFull where a deferred test fails, or anything after deferring one does, for
+  // compute to start again with the operands tested in full.
   std::unique_ptr<Polyhedron> computeOnce(const Polyhedron& a, const Polyhedron& b, OP op,
                                           CLASSIFY_TYPE type, bool deferSelfCheck);
 

@@ -33,8 +33,8 @@ namespace csg {
 
 namespace {
 
-// Thrown where a deferred self-intersection test fails, or the corefinement does with one
-// deferred: the computation starts again with the operands tested in full.
+// Thrown where a deferred self-intersection test fails, or anything after deferring one does:
+// the computation starts again with the operands tested in full.
 struct TestInFull {};
 
 bool boxesMeet(const TriangulatedOperand& a, const TriangulatedOperand& b) {
@@ -124,6 +124,9 @@ std::unique_ptr<Polyhedron> Csg::computeOnce(const Polyhedron& a, const Polyhedr
   origins_.clear();
   const Clock::time_point start = Clock::now();
   Clock::time_point t = start;
+  // Operands whose self-intersection test waits (below); whatever fails after that may have come
+  // of a crossing the full test would have resolved first, and is tried again that way.
+  std::array<bool, 2> deferred{false, false};
   try {
     // An operand with small defects is mended first; one that crosses itself, or has islands
     // inside the solid, is replaced by the boundary of the solid it stands for. Its faces'
@@ -177,7 +180,6 @@ std::unique_ptr<Polyhedron> Csg::computeOnce(const Polyhedron& a, const Polyhedr
     // An open surface stands for its winding number's solid whether it crosses itself or not;
     // only where the other operand comes near do crossings matter (the corefinement checks).
     std::array<bool, 2> checkNear{skipSelfCheck_[0] || ta.open(), skipSelfCheck_[1] || tb.open()};
-    std::array<bool, 2> deferred{false, false};
     for (int m = 0; m < 2; ++m) {
       if (skipSelfCheck_[m] || prepared[m]->empty()) continue;
       if (prepared[m]->open()) {
@@ -451,12 +453,14 @@ std::unique_ptr<Polyhedron> Csg::computeOnce(const Polyhedron& a, const Polyhedr
     return result;
   } catch (const Error&) {
     origins_.clear();
+    if (deferred[0] || deferred[1]) throw TestInFull{};
     throw;
   } catch (const std::bad_alloc&) {
     origins_.clear();
     throw;
   } catch (const std::exception& e) {
     origins_.clear();
+    if (deferred[0] || deferred[1]) throw TestInFull{};
     throw Error::failure(std::string("Boolean failed: ") + e.what());
   }
 }
