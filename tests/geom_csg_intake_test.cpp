@@ -198,6 +198,14 @@ TEST(CsgGrid, RoundsEveryAxisToWhatAConsumerReads) {
   EXPECT_EQ(off.spacing(Vec3{0.1, 0.2, 0.3}), 0.0);
 }
 
+// The mesh with its coordinates rounded to float, as a host holds them.
+Polyhedron inFloat(Polyhedron m) {
+  m.transform([](const Vec3& v) {
+    return Vec3{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
+  });
+  return m;
+}
+
 geom::SolidVerdict publishedVerdict(const Polyhedron& r) {
   std::vector<std::array<float, 3>> pts;
   for (const Vec3& p : r.vertices()) {
@@ -213,12 +221,6 @@ geom::SolidVerdict publishedVerdict(const Polyhedron& r) {
 // Two spheres placed in float and combined as the Boolean node does: the result, read in float,
 // passes CGAL's own test, and the engine takes it again.
 TEST(CsgGrid, ResultsAreValidWhereTheyArePublished) {
-  auto inFloat = [](Polyhedron m) {
-    m.transform([](const Vec3& v) {
-      return Vec3{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
-    });
-    return m;
-  };
   const Polyhedron a = inFloat(uvSphere(48, 24, {0, 0, 0}, 1.0));
   const Polyhedron b = inFloat(
       transformed(uvSphere(40, 20, {0, 0, 0}, 0.8), rigid({0.3, 0.5, 1}, 0.7, {0.61, 0.23, 0.17})));
@@ -238,11 +240,7 @@ TEST(CsgGrid, ResultsAreValidWhereTheyArePublished) {
 // not where it keeps none (the other intersections), and either way what is published is a
 // valid solid with the volume cut from the resolved solid.
 TEST(CsgGrid, SelfCrossingsAreResolvedWhereTheResultKeepsThem) {
-  const auto inFloat = [](const Vec3& v) {
-    return Vec3{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
-  };
-  Polyhedron m = loadDemo("man.off");
-  m.transform(inFloat);
+  const Polyhedron m = inFloat(loadDemo("man.off"));
   const auto solid = resolved(m);
   const double whole = volume(*solid);
   const geom::AABB bb = m.aabb();
@@ -251,8 +249,7 @@ TEST(CsgGrid, SelfCrossingsAreResolvedWhereTheResultKeepsThem) {
     const Vec3 at{bb.pos.x + ((corner & 1) ? 0.7 : -0.7) * bb.extent.x,
                   bb.pos.y + ((corner & 2) ? 0.7 : -0.7) * bb.extent.y,
                   bb.pos.z - 0.7 * bb.extent.z};
-    Polyhedron knife = box(at - bb.extent * 0.6, at + bb.extent * 0.6);
-    knife.transform(inFloat);
+    const Polyhedron knife = inFloat(box(at - bb.extent * 0.6, at + bb.extent * 0.6));
     for (Csg::OP op : {Csg::INTERSECTION, Csg::A_MINUS_B}) {
       SCOPED_TRACE(op);
       Csg csg;

@@ -19,7 +19,6 @@
 #include "geom/csg/resolve.h"
 #include "geom/csg/resolved_values.h"
 #include "geom/csg/result_resolve.h"
-#include "geom/csg/self_intersection.h"
 #include "geom/csg/solid_query.h"
 #include "geom/csg_attributes.h"
 #include "geom/error.h"
@@ -396,12 +395,7 @@ std::unique_ptr<Polyhedron> Csg::computeOnce(const Polyhedron& a, const Polyhedr
         }
         TriangulatedOperand& o = *prepared[m];
         o.tris.swap(c.sourceTris);
-        bool crosses = false;
-        try {
-          checkSelfIntersections(o, &kept);
-        } catch (const Error&) {
-          crosses = true;
-        }
+        const bool crosses = selfIntersects(o, &kept);
         o.tris.swap(c.sourceTris);
         if (crosses) throw TestInFull{};
       }

@@ -89,9 +89,9 @@ void refine(const TriangulatedOperand& op, bool weld, Mesh& m, Sources& sources,
 
 }  // namespace
 
-bool selfIntersects(const TriangulatedOperand& op) {
+bool selfIntersects(const TriangulatedOperand& op, const std::vector<std::uint8_t>* only) {
   try {
-    checkSelfIntersections(op);
+    checkSelfIntersections(op, only);
   } catch (const Error&) {
     return true;
   }

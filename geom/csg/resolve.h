@@ -19,9 +19,9 @@ struct ResolvedOperand {
   std::vector<int> sameVertex;            // see TriangulatedOperand::sameVertex
 };
 
-// Whether two triangles of op meet other than in a shared edge or vertex (the test
-// checkSelfIntersections makes, as a verdict instead of a throw).
-bool selfIntersects(const TriangulatedOperand& op);
+// Whether two triangles of op (of those flagged in only, where given) meet other than in a
+// shared edge or vertex (the test checkSelfIntersections makes, as a verdict instead of a throw).
+bool selfIntersects(const TriangulatedOperand& op, const std::vector<std::uint8_t>* only = nullptr);
 
 // The surface of the region op winds around at least once: op's triangles are cut along the
 // curves where they cross one another (CGAL's autorefinement), and of the patches between those
