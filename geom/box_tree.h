@@ -34,6 +34,16 @@ class BoxTree {
   template <typename Hit>
   void pairs(const BoxTree& other, Hit hit) const;
 
+  // As pairs(other, hit), passing over the pairs that a test on boxes turns down: reach(s, t)
+  // returns, for triangle t of this tree (s = 0) or of other (s = 1), a callable on boxes that
+  // may answer false only for a box in which no triangle meeting t can lie (its plane's
+  // distance, say), and that answers false for a box whenever it does for a box inside it.
+  // Wherever the walk has come down to a leaf on one side, each of that leaf's triangles is
+  // looked up in the subtree on the other side through its test: a large triangle over many
+  // small ones is paired with the few its plane runs through, not every one its box holds.
+  template <typename Hit, typename Reach>
+  void pairs(const BoxTree& other, Hit hit, Reach reach) const;
+
   // Calls hit(i, j), i != j, once for each unordered pair of triangles of this tree whose boxes
   // overlap.
   template <typename Hit>
@@ -79,6 +89,10 @@ class BoxTree {
   }
 
   std::uint32_t build(std::uint32_t begin, std::uint32_t end);
+
+  // query, in the subtree of node top.
+  template <typename Accept, typename Hit>
+  void queryFrom(std::uint32_t top, Accept&& accept, Hit&& hit) const;
 
   // The triangles of node a's subtree, which lie together in order_.
   std::span<const std::uint32_t> subtree(std::uint32_t a) const {
@@ -168,14 +182,59 @@ void BoxTree::pairs(const BoxTree& other, Hit hit) const {
   }
 }
 
+template <typename Hit, typename Reach>
+void BoxTree::pairs(const BoxTree& other, Hit hit, Reach reach) const {
+  if (nodes_.empty() || other.nodes_.empty()) return;
+  PairStack stack{{0, 0}};
+  while (!stack.empty()) {
+    const auto [a, b] = stack.back();
+    stack.pop_back();
+    const Node& na = nodes_[a];
+    const Node& nb = other.nodes_[b];
+    if (!na.box.overlaps(nb.box)) continue;
+    if (na.count > 0 && nb.count > 0) {
+      leafPairs(na, other, nb, hit);
+    } else if (nb.count > 0) {
+      for (std::uint32_t j = nb.first; j < nb.first + nb.count; ++j) {
+        const Box& bj = other.boxes_[j];
+        if (!bj.overlaps(na.box)) continue;
+        const auto near = reach(1, other.order_[j]);
+        queryFrom(
+            a, [&](const Box& box) { return box.overlaps(bj) && near(box); },
+            [&](std::uint32_t i) { hit(i, other.order_[j]); });
+      }
+    } else if (na.count > 0) {
+      for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
+        const Box& bi = boxes_[i];
+        if (!bi.overlaps(nb.box)) continue;
+        const auto near = reach(0, order_[i]);
+        other.queryFrom(
+            b, [&](const Box& box) { return box.overlaps(bi) && near(box); },
+            [&](std::uint32_t j) { hit(order_[i], j); });
+      }
+    } else if (descendFirst(na, nb)) {
+      stack.emplace_back(na.first, b);
+      stack.emplace_back(na.right, b);
+    } else {
+      stack.emplace_back(a, nb.first);
+      stack.emplace_back(a, nb.right);
+    }
+  }
+}
+
 template <typename Accept, typename Hit>
 void BoxTree::query(Accept accept, Hit hit) const {
   if (nodes_.empty()) return;
+  queryFrom(0, accept, hit);
+}
+
+template <typename Accept, typename Hit>
+void BoxTree::queryFrom(std::uint32_t top, Accept&& accept, Hit&& hit) const {
   // Halving keeps the depth below 33 for any count that fits the indices; a node waits on the
   // stack only beside one on the path to the top.
   std::uint32_t down[72];
   std::size_t size = 0;
-  down[size++] = 0;
+  down[size++] = top;
   while (size > 0) {
     const Node& n = nodes_[down[--size]];
     if (!accept(n.box)) continue;

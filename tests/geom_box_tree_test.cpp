@@ -124,6 +124,19 @@ TEST(BoxTree, FindsEveryOverlappingPairOnce) {
     expectFound(self, expectSelf, a, a, n);
     ta.pairs(tb, [&](std::uint32_t i, std::uint32_t j) { across.insert({i, j}); });
     expectFound(across, expectAcross, a, b, n);
+    // Through the walk that looks a leaf's triangles up in the other side's subtree: with a
+    // test that turns nothing down, the same pairs, each once.
+    Pairs reached;
+    std::size_t reachedCalls = 0;
+    ta.pairs(
+        tb,
+        [&](std::uint32_t i, std::uint32_t j) {
+          ++reachedCalls;
+          reached.insert({i, j});
+        },
+        [](int, std::uint32_t) { return [](const BoxTree::Box&) { return true; }; });
+    EXPECT_EQ(reachedCalls, reached.size()) << n << " triangles: a pair reported twice";
+    expectFound(reached, expectAcross, a, b, n);
     // The same pairs by querying a's tree with each box of b.
     Pairs queried;
     for (std::size_t j = 0; j < b.tris.size(); ++j) {
@@ -171,6 +184,35 @@ std::vector<int> markedFans(const geom::csg::TriangulatedOperand& op,
   return fans;
 }
 
+// nearTriangles of a and b, checked against every pair of their triangles: each pair that
+// may meet is marked on both sides, and the marked triangles form one fan at each vertex.
+geom::csg::NearTriangles expectMeetingPairsMarked(const geom::Polyhedron& a,
+                                                  const geom::Polyhedron& b, const char* what) {
+  const geom::csg::TriangulatedOperand ta = geom::csg::prepareOperand(a, "operand A");
+  const geom::csg::TriangulatedOperand tb = geom::csg::prepareOperand(b, "operand B");
+  geom::csg::NearTriangles near = geom::csg::nearTriangles(ta, tb);
+  const Soup sa{a.vertices(), ta.tris}, sb{b.vertices(), tb.tris};
+  auto corners = [](const Soup& s, std::size_t t) {
+    return std::array<Vec3, 3>{s.points[s.tris[t][0]], s.points[s.tris[t][1]],
+                               s.points[s.tris[t][2]]};
+  };
+  std::size_t meeting = 0;
+  for (std::size_t i = 0; i < ta.tris.size(); ++i) {
+    for (std::size_t j = 0; j < tb.tris.size(); ++j) {
+      if (!boxesOverlap(sa, int(i), sb, int(j))) continue;
+      if (!geom::csg::trianglesMayMeet(corners(sa, i), corners(sb, j))) continue;
+      ++meeting;
+      EXPECT_TRUE(near.of[0][i] && near.of[1][j]) << what << ": " << i << " " << j;
+    }
+  }
+  EXPECT_GT(meeting, 0u) << what;
+  for (int m = 0; m < 2; ++m) {
+    const auto& op = m == 0 ? ta : tb;
+    for (const int f : markedFans(op, near.of[m])) EXPECT_LE(f, 1) << what;
+  }
+  return near;
+}
+
 TEST(CsgNear, MarksWhereTheOperandsMeetWithOneFanPerVertex) {
   using namespace tsl::csgtest;
   const geom::Polyhedron a = uvSphere(60, 30, {0, 0, 0}, 1.0);
@@ -178,31 +220,33 @@ TEST(CsgNear, MarksWhereTheOperandsMeetWithOneFanPerVertex) {
       transformed(uvSphere(50, 25, {0, 0, 0}, 1.0), rigid({0, 1, 0}, 0.3, {0.6, 0.1, 0.05}));
   const geom::csg::TriangulatedOperand ta = geom::csg::prepareOperand(a, "operand A");
   const geom::csg::TriangulatedOperand tb = geom::csg::prepareOperand(b, "operand B");
-  const geom::csg::NearTriangles near = geom::csg::nearTriangles(ta, tb);
+  const geom::csg::NearTriangles near = expectMeetingPairsMarked(a, b, "spheres");
   // Only a band along the intersection curve is marked, and all of it: every pair that meets,
   // and of the pairs whose boxes overlap only about those.
   EXPECT_GT(near.count[0], 0u);
   EXPECT_LT(near.count[0], ta.tris.size() / 3);
   const Soup sa{a.vertices(), ta.tris}, sb{b.vertices(), tb.tris};
-  auto corners = [](const Soup& s, std::size_t t) {
-    return std::array<Vec3, 3>{s.points[s.tris[t][0]], s.points[s.tris[t][1]],
-                               s.points[s.tris[t][2]]};
-  };
   std::vector<std::uint8_t> boxNear(ta.tris.size(), 0);
   for (std::size_t i = 0; i < ta.tris.size(); ++i) {
     for (std::size_t j = 0; j < tb.tris.size(); ++j) {
-      if (!boxesOverlap(sa, int(i), sb, int(j))) continue;
-      boxNear[i] = 1;
-      if (geom::csg::trianglesMayMeet(corners(sa, i), corners(sb, j))) {
-        ASSERT_TRUE(near.of[0][i] && near.of[1][j]) << i << " " << j;
-      }
+      if (boxesOverlap(sa, int(i), sb, int(j))) boxNear[i] = 1;
     }
   }
   EXPECT_LT(near.count[0], std::count(boxNear.begin(), boxNear.end(), 1));
-  for (int m = 0; m < 2; ++m) {
-    const auto& op = m == 0 ? ta : tb;
-    for (const int f : markedFans(op, near.of[m])) EXPECT_LE(f, 1);
-  }
+
+  // A few large triangles over many small ones (the search follows the large ones' planes):
+  // a turned box through the sphere, also far from the origin; boxes lying on a face of a
+  // finely divided cube (in its plane), touching it along an edge, and cutting through it.
+  const auto turned = rigid(Vec3{1, 2, 3} * (1 / std::sqrt(14.0)), 0.4, {0.3, -0.2, 0.1});
+  const geom::Polyhedron cutter = transformed(box({-0.9, -0.5, -0.7}, {0.6, 0.8, 0.5}), turned);
+  expectMeetingPairsMarked(a, cutter, "turned box");
+  const auto away = rigid({0, 0, 1}, 0, {2.5e4, -3.1e4, 1.7e4});
+  expectMeetingPairsMarked(transformed(a, away), transformed(cutter, away), "far away");
+  const geom::Polyhedron grid = gridCube(24);
+  expectMeetingPairsMarked(grid, box({-0.4, -0.3, 1}, {0.5, 0.2, 2}), "on a face");
+  expectMeetingPairsMarked(grid, box({-2, -2, 1}, {2, 0.3, 2}), "over a face's edges");
+  expectMeetingPairsMarked(grid, cutter, "through the cube");
+  expectMeetingPairsMarked(grid, box({1, 1, -0.5}, {2, 2, 0.5}), "along an edge");
   // Two small cubes through opposite triangles of a fan of eight: the marked triangles at its
   // centre would form two fans, so the whole ring is marked.
   std::vector<Vec3> pts{{0, 0, 1}, {0, 0, -1}};

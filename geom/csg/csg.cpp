@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -40,6 +41,23 @@ bool boxesMeet(const TriangulatedOperand& a, const TriangulatedOperand& b) {
   if (a.empty() || b.empty()) return false;
   return a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y &&
          a.lo.z <= b.hi.z && b.lo.z <= a.hi.z;
+}
+
+// Whether the result may keep at least three quarters of op's triangles (the share for which
+// its deferred self-intersection test walks op's own box tree, see checkSelfIntersections), as
+// far as other's box tells: where the result keeps only what lies inside other, a triangle
+// whose box is apart from other's box is not kept.
+bool mayKeepMost(const TriangulatedOperand& op, const TriangulatedOperand& other,
+                 bool keepsInsideOnly) {
+  if (!keepsInsideOnly) return true;
+  const std::vector<Vec3>& p = op.mesh->vertices();
+  std::size_t meeting = 0;
+  auto meets = [&](const std::array<int, 3>& t, int k) {
+    const double a = p[t[0]][k], b = p[t[1]][k], c = p[t[2]][k];
+    return std::min({a, b, c}) <= other.hi[k] && other.lo[k] <= std::max({a, b, c});
+  };
+  for (const auto& t : op.tris) meeting += meets(t, 0) && meets(t, 1) && meets(t, 2);
+  return 4 * meeting >= 3 * op.tris.size();
 }
 
 // Splits the faces of more than three corners; the triangles keep their polygon's provenance
@@ -351,6 +369,19 @@ std::unique_ptr<Polyhedron> Csg::computeOnce(const Polyhedron& a, const Polyhedr
           if (!dropped) std::rethrow_exception(failure);
         }
       };
+      // The box tree the corefinement builds over a deferred operand, held for its test after
+      // the classification where that may use it (the corefinement releases its own hold).
+      std::shared_ptr<const BoxTree> held[2];
+      for (int m = 0; m < 2; ++m) {
+        const bool keepsInsideOnly =
+            op == INTERSECTION || (op == A_MINUS_B && m == 1) || (op == B_MINUS_A && m == 0);
+        if (!deferred[m] || !boxesMeet(ta, tb) ||
+            !mayKeepMost(*prepared[m], *prepared[1 - m], keepsInsideOnly)) {
+          continue;
+        }
+        trianglesTree(*prepared[m]);
+        held[m] = prepared[m]->tree;
+      }
       Corefinement cf = corefineOrSetApart();
       ea = resolved[0] ? &resolved[0]->mesh : &a;
       eb = resolved[1] ? &resolved[1]->mesh : &b;
@@ -395,8 +426,10 @@ std::unique_ptr<Polyhedron> Csg::computeOnce(const Polyhedron& a, const Polyhedr
         }
         TriangulatedOperand& o = *prepared[m];
         o.tris.swap(c.sourceTris);
+        o.tree = std::move(held[m]);
         const bool crosses = selfIntersects(o, &kept);
         o.tris.swap(c.sourceTris);
+        o.tree.reset();
         if (crosses) throw TestInFull{};
       }
       timings_.selfIntersection += since(t);

@@ -1,5 +1,8 @@
 #include "geom/csg/near.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "geom/box_tree.h"
 #include "geom/csg/plane_sides.h"
 #include "geom/csg/self_intersection.h"
@@ -76,6 +79,48 @@ void closeFans(const TriangulatedOperand& op, std::vector<std::uint8_t>& mark) {
   }
 }
 
+// Whether a box may hold a point of a triangle's plane: false only where the box is clear of
+// it by far more than the rounding of the computation (the plane's normal, the box's centre,
+// their distance), so a triangle that meets the plane is never in a box turned down. A
+// triangle of no area in double has no plane to go by: every box is taken.
+class PlaneReach {
+ public:
+  PlaneReach(const Vec3& p0, const Vec3& p1, const Vec3& p2) : p0_(p0) {
+    const Vec3 e1 = p1 - p0, e2 = p2 - p0;
+    n_ = cross(e1, e2);
+    const double e = maxAbs(e1) * maxAbs(e2);
+    const double n1 = std::fabs(n_.x) + std::fabs(n_.y) + std::fabs(n_.z);
+    all_ = !(n1 > 1e-6 * e);
+    perDistance_ = 1e-10 * (3 * e + n1);
+    perPosition_ = 1e-12 * n1;
+    p0Size_ = maxAbs(p0);
+  }
+
+  bool operator()(const BoxTree::Box& b) const {
+    if (all_) return true;
+    double distance = 0, reach = 0, far = 0, size = 0;
+    for (int k = 0; k < 3; ++k) {
+      const double c = 0.5 * (double{b.lo[k]} + double{b.hi[k]});
+      const double h = 0.5 * (double{b.hi[k]} - double{b.lo[k]});
+      const double d = c - p0_[k];
+      distance += n_[k] * d;
+      reach += std::fabs(n_[k]) * h;
+      far = std::max(far, std::fabs(d) + h);
+      size = std::max({size, std::fabs(double{b.lo[k]}), std::fabs(double{b.hi[k]})});
+    }
+    return std::fabs(distance) <= reach + perDistance_ * far + perPosition_ * (size + p0Size_);
+  }
+
+ private:
+  static double maxAbs(const Vec3& v) {
+    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+  }
+
+  Vec3 p0_, n_;
+  bool all_ = true;
+  double perDistance_ = 0, perPosition_ = 0, p0Size_ = 0;
+};
+
 }  // namespace
 
 NearTriangles nearTriangles(const TriangulatedOperand& a, const TriangulatedOperand& b) {
@@ -89,12 +134,19 @@ NearTriangles nearTriangles(const TriangulatedOperand& a, const TriangulatedOper
     return std::array<Vec3, 3>{p[op.tris[t][0]], p[op.tris[t][1]], p[op.tris[t][2]]};
   };
   PlaneSides planesA(a.mesh->vertices(), a.tris), planesB(b.mesh->vertices(), b.tris);
-  trianglesTree(a).pairs(trianglesTree(b), [&](std::uint32_t i, std::uint32_t j) {
+  // Where a triangle is larger than the ones of the other operand its box holds, the walk
+  // follows its plane (a cutter of a few large faces over a dense mesh).
+  auto reach = [&](int side, std::uint32_t t) {
+    const std::array<Vec3, 3> c = corners(*ops[side], t);
+    return PlaneReach(c[0], c[1], c[2]);
+  };
+  auto meet = [&](std::uint32_t i, std::uint32_t j) {
     if (near.of[0][i] && near.of[1][j]) return;
     if (planesA.apart(i, planesB, j) || !trianglesMayMeet(corners(a, i), corners(b, j))) return;
     near.of[0][i] = 1;
     near.of[1][j] = 1;
-  });
+  };
+  trianglesTree(a).pairs(trianglesTree(b), meet, reach);
   for (int m = 0; m < 2; ++m) {
     closeFans(*ops[m], near.of[m]);
     for (const std::uint8_t n : near.of[m]) near.count[m] += n;

@@ -14,7 +14,8 @@ namespace geom::csg {
 
 // Throws geom::Error("<name> self-intersects ...") naming two source faces that intersect other
 // than in a shared edge or vertex of the triangulation. Where `only` is given (one flag per
-// triangle), only pairs of flagged triangles are tested.
+// triangle), only pairs of flagged triangles are tested; op's tree is used where op has one
+// and most triangles are flagged, else a tree over the flagged ones is built.
 void checkSelfIntersections(const TriangulatedOperand& op,
                             const std::vector<std::uint8_t>* only = nullptr);
 
