@@ -105,15 +105,18 @@ class BoxTree {
 
   using PairStack = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
   // One step of a walk over node a of this tree and node b of other: nothing when their boxes
-  // do not overlap, the pairs of their triangles when both are leaves, else the pair split.
-  template <typename Hit>
-  void step(std::uint32_t a, const BoxTree& other, std::uint32_t b, PairStack& stack,
-            Hit& hit) const {
+  // do not overlap, the pairs of their triangles when both are leaves, else the pair split,
+  // unless across(a, b) takes a leaf against an inner node over itself (returns true).
+  template <typename Hit, typename Across>
+  void step(std::uint32_t a, const BoxTree& other, std::uint32_t b, PairStack& stack, Hit& hit,
+            Across&& across) const {
     const Node& na = nodes_[a];
     const Node& nb = other.nodes_[b];
     if (!na.box.overlaps(nb.box)) return;
     if (na.count > 0 && nb.count > 0) {
       leafPairs(na, other, nb, hit);
+    } else if ((na.count > 0 || nb.count > 0) && across(a, b)) {
+      return;
     } else if (descendFirst(na, nb)) {
       stack.emplace_back(na.first, b);
       stack.emplace_back(na.right, b);
@@ -121,6 +124,11 @@ class BoxTree {
       stack.emplace_back(a, nb.first);
       stack.emplace_back(a, nb.right);
     }
+  }
+  template <typename Hit>
+  void step(std::uint32_t a, const BoxTree& other, std::uint32_t b, PairStack& stack,
+            Hit& hit) const {
+    step(a, other, b, stack, hit, [](std::uint32_t, std::uint32_t) { return false; });
   }
 
   // Calls hit for each overlapping pair of a triangle of leaf na (of this tree) and one of
@@ -185,16 +193,11 @@ void BoxTree::pairs(const BoxTree& other, Hit hit) const {
 template <typename Hit, typename Reach>
 void BoxTree::pairs(const BoxTree& other, Hit hit, Reach reach) const {
   if (nodes_.empty() || other.nodes_.empty()) return;
-  PairStack stack{{0, 0}};
-  while (!stack.empty()) {
-    const auto [a, b] = stack.back();
-    stack.pop_back();
+  // Each triangle of the leaf, looked up in the subtree through its test.
+  auto across = [&](std::uint32_t a, std::uint32_t b) {
     const Node& na = nodes_[a];
     const Node& nb = other.nodes_[b];
-    if (!na.box.overlaps(nb.box)) continue;
-    if (na.count > 0 && nb.count > 0) {
-      leafPairs(na, other, nb, hit);
-    } else if (nb.count > 0) {
+    if (nb.count > 0) {
       for (std::uint32_t j = nb.first; j < nb.first + nb.count; ++j) {
         const Box& bj = other.boxes_[j];
         if (!bj.overlaps(na.box)) continue;
@@ -203,7 +206,7 @@ void BoxTree::pairs(const BoxTree& other, Hit hit, Reach reach) const {
             a, [&](const Box& box) { return box.overlaps(bj) && near(box); },
             [&](std::uint32_t i) { hit(i, other.order_[j]); });
       }
-    } else if (na.count > 0) {
+    } else {
       for (std::uint32_t i = na.first; i < na.first + na.count; ++i) {
         const Box& bi = boxes_[i];
         if (!bi.overlaps(nb.box)) continue;
@@ -212,13 +215,14 @@ void BoxTree::pairs(const BoxTree& other, Hit hit, Reach reach) const {
             b, [&](const Box& box) { return box.overlaps(bi) && near(box); },
             [&](std::uint32_t j) { hit(order_[i], j); });
       }
-    } else if (descendFirst(na, nb)) {
-      stack.emplace_back(na.first, b);
-      stack.emplace_back(na.right, b);
-    } else {
-      stack.emplace_back(a, nb.first);
-      stack.emplace_back(a, nb.right);
     }
+    return true;
+  };
+  PairStack stack{{0, 0}};
+  while (!stack.empty()) {
+    const auto [a, b] = stack.back();
+    stack.pop_back();
+    step(a, other, b, stack, hit, across);
   }
 }
 
