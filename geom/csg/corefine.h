@@ -53,8 +53,8 @@ struct Corefinement {
 // ("<name> self-intersects near the intersection of the operands") for a self-intersection
 // found so, and ("<name> touches itself ...") when the other operand comes near a place where
 // an operand touches itself (op.sameVertex). Releases the operands' triangles (moved into the
-// corefined meshes' sourceTris), islands and, but where checkNear (for a later test of the
-// triangles that are kept), pairing.
+// corefined meshes' sourceTris), islands, box trees and, unless checkNear keeps it for a later
+// test of the triangles the result keeps, pairing.
 Corefinement corefine(TriangulatedOperand& a, TriangulatedOperand& b,
                       const std::array<bool, 2>& checkNear);
 

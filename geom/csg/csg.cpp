@@ -20,6 +20,7 @@
 #include "geom/csg/resolve.h"
 #include "geom/csg/resolved_values.h"
 #include "geom/csg/result_resolve.h"
+#include "geom/csg/self_intersection.h"
 #include "geom/csg/solid_query.h"
 #include "geom/csg_attributes.h"
 #include "geom/error.h"
@@ -43,10 +44,9 @@ bool boxesMeet(const TriangulatedOperand& a, const TriangulatedOperand& b) {
          a.lo.z <= b.hi.z && b.lo.z <= a.hi.z;
 }
 
-// Whether the result may keep at least three quarters of op's triangles (the share for which
-// its deferred self-intersection test walks op's own box tree, see checkSelfIntersections), as
-// far as other's box tells: where the result keeps only what lies inside other, a triangle
-// whose box is apart from other's box is not kept.
+// Whether the result may keep enough of op's triangles for its deferred self-intersection test
+// to walk op's own box tree (walksOwnTree), as far as other's box tells: where the result keeps
+// only what lies inside other, a triangle whose box is apart from other's box is not kept.
 bool mayKeepMost(const TriangulatedOperand& op, const TriangulatedOperand& other,
                  bool keepsInsideOnly) {
   if (!keepsInsideOnly) return true;
@@ -57,7 +57,7 @@ bool mayKeepMost(const TriangulatedOperand& op, const TriangulatedOperand& other
     return std::min({a, b, c}) <= other.hi[k] && other.lo[k] <= std::max({a, b, c});
   };
   for (const auto& t : op.tris) meeting += meets(t, 0) && meets(t, 1) && meets(t, 2);
-  return 4 * meeting >= 3 * op.tris.size();
+  return walksOwnTree(meeting, op.tris.size());
 }
 
 // Splits the faces of more than three corners; the triangles keep their polygon's provenance

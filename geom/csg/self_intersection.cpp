@@ -116,14 +116,11 @@ class FlatFans {
   std::vector<std::array<double, 2>> dirs_;
 };
 
-// Whether at least three quarters of the triangles are flagged: then walking a tree over all
-// of them costs less than building one over the flagged ones.
-bool mostFlagged(const std::vector<std::uint8_t>& only) {
-  const auto flagged = static_cast<std::size_t>(std::count(only.begin(), only.end(), 1));
-  return 4 * flagged >= 3 * only.size();
-}
-
 }  // namespace
+
+bool walksOwnTree(std::size_t flagged, std::size_t total) {
+  return 4 * flagged >= 3 * total;
+}
 
 void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std::uint8_t>* only) {
   const std::vector<Vec3>& verts = op.mesh->vertices();
@@ -132,9 +129,12 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
   PlaneSides planes(verts, op.tris);
   const std::vector<int>& same = op.sameVertex;
   // Over op's own tree, pairs with a triangle not flagged are passed over here.
-  const bool ownTree = op.tree && (only == nullptr || mostFlagged(*only));
+  const bool filtered =
+      only != nullptr && op.tree &&
+      walksOwnTree(static_cast<std::size_t>(std::count(only->begin(), only->end(), 1)),
+                   only->size());
   auto test = [&](std::uint32_t t1, std::uint32_t t2) {
-    if (ownTree && only != nullptr && !((*only)[t1] && (*only)[t2])) return;
+    if (filtered && !((*only)[t1] && (*only)[t2])) return;
     const auto& a = op.tris[t1];
     const auto& b = op.tris[t2];
     bool touching = false;  // at a vertex split where the surface touches itself
@@ -161,7 +161,7 @@ void checkSelfIntersections(const TriangulatedOperand& op, const std::vector<std
     return patches.embedded(patch, rest);
   };
   try {
-    if (only == nullptr || ownTree) {
+    if (only == nullptr || filtered) {
       trianglesTree(op).selfPairs(test, embedded);
     } else {
       BoxTree(verts, op.tris, only).selfPairs(test, embedded);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -15,9 +16,13 @@ namespace geom::csg {
 // Throws geom::Error("<name> self-intersects ...") naming two source faces that intersect other
 // than in a shared edge or vertex of the triangulation. Where `only` is given (one flag per
 // triangle), only pairs of flagged triangles are tested; op's tree is used where op has one
-// and most triangles are flagged, else a tree over the flagged ones is built.
+// and walksOwnTree holds, else a tree over the flagged ones is built.
 void checkSelfIntersections(const TriangulatedOperand& op,
                             const std::vector<std::uint8_t>* only = nullptr);
+
+// Whether checkSelfIntersections, given `flagged` of `total` triangles flagged, walks op's own
+// tree (at least three quarters: walking all of them costs less than a tree over the flagged).
+bool walksOwnTree(std::size_t flagged, std::size_t total);
 
 // Whether triangles a and b (vertex indices into points) meet other than in the vertices and
 // the edge they share (three shared vertices: they meet).
