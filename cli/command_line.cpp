@@ -110,6 +110,14 @@ void addRunOptions(CLI::App& verb, RunOptions& options) {
                             "face projected along the axis nearest its normal, in scene units) "
                             "or none (the node gets no UVs and publishes none). Default: box."))
            ->check(CLI::IsMember({"box", "none"})));
+  once(verb.add_option("--pivot", options.pivot,
+                       wrap("Where a GLB places each piece's node: centroid (the node's "
+                            "translation is the piece's centre of volume and its vertices are "
+                            "relative to it, so a 3D application or a rigid-body solver turns "
+                            "the piece about its own centre) or origin (every node at the scene "
+                            "origin, vertices as they are). OBJ and PLY have no transforms: "
+                            "their vertices stay where they are. Default: centroid."))
+           ->check(CLI::IsMember({"centroid", "origin"})));
   verb.add_flag("--json", options.json,
                 wrap("Print a JSON summary of the run on standard output (see the README)."));
   verb.add_flag("-q,--quiet", options.quiet,

@@ -30,6 +30,7 @@ struct RunOptions {
   std::string pieces = "solids";               // --pieces solids|islands
   double sharpAngle = 30.0;                    // --sharp-angle: degrees, 0 flat
   std::string missingUv = "box";               // --missing-uv box|none
+  std::string pivot = "centroid";              // --pivot centroid|origin: GLB nodes' placement
   bool json = false;                           // --json
   bool quiet = false;                          // --quiet: no progress display
 };

@@ -17,6 +17,7 @@ namespace {
 // The vertices of one piece: a corner becomes a new vertex unless an earlier one has the same
 // point, smooth group, UV and identifier.
 struct PieceVertices {
+  geom::Vec3 pivot;  // the node's translation: positions are relative to it
   std::vector<float> positions, normals, uvs, ids;
   // UVs by their bits: a NaN from a broken input must not break the map's ordering.
   std::map<std::tuple<int, std::uint32_t, std::uint32_t, std::uint32_t, std::int32_t>,
@@ -32,7 +33,9 @@ struct PieceVertices {
     const auto [it, added] = index.emplace(key, static_cast<std::uint32_t>(ids.size()));
     if (!added) return it->second;
     const auto& p = r.points[static_cast<std::size_t>(point)];
-    positions.insert(positions.end(), p.begin(), p.end());
+    positions.insert(positions.end(), {static_cast<float>(p[0] - pivot.x),
+                                       static_cast<float>(p[1] - pivot.y),
+                                       static_cast<float>(p[2] - pivot.z)});
     const geom::Vec3& n = s.cornerNormals[corner];
     normals.insert(normals.end(),
                    {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z)});
@@ -129,10 +132,37 @@ tinygltf::Material material(const std::string& name, std::int32_t id) {
   return mat;
 }
 
+// A JSON value as glTF extras.
+tinygltf::Value valueOf(const nlohmann::ordered_json& j) {
+  switch (j.type()) {
+    case nlohmann::ordered_json::value_t::object: {
+      tinygltf::Value::Object o;
+      for (const auto& [k, v] : j.items()) o[utf8(k)] = valueOf(v);
+      return tinygltf::Value(std::move(o));
+    }
+    case nlohmann::ordered_json::value_t::array: {
+      tinygltf::Value::Array a;
+      for (const auto& v : j) a.push_back(valueOf(v));
+      return tinygltf::Value(std::move(a));
+    }
+    case nlohmann::ordered_json::value_t::string:
+      return tinygltf::Value(utf8(j.get<std::string>()));
+    case nlohmann::ordered_json::value_t::boolean:
+      return tinygltf::Value(j.get<bool>());
+    case nlohmann::ordered_json::value_t::number_integer:
+    case nlohmann::ordered_json::value_t::number_unsigned:
+      return tinygltf::Value(static_cast<int>(j.get<long long>()));
+    case nlohmann::ordered_json::value_t::number_float:
+      return tinygltf::Value(j.get<double>());
+    default:
+      return tinygltf::Value();
+  }
+}
+
 }  // namespace
 
 void writeGlb(const ResultMesh& r, const NameTable& names, double sharpAngleDegrees,
-              std::ostream& out) {
+              std::span<const geom::Vec3> pivots, std::ostream& out) {
   const Shading s = shade(r, sharpAngleDegrees);
   tinygltf::Model m;
   m.asset.version = "2.0";
@@ -145,6 +175,7 @@ void writeGlb(const ResultMesh& r, const NameTable& names, double sharpAngleDegr
   const auto byPiece = facesByPiece(r);
   for (std::size_t piece = 0; piece < byPiece.size(); ++piece) {
     PieceVertices verts;
+    if (piece < pivots.size()) verts.pivot = pivots[piece];
     std::map<std::int32_t, std::vector<std::uint32_t>> indicesById;
     for (std::size_t f : byPiece[piece]) {
       auto& indices = indicesById[r.ids[f]];
@@ -153,7 +184,7 @@ void writeGlb(const ResultMesh& r, const NameTable& names, double sharpAngleDegr
       }
     }
     tinygltf::Mesh mesh;
-    mesh.name = Pieces::name(static_cast<int>(piece));
+    mesh.name = utf8(r.pieceName(piece));
     std::map<std::string, int> attributes;
     for (auto& [id, indices] : indicesById) {
       if (indices.empty()) continue;
@@ -188,8 +219,13 @@ void writeGlb(const ResultMesh& r, const NameTable& names, double sharpAngleDegr
     if (mesh.primitives.empty()) continue;
     m.meshes.push_back(std::move(mesh));
     tinygltf::Node node;
-    node.name = Pieces::name(static_cast<int>(piece));
+    node.name = utf8(r.pieceName(piece));
     node.mesh = static_cast<int>(m.meshes.size() - 1);
+    if (piece < pivots.size()) {
+      const geom::Vec3& c = pivots[piece];
+      if (c.x != 0 || c.y != 0 || c.z != 0) node.translation = {c.x, c.y, c.z};
+    }
+    if (piece < r.pieceExtras.size()) node.extras = valueOf(r.pieceExtras[piece]);
     m.nodes.push_back(std::move(node));
     m.scenes[0].nodes.push_back(static_cast<int>(m.nodes.size() - 1));
   }

@@ -30,8 +30,18 @@ fs::path executableDir() {
 // way out: the host outlives both.
 class Hookup {
  public:
-  Hookup(host::Host& h, ProgressDisplay& display, const CancelOnInterrupt& interrupt) : h_(h) {
-    h_.onProgress([&display](const host::ProgressReport& r) { display.show(r); });
+  Hookup(host::Host& h, ProgressDisplay& display, const CancelOnInterrupt& interrupt,
+         const std::string& prefix)
+      : h_(h) {
+    h_.onProgress([&display, prefix](const host::ProgressReport& r) {
+      if (prefix.empty() || r.caption.empty()) {
+        display.show(r);
+      } else {
+        host::ProgressReport p = r;
+        p.caption = prefix + r.caption;
+        display.show(p);
+      }
+    });
     h_.onCancelQuery([&interrupt] { return interrupt.requested(); });
   }
   ~Hookup() {
@@ -74,56 +84,90 @@ std::string locatePlugin(const std::string& nameOrPath) {
   throw UsageError(nameOrPath + ": no plug-in of that name beside " + dir.string());
 }
 
-int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
-            const NameTable& names) {
-  RunFacts facts;
-  bool interrupted = false;
+struct NodeSession::Impl {
+  explicit Impl(const RunOptions& o)
+      : display(ProgressDisplay::styleFor(o.quiet), std::cerr) {}
+  ProgressDisplay display;
+  CancelOnInterrupt interrupt;
+};
+
+NodeSession::NodeSession(const RunOptions& options) : impl_(std::make_unique<Impl>(options)) {}
+NodeSession::~NodeSession() = default;
+
+bool NodeSession::interrupted() const {
+  return impl_->interrupt.requested();
+}
+
+void NodeSession::finish() {
+  impl_->display.finish();
+}
+
+Evaluation NodeSession::evaluate(host::Host& h, std::uint32_t port, const std::string& prefix) {
+  Evaluation e;
   {
-    ProgressDisplay display(ProgressDisplay::styleFor(options.quiet), std::cerr);
-    const CancelOnInterrupt interrupt;
-    const Hookup hookup(h, display, interrupt);
+    const Hookup hookup(h, impl_->display, impl_->interrupt, prefix);
     h.beginEvaluate();
     const auto start = std::chrono::steady_clock::now();
-    h.evaluate(run.port);
-    facts.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    interrupted = interrupt.requested();
+    h.evaluate(port);
+    e.facts.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
+  e.log = h.log();
+  h.clearLog();
+  e.escaped = h.escapedExceptions();
+  const host::CustomOutput& out = h.customOutput(port);
+  e.facts.outcome = classify(out.state, e.log);
+  e.facts.reason = reasonFor(e.facts.outcome, e.log);
+  // A node that finished before it looked at the request has a result worth keeping.
+  e.facts.cancelled = interrupted() && (e.facts.outcome == Outcome::Empty ||
+                                        e.facts.outcome == Outcome::Unwritten);
+  if (out.state == host::OutputState::Data) {
+    e.mesh = readRecord(out.bytes);
+    e.hasRecord = true;
+  }
+  return e;
+}
 
-  for (const auto& line : h.log()) {
+int report(Evaluation& e, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
+           const NameTable& names) {
+  for (const auto& line : e.log) {
     std::cerr << '[' << severityName(line.severity) << "] " << line.text << '\n';
   }
-  for (const auto& e : h.escapedExceptions())
-    std::cerr << "[host] exception escaped: " << e << '\n';
+  for (const auto& x : e.escaped) std::cerr << "[host] exception escaped: " << x << '\n';
 
-  const host::CustomOutput& out = h.customOutput(run.port);
-  facts.outcome = classify(out.state, h.log());
-  facts.reason = reasonFor(facts.outcome, h.log());
-  // A node that finished before it looked at the request has a result worth keeping.
-  facts.cancelled =
-      interrupted && (facts.outcome == Outcome::Empty || facts.outcome == Outcome::Unwritten);
-  TopoMesh mesh;
   std::size_t pieces = 0;
-  if (out.state == host::OutputState::Data) {
-    mesh = readRecord(out.bytes);
-    if (run.adjust) run.adjust(mesh);
+  if (e.hasRecord) {
+    if (run.adjust) run.adjust(e.mesh);
     if (outputs.wanted() || options.json) {
-      const ResultMesh result =
-          makeResult(mesh, options.pieces == "islands" ? PieceMode::Islands : PieceMode::Solids);
+      ResultMesh result = makeResult(e.mesh, options.pieces == "islands" ? PieceMode::Islands
+                                                                           : PieceMode::Solids);
+      if (run.pieces) run.pieces(result);
       pieces = result.pieces.count;
       outputs.write(result, names);
-      facts.output = outputs.meshPath();
-      facts.preview = outputs.previewPath();
+      e.facts.output = outputs.meshPath();
+      e.facts.preview = outputs.previewPath();
     }
+    if (run.afterWrite) run.afterWrite();
   }
   if (options.json) {
     nlohmann::ordered_json extra = run.extra;
     extra["pieces"] = pieces;
     extra["identifiers"] = names.toJson();
-    std::cout << summarize(facts, mesh, h.log(), extra)
+    std::cout << summarize(e.facts, e.mesh, e.log, extra)
                      .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
               << '\n';
   }
-  return exitStatus(facts);
+  return exitStatus(e.facts);
+}
+
+int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
+            const NameTable& names) {
+  Evaluation e;
+  {
+    NodeSession session(options);
+    e = session.evaluate(h, run.port);
+  }
+  return report(e, run, options, outputs, names);
 }
 
 }  // namespace cli

@@ -5,13 +5,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/name_table.h"
+#include "cli/record.h"
+#include "cli/result_mesh.h"
 #include "cli/run_outputs.h"
+#include "cli/summary.h"
 #include "host/host.h"
 
 namespace cli {
@@ -20,22 +24,59 @@ namespace cli {
 // (TSL_Combiner), looked up beside this executable. Throws UsageError when not found.
 std::string locatePlugin(const std::string& nameOrPath);
 
-struct TopoMesh;
+// What one evaluation of a node came to.
+struct Evaluation {
+  RunFacts facts;  // outcome, reason, seconds, cancelled (output and preview not yet)
+  bool hasRecord = false;
+  TopoMesh mesh;                    // the record's arrays, copied; empty without one
+  std::vector<host::LogLine> log;   // the lines of this evaluation (and of loading, the first time)
+  std::vector<std::string> escaped; // exceptions that escaped into the host
+};
 
-// One evaluation of a connected node and its report.
+// The progress display and the Ctrl-C handler of one command, kept over all its evaluations.
+class NodeSession {
+ public:
+  explicit NodeSession(const RunOptions& options);
+  ~NodeSession();
+  NodeSession(const NodeSession&) = delete;
+  NodeSession& operator=(const NodeSession&) = delete;
+
+  // Begin-evaluate and evaluate of port (timed), with the display showing the node's stages
+  // (each caption after captionPrefix) and Ctrl-C asking the node to stop. Takes the log lines
+  // out of h, so each evaluation gets its own.
+  Evaluation evaluate(host::Host& h, std::uint32_t port, const std::string& captionPrefix = "");
+  // Ctrl-C was pressed.
+  bool interrupted() const;
+  // Clears the display's line; later output starts on a clean one.
+  void finish();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// How a verb has its evaluation reported.
 struct NodeRun {
   explicit NodeRun(std::uint32_t outputPort) : port(outputPort) {}
   std::uint32_t port;
   // Changes the copy that is written and summarized (the Voronoi verb's explode).
   std::function<void(TopoMesh&)> adjust;
+  // Names, pivots and properties of the pieces written, once they are made (the fracture's).
+  std::function<void(ResultMesh&)> pieces;
+  // Called once the files are written, when there is a record (the fracture's manifest).
+  std::function<void()> afterWrite;
   // The verb's own summary fields.
   nlohmann::ordered_json extra = nlohmann::ordered_json::object();
 };
 
-// Begin-evaluate and evaluate of run.port (timed), then: the log as "[severity] text" lines on
-// standard error, the result and its picture written to outputs when the node published a
-// record (identifiers named by names), the summary on standard output with --json. Returns
-// the exit status (exit_status.h). Throws WriteError when a file cannot be written.
+// The log as "[severity] text" lines on standard error, the result and its picture written to
+// outputs when there is a record (identifiers named by names), the summary on standard output
+// with --json. Returns the exit status (exit_status.h). Throws WriteError when a file cannot be
+// written.
+int report(Evaluation& e, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
+           const NameTable& names);
+
+// One evaluation of run.port and its report.
 int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
             const NameTable& names);
 

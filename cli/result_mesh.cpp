@@ -1,5 +1,6 @@
 #include "cli/result_mesh.h"
 
+#include "cli/mass_properties.h"
 #include "cli/name_table.h"
 
 namespace cli {
@@ -33,6 +34,18 @@ std::vector<std::vector<std::size_t>> facesByPiece(const ResultMesh& result) {
   std::vector<std::vector<std::size_t>> out(result.pieces.count);
   for (std::size_t f = 0; f < result.faces.size(); ++f)
     out[static_cast<std::size_t>(result.pieces.ofFace[f])].push_back(f);
+  return out;
+}
+
+}  // namespace cli
+
+namespace cli {
+
+std::vector<geom::Vec3> pieceCentroids(const ResultMesh& result) {
+  std::vector<geom::Vec3> out;
+  for (const auto& faces : facesByPiece(result)) {
+    out.push_back(massProperties(result.points, result.faces, faces).centroid);
+  }
   return out;
 }
 

@@ -33,7 +33,10 @@ void RunOutputs::write(const ResultMesh& result, const NameTable& names) {
     } else if (ext == ".ply") {
       mesh_.commit([&](std::ostream& out) { writePly(result, names, out); });
     } else {
-      mesh_.commit([&](std::ostream& out) { writeGlb(result, names, options_.sharpAngle, out); });
+      std::vector<geom::Vec3> pivots;
+      if (options_.pivot == "centroid") pivots = pieceCentroids(result);
+      mesh_.commit(
+          [&](std::ostream& out) { writeGlb(result, names, options_.sharpAngle, pivots, out); });
     }
     meshDone_ = mesh_.path();
   }

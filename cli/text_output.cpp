@@ -39,7 +39,7 @@ void writeObj(const ResultMesh& r, const NameTable& names, const std::string& mt
     out << "vt " << fmt(t[0]) << ' ' << fmt(t[1]) << ' ' << fmt(t[2]) << '\n';
   const auto byPiece = facesByPiece(r);
   for (std::size_t piece = 0; piece < byPiece.size(); ++piece) {
-    out << "o " << Pieces::name(static_cast<int>(piece)) << '\n';
+    out << "o " << r.pieceName(piece) << '\n';
     bool first = true;
     std::int32_t current = 0;
     for (std::size_t f : byPiece[piece]) {

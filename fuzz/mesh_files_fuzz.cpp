@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   cli::writeObj(r, names, "fuzz.mtl", out);
   cli::writeMtl(r, names, out);
   cli::writePly(r, names, out);
-  cli::writeGlb(r, names, (data[0] & 16) != 0 ? 0.0 : 30.0, out);
+  cli::writeGlb(r, names, (data[0] & 16) != 0 ? 0.0 : 30.0, cli::pieceCentroids(r), out);
   cli::PreviewOptions po;
   po.width = 24;
   po.height = 16;

@@ -137,6 +137,17 @@ bool insideByParity(const MeshFile& m, const Vec3& p) {
   return crossings % 2 == 1;
 }
 
+struct InsideTest::Grid {
+  explicit Grid(const MeshFile& m) : grid(m) {}
+  RayGrid grid;
+};
+
+InsideTest::InsideTest(const MeshFile& mesh) : grid_(std::make_unique<Grid>(mesh)) {}
+InsideTest::~InsideTest() = default;
+bool InsideTest::operator()(const Vec3& p) const {
+  return grid_->grid.inside(p);
+}
+
 std::vector<Vec3> scatterInside(const MeshFile& m, std::size_t count, std::uint64_t seed) {
   if (m.points.empty()) throw Error("the mesh has no points to place centres in");
   Vec3 lo = m.points[0], hi = m.points[0];

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geom/mesh_files.h"
@@ -13,6 +14,22 @@ namespace geom {
 // (fan-triangulated) faces. The ray direction is chosen so that it practically never grazes
 // an edge or a vertex; p on the surface may go either way.
 bool insideByParity(const MeshFile& mesh, const Vec3& p);
+
+// The parity test of insideByParity over a grid of the faces seen along its ray, built once for
+// many queries: a query costs a few crossing tests rather than one per face. Keeps a reference
+// to mesh, which must outlive it.
+class InsideTest {
+ public:
+  explicit InsideTest(const MeshFile& mesh);
+  ~InsideTest();
+  InsideTest(const InsideTest&) = delete;
+  InsideTest& operator=(const InsideTest&) = delete;
+  bool operator()(const Vec3& p) const;
+
+ private:
+  struct Grid;
+  std::unique_ptr<Grid> grid_;
+};
 
 // count points drawn uniformly from the mesh's bounding box and kept when inside (as
 // insideByParity decides, through a grid of the faces seen along its ray, so a draw costs a

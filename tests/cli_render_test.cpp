@@ -130,7 +130,7 @@ TEST(Glb, APieceANodeAnIdentifierAPrimitiveAndItsMaterial) {
   const cli::ResultMesh r =
       cli::makeResult(merged(box(0, 1, 0, true), box(3, 4, 1)), cli::PieceMode::Solids);
   std::ostringstream out;
-  cli::writeGlb(r, names, 0, out);
+  cli::writeGlb(r, names, 0, {}, out);
   const tinygltf::Model m = loadGlb(out.str());
   ASSERT_EQ(m.nodes.size(), 2u);
   EXPECT_EQ(m.nodes[0].name, "piece_0");

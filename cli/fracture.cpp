@@ -1,0 +1,389 @@
+#include "cli/fracture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+
+#include "geom/error.h"
+#include "voronoi/ports.h"
+
+namespace cli {
+namespace {
+
+using geom::Vec3;
+
+constexpr std::uint32_t kWarning = 4;
+constexpr float kNodeThickness = 0.001f;  // the node's default
+
+// The centre nearest to a point, over a grid of the centres (pieces are many, and so are
+// centres: a search of all of them for each piece would be quadratic).
+class NearestCentre {
+ public:
+  explicit NearestCentre(const std::vector<Vec3>& centres) : c_(centres) {
+    if (c_.empty()) return;
+    lo_ = hi_ = c_[0];
+    for (const Vec3& p : c_) {
+      lo_ = {std::min(lo_.x, p.x), std::min(lo_.y, p.y), std::min(lo_.z, p.z)};
+      hi_ = {std::max(hi_.x, p.x), std::max(hi_.y, p.y), std::max(hi_.z, p.z)};
+    }
+    n_ = std::max(1, static_cast<int>(std::cbrt(static_cast<double>(c_.size()) / 2)));
+    const Vec3 s = hi_ - lo_;
+    size_ = std::max({s.x, s.y, s.z, 1e-300}) / n_;
+    cells_.resize(static_cast<std::size_t>(n_) * n_ * n_);
+    for (std::size_t i = 0; i < c_.size(); ++i) cells_[index(cell(c_[i]))].push_back(i);
+  }
+
+  std::size_t operator()(const Vec3& q) const {
+    const auto home = cell(q);
+    std::size_t best = 0;
+    double bestD = INFINITY;
+    for (int ring = 0; ring <= n_; ++ring) {
+      // Every centre in a cell of a later ring is at least (ring) cells away.
+      const double reach = (ring - 1) * size_;
+      if (ring > 0 && reach > 0 && reach * reach > bestD) break;
+      for (int x = home[0] - ring; x <= home[0] + ring; ++x)
+        for (int y = home[1] - ring; y <= home[1] + ring; ++y)
+          for (int z = home[2] - ring; z <= home[2] + ring; ++z) {
+            if (std::max({std::abs(x - home[0]), std::abs(y - home[1]), std::abs(z - home[2])}) !=
+                ring)
+              continue;
+            if (x < 0 || y < 0 || z < 0 || x >= n_ || y >= n_ || z >= n_) continue;
+            for (std::size_t i : cells_[index({x, y, z})]) {
+              const Vec3 d = c_[i] - q;
+              const double dd = geom::dot(d, d);
+              if (dd < bestD || (dd == bestD && i < best)) bestD = dd, best = i;
+            }
+          }
+    }
+    return best;
+  }
+
+ private:
+  std::array<int, 3> cell(const Vec3& p) const {
+    auto at = [&](double v, double lo) {
+      return std::clamp(static_cast<int>(std::floor((v - lo) / size_)), 0, n_ - 1);
+    };
+    return {at(p.x, lo_.x), at(p.y, lo_.y), at(p.z, lo_.z)};
+  }
+  std::size_t index(const std::array<int, 3>& c) const {
+    return (static_cast<std::size_t>(c[2]) * n_ + c[1]) * n_ + c[0];
+  }
+  const std::vector<Vec3>& c_;
+  Vec3 lo_, hi_;
+  int n_ = 1;
+  double size_ = 1;
+  std::vector<std::vector<std::size_t>> cells_;
+};
+
+std::uint64_t pieceSeed(std::uint64_t seed, std::size_t piece) {
+  std::uint64_t z = seed ^ (0x9E3779B97F4A7C15ull * (piece + 1));
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+MassProperties massOf(const PieceMesh& m) {
+  std::vector<std::size_t> all(m.faces.size());
+  std::iota(all.begin(), all.end(), std::size_t{0});
+  return massProperties(m.points, m.faces, all);
+}
+
+// One evaluation of the node on arrays and centres.
+Evaluation evaluateOn(host::Host& h, NodeSession& session, const HostArrays& arrays,
+                      const std::vector<Vec3>& centres, const FractureOptions& o,
+                      const std::string& caption) {
+  namespace port = tsl::voronoi::port;
+  std::vector<host::Vec3f> c;
+  c.reserve(centres.size());
+  for (const Vec3& p : centres)
+    c.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+  connectMesh(h, arrays, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
+  if (arrays.uvw.empty()) h.disconnect(port::kUvw);
+  h.connectVector3Array(port::kCentres, c);
+  if (o.thickness) h.connectFloat(port::kThickness, *o.thickness);
+  h.connectFloat(port::kUvScale, o.uvScale);
+  return session.evaluate(h, port::kOutput, caption);
+}
+
+// The solids of an evaluation's record as pieces of level, children of parent, each with the
+// handed centre nearest its centroid.
+std::vector<FracturePiece> piecesOf(const Evaluation& e, const std::vector<Vec3>& centres,
+                                    int level, int parent, const std::string& parentName) {
+  std::vector<FracturePiece> out;
+  const NearestCentre nearest(centres);
+  std::vector<PieceMesh> solids = splitSolids(e.mesh);
+  for (std::size_t i = 0; i < solids.size(); ++i) {
+    FracturePiece p;
+    p.name = parentName + "_" + std::to_string(i);
+    p.level = level;
+    p.parent = parent;
+    p.mesh = std::move(solids[i]);
+    p.mass = massOf(p.mesh);
+    if (!centres.empty()) p.centre = centres[nearest(p.mass.centroid)];
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+void appendLog(Evaluation& to, const Evaluation& from, const std::string& who) {
+  for (const auto& line : from.log) to.log.push_back({line.severity, who + ": " + line.text});
+  to.escaped.insert(to.escaped.end(), from.escaped.begin(), from.escaped.end());
+}
+
+struct UnionFind {
+  explicit UnionFind(std::size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), 0); }
+  std::size_t find(std::size_t i) {
+    while (parent[i] != i) i = parent[i] = parent[parent[i]];
+    return i;
+  }
+  std::vector<std::size_t> parent;
+};
+
+void absorb(PieceMesh& into, const PieceMesh& from) {
+  const auto base = static_cast<int>(into.points.size());
+  int islands = 0;
+  for (int i : into.islands) islands = std::max(islands, i + 1);
+  into.points.insert(into.points.end(), from.points.begin(), from.points.end());
+  for (std::size_t f = 0; f < from.faces.size(); ++f) {
+    std::vector<int> face = from.faces[f];
+    for (int& v : face) v += base;
+    into.faces.push_back(std::move(face));
+    into.ids.push_back(from.ids[f]);
+    into.islands.push_back(islands + from.islands[f]);
+  }
+  if (!into.uvw.empty() && !from.uvw.empty()) {
+    into.uvw.insert(into.uvw.end(), from.uvw.begin(), from.uvw.end());
+  } else {
+    into.uvw.clear();
+  }
+}
+
+// Contacts between the leaves, parts numbered by their position in leaves.
+std::vector<Contact> contactsBetween(const std::vector<FracturePiece>& pieces,
+                                     const std::vector<int>& leaves, double maxGap) {
+  std::vector<const PieceMesh*> meshes;
+  double size = 0;
+  for (int l : leaves) {
+    const FracturePiece& p = pieces[static_cast<std::size_t>(l)];
+    meshes.push_back(&p.mesh);
+    const Vec3 s = p.mass.hi - p.mass.lo;
+    size = std::max({size, s.x, s.y, s.z});
+  }
+  std::vector<int> part;
+  const ResultMesh r = makeResult(gather(meshes, part), PieceMode::Islands);
+  return findContacts(r.points, r.faces, part, r.ids, maxGap, 1e-12 * size * size);
+}
+
+// The gap the node leaves between neighbours is the thickness times the distance of their
+// centres, which the box diagonal of the centres' container bounds.
+double maxGapFor(const FractureOptions& o, const MassProperties& whole) {
+  const double t = o.thickness ? *o.thickness : kNodeThickness;
+  return t * 1.25 * geom::length(whole.hi - whole.lo);
+}
+
+// Merges or drops the leaves below options.minVolume, smallest first. A merged leaf goes to the
+// neighbour it shares the largest bond with, else to a leaf of its own cell (a part of the
+// same cell that the mesh's shape set apart), else to the leaf whose centroid is nearest.
+void cleanSmall(Fracture& fr, const std::vector<Contact>& contacts, const FractureOptions& o) {
+  auto& pieces = fr.pieces;
+  const std::size_t n = fr.leaves.size();
+  UnionFind groups(n);
+  std::vector<bool> gone(n, false);  // dropped, or merged into another
+  std::vector<double> volume(n);
+  for (std::size_t i = 0; i < n; ++i)
+    volume[i] = pieces[static_cast<std::size_t>(fr.leaves[i])].mass.volume;
+  for (;;) {
+    std::size_t small = n;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (gone[i] || !(volume[i] < o.minVolume)) continue;
+      if (small == n || volume[i] < volume[small]) small = i;
+    }
+    if (small == n) break;
+    FracturePiece& s = pieces[static_cast<std::size_t>(fr.leaves[small])];
+    if (o.dropSmall) {
+      gone[small] = true;
+      s.fate = FracturePiece::Fate::Dropped;
+      ++fr.counts.dropped;
+      continue;
+    }
+    std::vector<double> shared(n, 0.0);
+    for (const Contact& c : contacts) {
+      const std::size_t a = groups.find(static_cast<std::size_t>(c.a));
+      const std::size_t b = groups.find(static_cast<std::size_t>(c.b));
+      if (a == b || gone[a] || gone[b]) continue;
+      if (a == small) shared[b] += c.area;
+      if (b == small) shared[a] += c.area;
+    }
+    std::size_t into = n;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i != small && !gone[i] && shared[i] > 0 && (into == n || shared[i] > shared[into]))
+        into = i;
+    }
+    for (std::size_t i = 0; into == n && i < n; ++i) {
+      const FracturePiece& p = pieces[static_cast<std::size_t>(fr.leaves[i])];
+      if (i != small && !gone[i] && p.parent == s.parent && p.centre == s.centre) into = i;
+    }
+    double nearest = INFINITY;
+    std::size_t closest = n;
+    for (std::size_t i = 0; into == n && i < n; ++i) {
+      if (i == small || gone[i]) continue;
+      const Vec3 d = pieces[static_cast<std::size_t>(fr.leaves[i])].mass.centroid - s.mass.centroid;
+      if (geom::dot(d, d) < nearest) nearest = geom::dot(d, d), closest = i;
+    }
+    if (into == n) into = closest;
+    if (into == n) break;  // the last piece left: nothing to merge it into
+    FracturePiece& t = pieces[static_cast<std::size_t>(fr.leaves[into])];
+    absorb(t.mesh, s.mesh);
+    t.absorbed.push_back(fr.leaves[small]);
+    t.mass = massOf(t.mesh);
+    volume[into] = t.mass.volume;
+    s.fate = FracturePiece::Fate::Merged;
+    s.mergedInto = fr.leaves[into];
+    gone[small] = true;
+    groups.parent[small] = into;
+    ++fr.counts.merged;
+  }
+  std::vector<int> kept;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!gone[i]) kept.push_back(fr.leaves[i]);
+  }
+  // Bonds of the leaves left: their parts' contacts, summed per pair of groups.
+  if (o.bonds) {
+    std::vector<Bond> sums;
+    std::vector<std::pair<int, int>> keys;
+    for (const Contact& c : contacts) {
+      std::size_t a = groups.find(static_cast<std::size_t>(c.a));
+      std::size_t b = groups.find(static_cast<std::size_t>(c.b));
+      if (a == b || gone[a] || gone[b]) continue;
+      Vec3 normal = c.normal;
+      if (a > b) std::swap(a, b), normal = normal * -1.0;
+      const std::pair<int, int> key{fr.leaves[a], fr.leaves[b]};
+      auto it = std::find(keys.begin(), keys.end(), key);
+      if (it == keys.end()) {
+        keys.push_back(key);
+        sums.push_back({key.first, key.second, 0.0, {}, {}});
+        it = keys.end() - 1;
+      }
+      Bond& s = sums[static_cast<std::size_t>(it - keys.begin())];
+      s.area += c.area;
+      s.centroid = s.centroid + c.centroid * c.area;
+      s.normal = s.normal + normal * c.area;
+    }
+    for (Bond& b : sums) {
+      b.centroid = b.centroid * (1.0 / b.area);
+      b.normal = b.normal * (1.0 / geom::length(b.normal));
+    }
+    std::sort(sums.begin(), sums.end(),
+              [](const Bond& x, const Bond& y) { return std::pair(x.a, x.b) < std::pair(y.a, y.b); });
+    fr.bonds = std::move(sums);
+  }
+  fr.leaves = std::move(kept);
+}
+
+}  // namespace
+
+std::vector<Bond> bondsBetween(const std::vector<FracturePiece>& pieces,
+                               const std::vector<int>& leaves, double maxGap) {
+  std::vector<Bond> out;
+  for (const Contact& c : contactsBetween(pieces, leaves, maxGap)) {
+    out.push_back({leaves[static_cast<std::size_t>(c.a)], leaves[static_cast<std::size_t>(c.b)],
+                   c.area, c.centroid, c.normal});
+  }
+  return out;
+}
+
+Fracture fracture(host::Host& h, NodeSession& session, const geom::MeshFile& file,
+                  const HostArrays& mesh, const FractureOptions& o) {
+  Fracture fr;
+  fr.firstCentres = placeCentres(file, o.centres, o.seed, Placing::Whole);
+  fr.counts.asked = fr.firstCentres.size();
+  // The node jitters centres with rand(); seeding it here makes a whole run reproducible.
+  std::srand(o.seed);
+  fr.result = evaluateOn(h, session, mesh, fr.firstCentres, o, "");
+  ++fr.counts.evaluations;
+  if (!fr.result.hasRecord || fr.result.facts.outcome != Outcome::Result) return fr;
+  fr.pieces = piecesOf(fr.result, fr.firstCentres, 1, -1, "piece");
+
+  CentreModes later = o.centres;
+  later.count = o.levelCount;
+  for (int level = 2; level <= o.levels; ++level) {
+    std::vector<int> candidates;
+    for (std::size_t i = 0; i < fr.pieces.size(); ++i) {
+      if (fr.pieces[i].level == level - 1) candidates.push_back(static_cast<int>(i));
+    }
+    std::stable_sort(candidates.begin(), candidates.end(), [&](int a, int b) {
+      return fr.pieces[static_cast<std::size_t>(a)].mass.volume >
+             fr.pieces[static_cast<std::size_t>(b)].mass.volume;
+    });
+    const auto take = static_cast<std::size_t>(
+        std::ceil(o.levelFraction * static_cast<double>(candidates.size()) - 1e-9));
+    candidates.resize(std::min(candidates.size(), take));
+    // Broken in piece order, so that names and the node's jitter follow the file's order.
+    std::sort(candidates.begin(), candidates.end());
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+      const auto index = static_cast<std::size_t>(candidates[k]);
+      const std::string name = fr.pieces[index].name;
+      const std::vector<Vec3> centres = placeCentres(toMeshFile(fr.pieces[index].mesh), later,
+                                                     pieceSeed(o.seed, index), Placing::Piece);
+      if (centres.size() < 2) continue;
+      fr.counts.asked += centres.size();
+      const std::string caption = "L" + std::to_string(level) + " " + std::to_string(k + 1) + "/" +
+                                  std::to_string(candidates.size()) + " ";
+      const Evaluation e =
+          evaluateOn(h, session, toHostArrays(fr.pieces[index].mesh), centres, o, caption);
+      ++fr.counts.evaluations;
+      fr.result.facts.seconds += e.facts.seconds;
+      appendLog(fr.result, e, name);
+      if (e.facts.cancelled) {
+        fr.result.facts.cancelled = true;
+        fr.result.facts.outcome = Outcome::Empty;
+        fr.result.facts.reason = e.facts.reason;
+        fr.result.hasRecord = false;
+        fr.result.mesh = {};
+        return fr;
+      }
+      if (!e.hasRecord || e.facts.outcome != Outcome::Result) {
+        fr.result.log.push_back(
+            {kWarning, name + " was not broken again: " + e.facts.reason.value_or("no result")});
+        continue;
+      }
+      std::vector<FracturePiece> children =
+          piecesOf(e, centres, level, static_cast<int>(index), name);
+      if (children.size() < 2) continue;
+      fr.pieces[index].fate = FracturePiece::Fate::Broken;
+      for (auto& c : children) {
+        fr.pieces[index].children.push_back(static_cast<int>(fr.pieces.size()));
+        fr.pieces.push_back(std::move(c));
+      }
+      // The parent's geometry lives on in its children.
+      fr.pieces[index].mesh = {};
+    }
+  }
+
+  for (std::size_t i = 0; i < fr.pieces.size(); ++i) {
+    if (fr.pieces[i].fate == FracturePiece::Fate::Leaf) fr.leaves.push_back(static_cast<int>(i));
+  }
+  fr.counts.made = fr.leaves.size();
+  const MassProperties whole = [&] {
+    MassProperties w;
+    w.lo = w.hi = file.points.empty() ? Vec3{} : file.points[0];
+    for (const Vec3& p : file.points) {
+      w.lo = {std::min(w.lo.x, p.x), std::min(w.lo.y, p.y), std::min(w.lo.z, p.z)};
+      w.hi = {std::max(w.hi.x, p.x), std::max(w.hi.y, p.y), std::max(w.hi.z, p.z)};
+    }
+    return w;
+  }();
+  std::vector<Contact> contacts;
+  if (o.bonds || (o.minVolume > 0 && !o.dropSmall)) {
+    contacts = contactsBetween(fr.pieces, fr.leaves, maxGapFor(o, whole));
+  }
+  cleanSmall(fr, contacts, o);
+
+  std::vector<const PieceMesh*> meshes;
+  for (int l : fr.leaves) meshes.push_back(&fr.pieces[static_cast<std::size_t>(l)].mesh);
+  fr.result.mesh = gather(meshes, fr.leafOfFace);
+  return fr;
+}
+
+}  // namespace cli
