@@ -1,10 +1,14 @@
-// tessellon continuous MESH --knife KNIFE (--instances FILE | --knife-points FILE)
+// tessellon continuous MESH --knife KNIFE (--instances FILE | --knife-points FILE |
+//                      --scatter N [--seed S] [--impact X,Y,Z[,R]]... [--knife-scale MIN,MAX])
 //                      [-o OUT] [--json] [--quiet]
 #include <cmath>
+#include <cstdio>
+#include <optional>
 #include <memory>
 
 #include "cli/input_mesh.h"
 #include "cli/knife.h"
+#include "cli/knife_scatter.h"
 #include "cli/node_run.h"
 #include "cli/number_rows.h"
 #include "cli/placement.h"
@@ -54,6 +58,10 @@ host::Vec3f toFloat(const geom::Vec3& p) {
 Verb addContinuous(CLI::App& app) {
   struct Options {
     std::string mesh, knife, instances, knifePoints;
+    std::optional<std::int64_t> scatter;
+    std::uint64_t seed = 1;
+    std::vector<Impact> impacts;
+    std::array<double, 2> knifeScale{1.0, 1.0};
     RunOptions run;
   };
   auto o = std::make_shared<Options>();
@@ -81,7 +89,7 @@ Verb addContinuous(CLI::App& app) {
                            wrap("File of knife placements, one a line: 'x y z' (a move) or "
                                 "'x y z rx ry rz s' (scale s > 0 about the knife's origin, turn "
                                 "rx, ry, rz degrees about x, y, z, then move). # starts a "
-                                "comment. One of --instances and --knife-points is required."))
+                                "comment. One of --instances, --knife-points and --scatter is required."))
                ->type_name("FILE"));
   auto* points =
       once(cmd->add_option("--knife-points", o->knifePoints,
@@ -89,22 +97,83 @@ Verb addContinuous(CLI::App& app) {
                                 "instance after instance, each as many points as the knife has "
                                 "and in its order."))
                ->type_name("FILE"));
+  auto* scatter = once(
+      cmd->add_option("--scatter", o->scatter,
+                      wrap("Place N knives at random instead: uniform in the mesh's box (or "
+                           "about the --impact points), each turned at random and scaled by "
+                           "--knife-scale. 1 to 100000."))
+          ->type_name("N")
+          ->check(CLI::Range(std::int64_t{1}, std::int64_t{100000})));
+  once(cmd->add_option("--seed", o->seed,
+                       wrap("Seed of --scatter: the same seed gives the same knives. Default: 1."))
+           ->type_name("S"))
+      ->needs(scatter);
+  cmd->add_option_function<std::vector<std::string>>(
+         "--impact",
+         [o](const std::vector<std::string>& all) {
+           o->impacts.clear();
+           for (const auto& t : all) {
+             const auto i = impactFromText(t);
+             if (!i) {
+               throw CLI::ValidationError(
+                   "--impact", t + " is not X,Y,Z or X,Y,Z,R (finite numbers, R above 0)");
+             }
+             o->impacts.push_back(*i);
+           }
+         },
+         wrap("Cluster the --scatter knives about this point: normally distributed, about "
+              "three quarters within R (default: a tenth of the mesh's box diagonal). Repeat "
+              "for several; knife k goes to impact k modulo their number."))
+      ->type_name("X,Y,Z[,R]")
+      ->needs(scatter);
+  once(cmd->add_option_function<std::string>(
+               "--knife-scale",
+               [o](const std::string& text) {
+                 double a = 0, b = 0;
+                 char sep = 0, rest = 0;
+                 const int n = std::sscanf(text.c_str(), "%lf%c%lf%c", &a, &sep, &b, &rest);
+                 if (n == 1) b = a;
+                 if (!((n == 1) || (n == 3 && sep == ',')) || !std::isfinite(a) ||
+                     !std::isfinite(b) || !(a > 0) || !(b >= a)) {
+                   throw CLI::ValidationError(
+                       "--knife-scale", text + " is not MIN,MAX with 0 < MIN <= MAX (or one S)");
+                 }
+                 o->knifeScale = {a, b};
+               },
+               wrap("Scale of each --scatter knife, uniform from MIN to MAX about the knife's "
+                    "origin. Default: 1,1."))
+           ->type_name("MIN,MAX"))
+      ->needs(scatter);
   instances->excludes(points);
+  instances->excludes(scatter);
   points->excludes(instances);
+  points->excludes(scatter);
   addRunOptions(*cmd, o->run);
 
   return {cmd, [o] {
-            if (o->instances.empty() == o->knifePoints.empty()) {
-              throw UsageError("give one of --instances FILE and --knife-points FILE");
+            if (int(!o->instances.empty()) + int(!o->knifePoints.empty()) + int(bool(o->scatter)) !=
+                1) {
+              throw UsageError(
+                  "give one of --instances FILE, --knife-points FILE and --scatter N");
             }
             RunOutputs outputs(o->run);
             NameTable names(o->run.innerName);
-            const HostArrays mesh =
-                toHostArrays(readInput(o->mesh, names, o->run.missingUv == "box"));
+            const InputMesh input = readInput(o->mesh, names, o->run.missingUv == "box");
+            const HostArrays mesh = toHostArrays(input);
             const Knife knife = prepareKnife(geom::readMeshFile(o->knife), o->knife);
 
             std::vector<host::Vec3f> knifePoints;
-            if (!o->instances.empty()) {
+            if (o->scatter) {
+              KnifeScatter sc;
+              sc.count = static_cast<std::size_t>(*o->scatter);
+              sc.seed = o->seed;
+              sc.impacts = o->impacts;
+              sc.minScale = o->knifeScale[0];
+              sc.maxScale = o->knifeScale[1];
+              for (const KnifePose& pose : scatterKnives(input.file, sc)) {
+                for (const auto& p : knife.points) knifePoints.push_back(toFloat(pose.apply(p)));
+              }
+            } else if (!o->instances.empty()) {
               for (const auto& row : readNumberLines(o->instances, true)) {
                 const Placement place = placementOf(row);
                 for (const auto& p : knife.points) knifePoints.push_back(toFloat(place.apply(p)));

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 #include "cli/fracture.h"
 #include "cli/input_mesh.h"
+#include "cli/knife_scatter.h"
 #include "cli/manifest.h"
 #include "cli/node_run.h"
 #include "cli/number_rows.h"
@@ -40,22 +40,10 @@ std::vector<geom::Vec3> readCentres(const std::string& path) {
   return out;
 }
 
-// "X,Y,Z" or "X,Y,Z,R" with R > 0, all finite.
 Impact parseImpact(const std::string& text) {
-  std::string s = text;
-  for (char& c : s) c = c == ',' ? ' ' : c;
-  std::istringstream in(s);
-  std::vector<double> v;
-  double x = 0;
-  while (in >> x) v.push_back(x);
-  const bool allFinite = std::all_of(v.begin(), v.end(), [](double d) { return std::isfinite(d); });
-  if (!in.eof() || (v.size() != 3 && v.size() != 4) || !allFinite || (v.size() == 4 && !(v[3] > 0))) {
-    throw CLI::ValidationError("--impact",
-                               text + " is not X,Y,Z or X,Y,Z,R (finite numbers, R above 0)");
-  }
-  Impact i{{v[0], v[1], v[2]}, std::nullopt};
-  if (v.size() == 4) i.radius = v[3];
-  return i;
+  if (auto i = impactFromText(text)) return *i;
+  throw CLI::ValidationError("--impact",
+                             text + " is not X,Y,Z or X,Y,Z,R (finite numbers, R above 0)");
 }
 
 struct MinVolume {

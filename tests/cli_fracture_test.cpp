@@ -14,6 +14,7 @@
 #include "cli/contacts.h"
 #include "cli/fracture.h"
 #include "cli/gltf_output.h"
+#include "cli/knife_scatter.h"
 #include "cli/mass_properties.h"
 #include "geom/error.h"
 #include "geom/mesh_sampling.h"
@@ -205,6 +206,35 @@ TEST(Centres, EveryModeIsReproducibleAndInsideItsRegion) {
   cli::CentreModes away;
   away.impacts = {{{50, 50, 50}, 0.1}};
   EXPECT_THROW(cli::placeCentres(box, away, 1, Placing::Whole), geom::Error);
+}
+
+TEST(KnifeScatter, TurnsScalesAndPlacesReproducibly) {
+  const geom::MeshFile box = boxFile({0, 0, 0}, {4, 2, 1});
+  cli::KnifeScatter sc;
+  sc.count = 200;
+  sc.seed = 9;
+  sc.minScale = 0.5;
+  sc.maxScale = 2;
+  const auto poses = cli::scatterKnives(box, sc);
+  ASSERT_EQ(poses.size(), 200u);
+  for (const cli::KnifePose& p : poses) {
+    EXPECT_GE(p.scale, 0.5);
+    EXPECT_LE(p.scale, 2.0);
+    EXPECT_TRUE(p.move.x >= 0 && p.move.x <= 4 && p.move.y >= 0 && p.move.y <= 2 &&
+                p.move.z >= 0 && p.move.z <= 1);
+    // A rotation: lengths kept, no mirror.
+    const Vec3 a = p.apply({1, 0, 0}) - p.move, b = p.apply({0, 1, 0}) - p.move;
+    EXPECT_NEAR(geom::length(a), p.scale, 1e-9);
+    EXPECT_NEAR(geom::dot(a, b), 0.0, 1e-9);
+    EXPECT_NEAR(geom::dot(geom::cross(a, b), p.apply({0, 0, 1}) - p.move),
+                p.scale * p.scale * p.scale, 1e-9);
+  }
+  EXPECT_EQ(cli::scatterKnives(box, sc)[17].move, poses[17].move);
+  sc.impacts = {{{3, 1, 0.5}, 0.2}};
+  std::size_t near = 0;
+  for (const cli::KnifePose& p : cli::scatterKnives(box, sc))
+    near += geom::length(p.move - Vec3{3, 1, 0.5}) <= 0.2;
+  EXPECT_GT(near, 200u * 6 / 10);
 }
 
 // The fracture job through the real plug-in.
