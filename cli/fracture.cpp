@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <numeric>
 
+#include "cli/name_table.h"
 #include "geom/error.h"
 #include "voronoi/ports.h"
 
@@ -174,9 +176,24 @@ std::vector<Contact> contactsBetween(const std::vector<FracturePiece>& pieces,
     const Vec3 s = p.mass.hi - p.mass.lo;
     size = std::max({size, s.x, s.y, s.z});
   }
+  // Only the cut faces can face another piece: the rest stay out of the arrays.
+  std::vector<std::array<float, 3>> points;
+  std::vector<std::vector<int>> faces;
   std::vector<int> part;
-  const ResultMesh r = makeResult(gather(meshes, part), PieceMode::Islands);
-  std::vector<Contact> all = findContacts(r.points, r.faces, part, r.ids, maxGap, 1e-12 * size * size);
+  std::vector<std::int32_t> ids;
+  for (std::size_t i = 0; i < meshes.size(); ++i) {
+    const PieceMesh& m = *meshes[i];
+    const auto base = static_cast<int>(points.size());
+    points.insert(points.end(), m.points.begin(), m.points.end());
+    for (std::size_t f = 0; f < m.faces.size(); ++f) {
+      if (m.ids[f] != kCutFaceId) continue;
+      faces.push_back(m.faces[f]);
+      for (int& v : faces.back()) v += base;
+      part.push_back(static_cast<int>(i));
+      ids.push_back(kCutFaceId);
+    }
+  }
+  std::vector<Contact> all = findContacts(points, faces, part, ids, maxGap, 1e-12 * size * size);
   // Where cells meet only along an edge or at a corner (a grid of centres), the node's jitter
   // leaves slivers of wall between them, a few millionths of a face: below a hundredth of the
   // smaller piece's typical face (its volume to the power 2/3) a contact is such a sliver, and
@@ -265,7 +282,7 @@ void cleanSmall(Fracture& fr, const std::vector<Contact>& contacts, const Fractu
   // Bonds of the leaves left: their parts' contacts, summed per pair of groups.
   if (o.bonds) {
     std::vector<Bond> sums;
-    std::vector<std::pair<int, int>> keys;
+    std::map<std::pair<int, int>, std::size_t> slot;
     for (const Contact& c : contacts) {
       std::size_t a = groups.find(static_cast<std::size_t>(c.a));
       std::size_t b = groups.find(static_cast<std::size_t>(c.b));
@@ -273,13 +290,9 @@ void cleanSmall(Fracture& fr, const std::vector<Contact>& contacts, const Fractu
       Vec3 normal = c.normal;
       if (a > b) std::swap(a, b), normal = normal * -1.0;
       const std::pair<int, int> key{fr.leaves[a], fr.leaves[b]};
-      auto it = std::find(keys.begin(), keys.end(), key);
-      if (it == keys.end()) {
-        keys.push_back(key);
-        sums.push_back({key.first, key.second, 0.0, {}, {}});
-        it = keys.end() - 1;
-      }
-      Bond& s = sums[static_cast<std::size_t>(it - keys.begin())];
+      const auto [it, added] = slot.emplace(key, sums.size());
+      if (added) sums.push_back({key.first, key.second, 0.0, {}, {}});
+      Bond& s = sums[it->second];
       s.area += c.area;
       s.centroid = s.centroid + c.centroid * c.area;
       s.normal = s.normal + normal * c.area;
