@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 #include <numeric>
+#include <queue>
 
 #include "cli/name_table.h"
 #include "geom/error.h"
@@ -224,13 +225,24 @@ void cleanSmall(Fracture& fr, const std::vector<Contact>& contacts, const Fractu
   std::vector<double> volume(n);
   for (std::size_t i = 0; i < n; ++i)
     volume[i] = pieces[static_cast<std::size_t>(fr.leaves[i])].mass.volume;
-  for (;;) {
-    std::size_t small = n;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (gone[i] || !(volume[i] < o.minVolume)) continue;
-      if (small == n || volume[i] < volume[small]) small = i;
-    }
-    if (small == n) break;
+  // Per leaf the contacts it takes part in; a merged leaf's join the list of the leaf it went to.
+  std::vector<std::vector<std::size_t>> touching(n);
+  for (std::size_t k = 0; k < contacts.size(); ++k) {
+    touching[static_cast<std::size_t>(contacts[k].a)].push_back(k);
+    touching[static_cast<std::size_t>(contacts[k].b)].push_back(k);
+  }
+  // Smallest first; an entry whose volume has changed since is stale.
+  using Entry = std::pair<double, std::size_t>;
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (volume[i] < o.minVolume) queue.push({volume[i], i});
+  }
+  std::vector<double> shared(n, 0.0);
+  std::vector<std::size_t> sharing;
+  while (!queue.empty()) {
+    const auto [v, small] = queue.top();
+    queue.pop();
+    if (gone[small] || v != volume[small]) continue;
     FracturePiece& s = pieces[static_cast<std::size_t>(fr.leaves[small])];
     if (o.dropSmall) {
       gone[small] = true;
@@ -238,19 +250,20 @@ void cleanSmall(Fracture& fr, const std::vector<Contact>& contacts, const Fractu
       ++fr.counts.dropped;
       continue;
     }
-    std::vector<double> shared(n, 0.0);
-    for (const Contact& c : contacts) {
-      const std::size_t a = groups.find(static_cast<std::size_t>(c.a));
-      const std::size_t b = groups.find(static_cast<std::size_t>(c.b));
-      if (a == b || gone[a] || gone[b]) continue;
-      if (a == small) shared[b] += c.area;
-      if (b == small) shared[a] += c.area;
+    sharing.clear();
+    for (std::size_t k : touching[small]) {
+      const std::size_t a = groups.find(static_cast<std::size_t>(contacts[k].a));
+      const std::size_t b = groups.find(static_cast<std::size_t>(contacts[k].b));
+      const std::size_t other = a == small ? b : a;
+      if (a == b || gone[other]) continue;
+      if (shared[other] == 0) sharing.push_back(other);
+      shared[other] += contacts[k].area;
     }
     std::size_t into = n;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (i != small && !gone[i] && shared[i] > 0 && (into == n || shared[i] > shared[into]))
-        into = i;
+    for (std::size_t i : sharing) {
+      if (into == n || shared[i] > shared[into] || (shared[i] == shared[into] && i < into)) into = i;
     }
+    for (std::size_t i : sharing) shared[i] = 0;
     for (std::size_t i = 0; into == n && i < n; ++i) {
       const FracturePiece& p = pieces[static_cast<std::size_t>(fr.leaves[i])];
       if (i != small && !gone[i] && p.parent == s.parent && p.centre == s.centre) into = i;
@@ -266,14 +279,22 @@ void cleanSmall(Fracture& fr, const std::vector<Contact>& contacts, const Fractu
     if (into == n) break;  // the last piece left: nothing to merge it into
     FracturePiece& t = pieces[static_cast<std::size_t>(fr.leaves[into])];
     absorb(t.mesh, s.mesh);
+    s.mesh = {};
     t.absorbed.push_back(fr.leaves[small]);
-    t.mass = massOf(t.mesh);
-    volume[into] = t.mass.volume;
+    volume[into] += volume[small];
+    if (volume[into] < o.minVolume) queue.push({volume[into], into});
+    touching[into].insert(touching[into].end(), touching[small].begin(), touching[small].end());
+    touching[small] = {};
     s.fate = FracturePiece::Fate::Merged;
     s.mergedInto = fr.leaves[into];
     gone[small] = true;
     groups.parent[small] = into;
     ++fr.counts.merged;
+  }
+  // A leaf that took others is measured once, whole.
+  for (std::size_t i = 0; i < n; ++i) {
+    FracturePiece& p = pieces[static_cast<std::size_t>(fr.leaves[i])];
+    if (!gone[i] && !p.absorbed.empty()) p.mass = massOf(p.mesh);
   }
   std::vector<int> kept;
   for (std::size_t i = 0; i < n; ++i) {

@@ -215,7 +215,7 @@ Verb addVoronoi(CLI::App& app) {
              "F", CLI::Range(1e-9, 1.0));
   numberOnce(cmd->add_option("--level-count", o->levelCount,
                              wrap("Uniform centres in each piece broken again; 0 to 1000000. "
-                                  "Default: --count, else 8.")),
+                                  "Default: 8.")),
              "N", CLI::Range(std::int64_t{0}, std::int64_t{1000000}));
   auto* minVolume =
       once(cmd->add_option("--min-volume", o->minVolume,
@@ -295,8 +295,7 @@ Verb addVoronoi(CLI::App& app) {
               f.centres.radial = r;
             }
             if (!o->centres.empty()) f.centres.fixed = readCentres(o->centres);
-            f.levelCount = static_cast<std::size_t>(o->levelCount ? *o->levelCount
-                                                                  : o->count ? *o->count : 8);
+            f.levelCount = static_cast<std::size_t>(o->levelCount ? *o->levelCount : 8);
             f.seed = o->seed;
             f.thickness = o->thickness;
             f.uvScale = o->uvScale;
