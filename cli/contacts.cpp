@@ -67,7 +67,8 @@ Moments momentsOf(const Small& poly) {
 // clip (Sutherland and Hodgman).
 Small clip(const std::array<P2, 3>& subject, const std::array<P2, 3>& tri) {
   Small cur, next;
-  for (int k = 0; k < 3; ++k) cur.p[static_cast<std::size_t>(k)] = subject[static_cast<std::size_t>(k)];
+  for (int k = 0; k < 3; ++k)
+    cur.p[static_cast<std::size_t>(k)] = subject[static_cast<std::size_t>(k)];
   cur.n = 3;
   for (int e = 0; e < 3 && cur.n > 0; ++e) {
     const P2& a = tri[static_cast<std::size_t>(e)];
@@ -110,8 +111,7 @@ struct Fan {
 // allocate for every pair).
 void fanOf(const std::vector<P2>& poly, Fan& fan) {
   double total = 0;
-  for (std::size_t k = 1; k + 1 < poly.size(); ++k)
-    total += cross2(poly[0], poly[k], poly[k + 1]);
+  for (std::size_t k = 1; k + 1 < poly.size(); ++k) total += cross2(poly[0], poly[k], poly[k + 1]);
   const double sense = total < 0 ? -1.0 : 1.0;
   for (std::size_t k = 1; k + 1 < poly.size(); ++k) {
     const double s = cross2(poly[0], poly[k], poly[k + 1]);
@@ -208,8 +208,10 @@ std::vector<Contact> findContacts(std::span<const std::array<float, 3>> points,
       const Vec3 n = wall.normal * a + c.normal * b;
       if (geom::length(n) > 0) wall.normal = n * (1.0 / geom::length(n));
       wall.area = a + b;
-      wall.lo = {std::min(wall.lo.x, c.lo.x), std::min(wall.lo.y, c.lo.y), std::min(wall.lo.z, c.lo.z)};
-      wall.hi = {std::max(wall.hi.x, c.hi.x), std::max(wall.hi.y, c.hi.y), std::max(wall.hi.z, c.hi.z)};
+      wall.lo = {std::min(wall.lo.x, c.lo.x), std::min(wall.lo.y, c.lo.y),
+                 std::min(wall.lo.z, c.lo.z)};
+      wall.hi = {std::max(wall.hi.x, c.hi.x), std::max(wall.hi.y, c.hi.y),
+                 std::max(wall.hi.z, c.hi.z)};
     }
   }
   // Widened by half the gap, so that facing walls' boxes overlap.
@@ -233,8 +235,8 @@ std::vector<Contact> findContacts(std::span<const std::array<float, 3>> points,
   grid.origin = lo;
   const Vec3 span = hi - lo;
   // About the size of a face, but never so fine that a large face fills a million cells.
-  grid.size = std::max({extent / static_cast<double>(cf.size()),
-                        std::max({span.x, span.y, span.z}) / 256, 1e-300});
+  grid.size = std::max(
+      {extent / static_cast<double>(cf.size()), std::max({span.x, span.y, span.z}) / 256, 1e-300});
   // (cell, face) for every cell a face's box touches, sorted by cell: the faces of a cell are
   // a run of it.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> entries;

@@ -51,8 +51,8 @@ struct Bond {
 };
 
 struct FractureCounts {
-  std::size_t asked = 0;    // centres handed to the node, over every evaluation
-  std::size_t made = 0;     // leaves before small ones were merged or dropped
+  std::size_t asked = 0;  // centres handed to the node, over every evaluation
+  std::size_t made = 0;   // leaves before small ones were merged or dropped
   std::size_t merged = 0;
   std::size_t dropped = 0;
   std::size_t evaluations = 0;

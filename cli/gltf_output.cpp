@@ -33,9 +33,9 @@ struct PieceVertices {
     const auto [it, added] = index.emplace(key, static_cast<std::uint32_t>(ids.size()));
     if (!added) return it->second;
     const auto& p = r.points[static_cast<std::size_t>(point)];
-    positions.insert(positions.end(), {static_cast<float>(p[0] - pivot.x),
-                                       static_cast<float>(p[1] - pivot.y),
-                                       static_cast<float>(p[2] - pivot.z)});
+    positions.insert(positions.end(),
+                     {static_cast<float>(p[0] - pivot.x), static_cast<float>(p[1] - pivot.y),
+                      static_cast<float>(p[2] - pivot.z)});
     const geom::Vec3& n = s.cornerNormals[corner];
     normals.insert(normals.end(),
                    {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z)});

@@ -49,16 +49,16 @@ nlohmann::ordered_json pieceJson(const Fracture& fr, int index) {
   return j;
 }
 
-nlohmann::ordered_json manifestJson(const Fracture& fr, const std::string& mesh,
-                                    std::uint32_t seed, double thickness, int levels) {
+nlohmann::ordered_json manifestJson(const Fracture& fr, const std::string& mesh, std::uint32_t seed,
+                                    double thickness, int levels) {
   nlohmann::ordered_json j;
   j["mesh"] = mesh;
   j["seed"] = seed;
   j["thickness"] = thickness;
   j["levels"] = levels;
-  j["counts"] = {{"asked", fr.counts.asked},     {"made", fr.counts.made},
-                 {"merged", fr.counts.merged},   {"dropped", fr.counts.dropped},
-                 {"pieces", fr.leaves.size()},   {"evaluations", fr.counts.evaluations}};
+  j["counts"] = {{"asked", fr.counts.asked},   {"made", fr.counts.made},
+                 {"merged", fr.counts.merged}, {"dropped", fr.counts.dropped},
+                 {"pieces", fr.leaves.size()}, {"evaluations", fr.counts.evaluations}};
   j["pieces"] = nlohmann::ordered_json::array();
   for (std::size_t i = 0; i < fr.pieces.size(); ++i)
     j["pieces"].push_back(pieceJson(fr, static_cast<int>(i)));

@@ -10,9 +10,9 @@
 
 namespace cli {
 
-// name, level, parent (a name or null), leaf (true for a piece written), fate ("leaf", "broken", "merged", "dropped"), children
-// (names), merged_into (a name or null), absorbed (names), centre, volume, centroid, inertia
-// (3 x 3, about the centroid, unit density), bounds ({"min", "max"}).
+// name, level, parent (a name or null), leaf (true for a piece written), fate ("leaf", "broken",
+// "merged", "dropped"), children (names), merged_into (a name or null), absorbed (names), centre,
+// volume, centroid, inertia (3 x 3, about the centroid, unit density), bounds ({"min", "max"}).
 nlohmann::ordered_json pieceJson(const Fracture& fracture, int piece);
 
 // {"mesh", "seed", "thickness", "levels", "counts": {asked, made, merged, dropped, pieces,

@@ -85,8 +85,7 @@ std::string locatePlugin(const std::string& nameOrPath) {
 }
 
 struct NodeSession::Impl {
-  explicit Impl(const RunOptions& o)
-      : display(ProgressDisplay::styleFor(o.quiet), std::cerr) {}
+  explicit Impl(const RunOptions& o) : display(ProgressDisplay::styleFor(o.quiet), std::cerr) {}
   ProgressDisplay display;
   CancelOnInterrupt interrupt;
 };
@@ -119,8 +118,8 @@ Evaluation NodeSession::evaluate(host::Host& h, std::uint32_t port, const std::s
   e.facts.outcome = classify(out.state, e.log);
   e.facts.reason = reasonFor(e.facts.outcome, e.log);
   // A node that finished before it looked at the request has a result worth keeping.
-  e.facts.cancelled = interrupted() && (e.facts.outcome == Outcome::Empty ||
-                                        e.facts.outcome == Outcome::Unwritten);
+  e.facts.cancelled =
+      interrupted() && (e.facts.outcome == Outcome::Empty || e.facts.outcome == Outcome::Unwritten);
   if (out.state == host::OutputState::Data) {
     e.mesh = readRecord(out.bytes);
     e.hasRecord = true;
@@ -139,8 +138,8 @@ int report(Evaluation& e, const NodeRun& run, const RunOptions& options, RunOutp
   if (e.hasRecord) {
     if (run.adjust) run.adjust(e.mesh);
     if (outputs.wanted() || options.json) {
-      ResultMesh result = makeResult(e.mesh, options.pieces == "islands" ? PieceMode::Islands
-                                                                           : PieceMode::Solids);
+      ResultMesh result =
+          makeResult(e.mesh, options.pieces == "islands" ? PieceMode::Islands : PieceMode::Solids);
       if (run.pieces) run.pieces(result);
       pieces = result.pieces.count;
       outputs.write(result, names);

@@ -28,9 +28,9 @@ std::string locatePlugin(const std::string& nameOrPath);
 struct Evaluation {
   RunFacts facts;  // outcome, reason, seconds, cancelled (output and preview not yet)
   bool hasRecord = false;
-  TopoMesh mesh;                    // the record's arrays, copied; empty without one
-  std::vector<host::LogLine> log;   // the lines of this evaluation (and of loading, the first time)
-  std::vector<std::string> escaped; // exceptions that escaped into the host
+  TopoMesh mesh;                   // the record's arrays, copied; empty without one
+  std::vector<host::LogLine> log;  // the lines of this evaluation (and of loading, the first time)
+  std::vector<std::string> escaped;  // exceptions that escaped into the host
 };
 
 // The progress display and the Ctrl-C handler of one command, kept over all its evaluations.

@@ -1,6 +1,7 @@
 #include "cli/piece_mesh.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "cli/name_table.h"
 #include "cli/result_mesh.h"
@@ -74,6 +75,12 @@ geom::MeshFile toMeshFile(const PieceMesh& piece) {
   for (const auto& p : piece.points) m.points.push_back({p[0], p[1], p[2]});
   m.polygons = piece.faces;
   return m;
+}
+
+MassProperties measure(const PieceMesh& m) {
+  std::vector<std::size_t> all(m.faces.size());
+  std::iota(all.begin(), all.end(), std::size_t{0});
+  return massProperties(m.points, m.faces, all);
 }
 
 TopoMesh gather(std::span<const PieceMesh* const> pieces, std::vector<int>& pieceOfFace) {

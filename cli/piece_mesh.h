@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/input_mesh.h"
+#include "cli/mass_properties.h"
 #include "cli/record.h"
 #include "geom/mesh_files.h"
 
@@ -33,6 +34,9 @@ HostArrays toHostArrays(const PieceMesh& piece);
 
 // The piece as a mesh file, for placing centres inside it.
 geom::MeshFile toMeshFile(const PieceMesh& piece);
+
+// The properties of the solid the piece's faces bound.
+MassProperties measure(const PieceMesh& piece);
 
 // The pieces one after another as one record: the points of each, its faces, UVW (only when
 // every piece has them), faceInfo (island, identifier) with islands counted on over the pieces.

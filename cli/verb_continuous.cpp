@@ -3,8 +3,8 @@
 //                      [-o OUT] [--json] [--quiet]
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <memory>
+#include <optional>
 
 #include "cli/input_mesh.h"
 #include "cli/knife.h"
@@ -85,11 +85,12 @@ Verb addContinuous(CLI::App& app) {
            ->type_name("KNIFE")
            ->required());
   auto* instances =
-      once(cmd->add_option("--instances", o->instances,
-                           wrap("File of knife placements, one a line: 'x y z' (a move) or "
-                                "'x y z rx ry rz s' (scale s > 0 about the knife's origin, turn "
-                                "rx, ry, rz degrees about x, y, z, then move). # starts a "
-                                "comment. One of --instances, --knife-points and --scatter is required."))
+      once(cmd->add_option(
+                  "--instances", o->instances,
+                  wrap("File of knife placements, one a line: 'x y z' (a move) or "
+                       "'x y z rx ry rz s' (scale s > 0 about the knife's origin, turn "
+                       "rx, ry, rz degrees about x, y, z, then move). # starts a "
+                       "comment. One of --instances, --knife-points and --scatter is required."))
                ->type_name("FILE"));
   auto* points =
       once(cmd->add_option("--knife-points", o->knifePoints,
@@ -97,13 +98,13 @@ Verb addContinuous(CLI::App& app) {
                                 "instance after instance, each as many points as the knife has "
                                 "and in its order."))
                ->type_name("FILE"));
-  auto* scatter = once(
-      cmd->add_option("--scatter", o->scatter,
-                      wrap("Place N knives at random instead: uniform in the mesh's box (or "
-                           "about the --impact points), each turned at random and scaled by "
-                           "--knife-scale. 1 to 100000."))
-          ->type_name("N")
-          ->check(CLI::Range(std::int64_t{1}, std::int64_t{100000})));
+  auto* scatter =
+      once(cmd->add_option("--scatter", o->scatter,
+                           wrap("Place N knives at random instead: uniform in the mesh's box (or "
+                                "about the --impact points), each turned at random and scaled by "
+                                "--knife-scale. 1 to 100000."))
+               ->type_name("N")
+               ->check(CLI::Range(std::int64_t{1}, std::int64_t{100000})));
   once(cmd->add_option("--seed", o->seed,
                        wrap("Seed of --scatter: the same seed gives the same knives. Default: 1."))
            ->type_name("S"))
@@ -127,21 +128,21 @@ Verb addContinuous(CLI::App& app) {
       ->type_name("X,Y,Z[,R]")
       ->needs(scatter);
   once(cmd->add_option_function<std::string>(
-               "--knife-scale",
-               [o](const std::string& text) {
-                 double a = 0, b = 0;
-                 char sep = 0, rest = 0;
-                 const int n = std::sscanf(text.c_str(), "%lf%c%lf%c", &a, &sep, &b, &rest);
-                 if (n == 1) b = a;
-                 if (!((n == 1) || (n == 3 && sep == ',')) || !std::isfinite(a) ||
-                     !std::isfinite(b) || !(a > 0) || !(b >= a)) {
-                   throw CLI::ValidationError(
-                       "--knife-scale", text + " is not MIN,MAX with 0 < MIN <= MAX (or one S)");
-                 }
-                 o->knifeScale = {a, b};
-               },
-               wrap("Scale of each --scatter knife, uniform from MIN to MAX about the knife's "
-                    "origin. Default: 1,1."))
+              "--knife-scale",
+              [o](const std::string& text) {
+                double a = 0, b = 0;
+                char sep = 0, rest = 0;
+                const int n = std::sscanf(text.c_str(), "%lf%c%lf%c", &a, &sep, &b, &rest);
+                if (n == 1) b = a;
+                if (!((n == 1) || (n == 3 && sep == ',')) || !std::isfinite(a) ||
+                    !std::isfinite(b) || !(a > 0) || !(b >= a)) {
+                  throw CLI::ValidationError(
+                      "--knife-scale", text + " is not MIN,MAX with 0 < MIN <= MAX (or one S)");
+                }
+                o->knifeScale = {a, b};
+              },
+              wrap("Scale of each --scatter knife, uniform from MIN to MAX about the knife's "
+                   "origin. Default: 1,1."))
            ->type_name("MIN,MAX"))
       ->needs(scatter);
   instances->excludes(points);
@@ -153,8 +154,7 @@ Verb addContinuous(CLI::App& app) {
   return {cmd, [o] {
             if (int(!o->instances.empty()) + int(!o->knifePoints.empty()) + int(bool(o->scatter)) !=
                 1) {
-              throw UsageError(
-                  "give one of --instances FILE, --knife-points FILE and --scatter N");
+              throw UsageError("give one of --instances FILE, --knife-points FILE and --scatter N");
             }
             RunOutputs outputs(o->run);
             NameTable names(o->run.innerName);

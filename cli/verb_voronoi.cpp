@@ -79,8 +79,7 @@ double meshVolume(const geom::MeshFile& file) {
 
 // Moves every piece away from the mesh centre by factor times the offset of its vertices'
 // average from it.
-void explode(TopoMesh& m, const std::vector<int>& pieceOfFace, std::size_t pieces,
-             double factor) {
+void explode(TopoMesh& m, const std::vector<int>& pieceOfFace, std::size_t pieces, double factor) {
   if (m.points.empty()) return;
   std::vector<int> pieceOfPoint(m.points.size(), -1);
   std::size_t f = 0;
@@ -188,8 +187,9 @@ Verb addVoronoi(CLI::App& app) {
             wrap("Axis of --radial (the pane's normal). Default: the thinnest axis of the "
                  "mesh's box."))
       ->needs(radial);
-  numberOnce(cmd->add_option("--rings", o->rings, wrap("Rings of --radial, 1 to 1000. Default: 4.")),
-             "N", CLI::Range(std::int64_t{1}, std::int64_t{1000}))
+  numberOnce(
+      cmd->add_option("--rings", o->rings, wrap("Rings of --radial, 1 to 1000. Default: 4.")), "N",
+      CLI::Range(std::int64_t{1}, std::int64_t{1000}))
       ->needs(radial);
   numberOnce(
       cmd->add_option("--spokes", o->spokes, wrap("Spokes of --radial, 1 to 1000. Default: 8.")),
@@ -288,7 +288,8 @@ Verb addVoronoi(CLI::App& app) {
             if (radial->count() > 0) {
               Radial r;
               r.point = {o->radial[0], o->radial[1], o->radial[2]};
-              if (o->axis != std::array<double, 3>{}) r.axis = geom::Vec3{o->axis[0], o->axis[1], o->axis[2]};
+              if (o->axis != std::array<double, 3>{})
+                r.axis = geom::Vec3{o->axis[0], o->axis[1], o->axis[2]};
               r.rings = static_cast<int>(o->rings);
               r.spokes = static_cast<int>(o->spokes);
               r.jitter = o->radialJitter;
@@ -344,12 +345,10 @@ Verb addVoronoi(CLI::App& app) {
               };
             }
             run.extra["centres"] = fr.counts.asked;
-            run.extra["fracture"] = {{"levels", f.levels},
-                                     {"evaluations", fr.counts.evaluations},
-                                     {"asked", fr.counts.asked},
-                                     {"made", fr.counts.made},
-                                     {"merged", fr.counts.merged},
-                                     {"dropped", fr.counts.dropped}};
+            run.extra["fracture"] = {
+                {"levels", f.levels},         {"evaluations", fr.counts.evaluations},
+                {"asked", fr.counts.asked},   {"made", fr.counts.made},
+                {"merged", fr.counts.merged}, {"dropped", fr.counts.dropped}};
             run.extra["manifest"] = manifestFile.wanted() && fr.result.hasRecord
                                         ? nlohmann::ordered_json(o->manifest)
                                         : nullptr;

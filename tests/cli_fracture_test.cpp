@@ -63,7 +63,8 @@ TEST(MassProperties, BoxesMatchTheirClosedForms) {
     const double v = a * b * c;
     EXPECT_NEAR(mp.volume, v, 1e-9 * (1 + std::fabs(at.x)));
     const Vec3 centre = at + Vec3{a / 2, b / 2, c / 2};
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(mp.centroid[k], centre[k], 1e-7 * (1 + std::fabs(at.x)));
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(mp.centroid[k], centre[k], 1e-7 * (1 + std::fabs(at.x)));
     const double tol = 1e-6 * (1 + std::fabs(at.x) * 1e-3);
     EXPECT_NEAR(mp.inertia[0][0], v * (b * b + c * c) / 12, tol);
     EXPECT_NEAR(mp.inertia[1][1], v * (a * a + c * c) / 12, tol);
@@ -138,8 +139,8 @@ TEST(Contacts, FacingCutFacesAcrossTheGapMakeOneBond) {
   // Beyond the gap allowed, apart sideways, or faces not cut: no bond.
   EXPECT_TRUE(cli::findContacts(t.points, t.faces, t.part, t.ids, 0.005, 1e-12).empty());
   const TwoCubes apart = twoCubes(0.01, 1.5);
-  EXPECT_TRUE(cli::findContacts(apart.points, apart.faces, apart.part, apart.ids, 0.02, 1e-12)
-                  .empty());
+  EXPECT_TRUE(
+      cli::findContacts(apart.points, apart.faces, apart.part, apart.ids, 0.02, 1e-12).empty());
   std::vector<std::int32_t> uncut(t.ids.size(), 7);
   EXPECT_TRUE(cli::findContacts(t.points, t.faces, t.part, uncut, 0.02, 1e-12).empty());
 }
@@ -220,8 +221,8 @@ TEST(KnifeScatter, TurnsScalesAndPlacesReproducibly) {
   for (const cli::KnifePose& p : poses) {
     EXPECT_GE(p.scale, 0.5);
     EXPECT_LE(p.scale, 2.0);
-    EXPECT_TRUE(p.move.x >= 0 && p.move.x <= 4 && p.move.y >= 0 && p.move.y <= 2 &&
-                p.move.z >= 0 && p.move.z <= 1);
+    EXPECT_TRUE(p.move.x >= 0 && p.move.x <= 4 && p.move.y >= 0 && p.move.y <= 2 && p.move.z >= 0 &&
+                p.move.z <= 1);
     // A rotation: lengths kept, no mirror.
     const Vec3 a = p.apply({1, 0, 0}) - p.move, b = p.apply({0, 1, 0}) - p.move;
     EXPECT_NEAR(geom::length(a), p.scale, 1e-9);
@@ -301,16 +302,19 @@ TEST_F(Fracture, AGridOfCentresInACubeBondsEachPieceToItsFaceNeighbours) {
     // box diagonal along each axis) and the gap move the faces the pieces show each other by
     // up to about 5e-4 on each side.
     EXPECT_NEAR(b.area, 1.0, 2.5e-3);
-    const double mid = (std::max(ca[static_cast<std::size_t>(axis)],
-                                 cb[static_cast<std::size_t>(axis)]));
+    const double mid =
+        (std::max(ca[static_cast<std::size_t>(axis)], cb[static_cast<std::size_t>(axis)]));
     EXPECT_NEAR(b.centroid[axis], mid, 1e-3);
     EXPECT_NEAR(std::fabs(b.normal[axis]), 1.0, 1e-6);
-    EXPECT_GT(b.normal[axis] * (cb[static_cast<std::size_t>(axis)] - ca[static_cast<std::size_t>(axis)]), 0);
+    EXPECT_GT(
+        b.normal[axis] * (cb[static_cast<std::size_t>(axis)] - ca[static_cast<std::size_t>(axis)]),
+        0);
   }
   for (int l : fr.leaves) {
     const auto c = cellOf(l);
     int expected = 0;
-    for (int k = 0; k < 3; ++k) expected += (c[static_cast<std::size_t>(k)] > 0) + (c[static_cast<std::size_t>(k)] < 2);
+    for (int k = 0; k < 3; ++k)
+      expected += (c[static_cast<std::size_t>(k)] > 0) + (c[static_cast<std::size_t>(k)] < 2);
     EXPECT_EQ(neighbours[l].size(), static_cast<std::size_t>(expected));
   }
 }
@@ -365,7 +369,8 @@ TEST_F(Fracture, SmallPiecesAreMergedWithoutLosingVolumeOrDropped) {
   const cli::Fracture plain = run(cube, o);
   ASSERT_EQ(plain.result.facts.outcome, cli::Outcome::Result);
   std::vector<double> volumes;
-  for (int l : plain.leaves) volumes.push_back(plain.pieces[static_cast<std::size_t>(l)].mass.volume);
+  for (int l : plain.leaves)
+    volumes.push_back(plain.pieces[static_cast<std::size_t>(l)].mass.volume);
   std::sort(volumes.begin(), volumes.end());
   o.minVolume = volumes[volumes.size() / 3];  // a third of the pieces are below it
 
@@ -396,6 +401,42 @@ TEST_F(Fracture, SmallPiecesAreMergedWithoutLosingVolumeOrDropped) {
   const cli::Fracture refractured = run(cli::toMeshFile(piece), again);
   EXPECT_EQ(refractured.result.facts.outcome, cli::Outcome::Result);
   EXPECT_GE(refractured.leaves.size(), 2u);
+}
+
+TEST_F(Fracture, EveryPieceOfEveryModeIsAnOperandAgain) {
+  // A pane broken like glass about a point, and a box hit at a corner with a few large pieces
+  // besides; every piece, handed to the node again, breaks again.
+  cli::FractureOptions glass;
+  glass.centres.radial = cli::Radial{{0.2, 0.1, 0}, std::nullopt, 3, 7, 0.25};
+  cli::FractureOptions hit;
+  hit.centres.count = 4;
+  hit.centres.nearSurface = 0.2;
+  hit.centres.impacts = {{{1, 1, 1}, 0.3}};
+  hit.centres.impactCount = 25;
+  const geom::MeshFile pane = boxFile({-1, -0.6, -0.01}, {1, 0.6, 0.01});
+  const geom::MeshFile box = boxFile({-1, -1, -1}, {1, 1, 1});
+  for (const auto& [mesh, options] :
+       {std::pair{&pane, &glass}, std::pair{&box, &hit}}) {
+    const cli::Fracture fr = run(*mesh, *options);
+    ASSERT_EQ(fr.result.facts.outcome, cli::Outcome::Result);
+    ASSERT_GT(fr.leaves.size(), 10u);
+    for (int l : fr.leaves) {
+      const cli::FracturePiece& p = fr.pieces[static_cast<std::size_t>(l)];
+      SCOPED_TRACE(p.name);
+      EXPECT_TRUE(isClosed(p.mesh));
+      const geom::MeshFile again = cli::toMeshFile(p.mesh);
+      cli::FractureOptions two;
+      // Two centres a quarter of the piece apart along its longest side.
+      const Vec3 c = p.mass.centroid, s = p.mass.hi - p.mass.lo;
+      const int axis = s.x >= s.y && s.x >= s.z ? 0 : (s.y >= s.z ? 1 : 2);
+      Vec3 d{};
+      (axis == 0 ? d.x : axis == 1 ? d.y : d.z) = s[axis] / 8;
+      two.centres.fixed = {c - d, c + d};
+      const cli::Fracture next = run(again, two);
+      EXPECT_EQ(next.result.facts.outcome, cli::Outcome::Result);
+      EXPECT_GE(next.leaves.size(), 1u);
+    }
+  }
 }
 
 TEST(GlbPivot, NodesSitAtTheirPivotsWithVerticesRelativeToThem) {
@@ -432,10 +473,12 @@ TEST(GlbPivot, NodesSitAtTheirPivotsWithVerticesRelativeToThem) {
   EXPECT_EQ(m.nodes[0].extras.Get("volume").GetNumberAsDouble(), 2.0);
   for (std::size_t n = 0; n < 2; ++n) {
     ASSERT_EQ(m.nodes[n].translation.size(), 3u);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(m.nodes[n].translation[static_cast<std::size_t>(k)], pivots[n][k], 1e-6);
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(m.nodes[n].translation[static_cast<std::size_t>(k)], pivots[n][k], 1e-6);
     // The accessor's bounds are the piece's own, about its pivot.
     const auto& mesh = m.meshes[static_cast<std::size_t>(m.nodes[n].mesh)];
-    const auto& acc = m.accessors[static_cast<std::size_t>(mesh.primitives[0].attributes.at("POSITION"))];
+    const auto& acc =
+        m.accessors[static_cast<std::size_t>(mesh.primitives[0].attributes.at("POSITION"))];
     const cli::MassProperties mp = cli::massProperties(r.points, r.faces, cli::facesByPiece(r)[n]);
     for (int k = 0; k < 3; ++k) {
       EXPECT_NEAR(acc.minValues[static_cast<std::size_t>(k)] + pivots[n][k], mp.lo[k], 1e-5);
