@@ -1,5 +1,5 @@
 // The fracture job of the command against its plain runs, on libcgal-demo's bunny, each row a
-// ratio against its baseline measured in the same run (the two alternate, three times, and
+// ratio against its baseline measured in the same run (the two alternate, five times, and
 // each column is the median):
 //   impact:   200 centres about an impact on the surface   / 200 uniform centres
 //   levels:   two levels, 50 then 20 in the largest quarter / one level of 1,000 centres
@@ -58,7 +58,7 @@ void row(host::Host& h, const Bunny& b, const char* name, const cli::FractureOpt
          bool oursManifest, const cli::FractureOptions& base, bool baseManifest) {
   std::vector<double> a, c;
   std::size_t pa = 0, pc = 0;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 5; ++i) {
     a.push_back(timed(h, b, ours, oursManifest, &pa));
     c.push_back(timed(h, b, base, baseManifest, &pc));
   }
