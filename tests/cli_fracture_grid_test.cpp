@@ -28,7 +28,8 @@ using geom::Vec3;
 
 geom::MeshFile cube(double side) {
   geom::MeshFile m;
-  for (int i = 0; i < 8; ++i) m.points.push_back({i & 1 ? side : 0, i & 2 ? side : 0, i & 4 ? side : 0});
+  for (int i = 0; i < 8; ++i)
+    m.points.push_back({i & 1 ? side : 0, i & 2 ? side : 0, i & 4 ? side : 0});
   m.polygons = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
   return m;
 }
@@ -80,9 +81,12 @@ TEST(FractureGrid, EveryBondIsTheShrunkenCellFaceClippedToTheCube) {
     EXPECT_NEAR(b.area, area, 1e-6);
     worst = std::max(worst, std::fabs(b.area - area));
     // Halfway across the gap, which the walls' planes at t / 2 of the way part.
-    const double across = std::max(ca[static_cast<std::size_t>(axis)], cb[static_cast<std::size_t>(axis)]);
+    const double across =
+        std::max(ca[static_cast<std::size_t>(axis)], cb[static_cast<std::size_t>(axis)]);
     EXPECT_NEAR(b.centroid[axis], across, 1e-6);
-    EXPECT_NEAR(b.normal[axis], cb[static_cast<std::size_t>(axis)] > ca[static_cast<std::size_t>(axis)] ? 1.0 : -1.0, 1e-9);
+    EXPECT_NEAR(
+        b.normal[axis],
+        cb[static_cast<std::size_t>(axis)] > ca[static_cast<std::size_t>(axis)] ? 1.0 : -1.0, 1e-9);
   }
   for (int l : fr.leaves) {
     const auto c = cellOf(l);

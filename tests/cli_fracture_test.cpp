@@ -415,8 +415,7 @@ TEST_F(Fracture, EveryPieceOfEveryModeIsAnOperandAgain) {
   hit.centres.impactCount = 25;
   const geom::MeshFile pane = boxFile({-1, -0.6, -0.01}, {1, 0.6, 0.01});
   const geom::MeshFile box = boxFile({-1, -1, -1}, {1, 1, 1});
-  for (const auto& [mesh, options] :
-       {std::pair{&pane, &glass}, std::pair{&box, &hit}}) {
+  for (const auto& [mesh, options] : {std::pair{&pane, &glass}, std::pair{&box, &hit}}) {
     const cli::Fracture fr = run(*mesh, *options);
     ASSERT_EQ(fr.result.facts.outcome, cli::Outcome::Result);
     ASSERT_GT(fr.leaves.size(), 10u);
