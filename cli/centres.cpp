@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "geom/error.h"
@@ -14,26 +15,9 @@ namespace {
 
 using geom::Vec3;
 
-struct Box {
-  Vec3 lo, hi;
-};
-
-Box boxOf(const geom::MeshFile& m) {
-  Box b{m.points.front(), m.points.front()};
-  for (const auto& p : m.points) {
-    b.lo = {std::min(b.lo.x, p.x), std::min(b.lo.y, p.y), std::min(b.lo.z, p.z)};
-    b.hi = {std::max(b.hi.x, p.x), std::max(b.hi.y, p.y), std::max(b.hi.z, p.z)};
-  }
-  return b;
-}
-
 // Each mode draws from its own stream, so adding a mode leaves the others' centres as they were.
 std::mt19937_64 streamFor(std::uint64_t seed, std::uint64_t mode) {
-  // splitmix64 of the pair, so nearby seeds give unrelated streams.
-  std::uint64_t z = seed + 0x9E3779B97F4A7C15ull * (mode + 1);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return std::mt19937_64(z ^ (z >> 31));
+  return std::mt19937_64(mixSeed(seed + 0x9E3779B97F4A7C15ull * (mode + 1)));
 }
 
 // Fan triangles of the mesh with their cumulative areas, for drawing surface points by area.
@@ -125,7 +109,7 @@ std::vector<Vec3> radialPattern(const geom::MeshFile& m, const Radial& r, std::u
   Vec3 e1 = geom::cross(axis, seedDir);
   e1 = e1 * (1.0 / geom::length(e1));
   const Vec3 e2 = geom::cross(axis, e1);
-  const Box b = boxOf(m);
+  const PointBox b = boxOf(m);
   double reach = 0;
   for (int corner = 0; corner < 8; ++corner) {
     const Vec3 c{corner & 1 ? b.hi.x : b.lo.x, corner & 2 ? b.hi.y : b.lo.y,
@@ -151,14 +135,29 @@ std::vector<Vec3> radialPattern(const geom::MeshFile& m, const Radial& r, std::u
 
 }  // namespace
 
+PointBox boxOf(const geom::MeshFile& m) {
+  PointBox b{m.points.front(), m.points.front()};
+  for (const auto& p : m.points) {
+    b.lo = {std::min(b.lo.x, p.x), std::min(b.lo.y, p.y), std::min(b.lo.z, p.z)};
+    b.hi = {std::max(b.hi.x, p.x), std::max(b.hi.y, p.y), std::max(b.hi.z, p.z)};
+  }
+  return b;
+}
+
+std::uint64_t mixSeed(std::uint64_t z) {
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
 double impactRadius(const Impact& impact, const geom::MeshFile& region) {
   if (impact.radius) return *impact.radius;
-  const Box b = boxOf(region);
+  const PointBox b = boxOf(region);
   return 0.1 * geom::length(b.hi - b.lo);
 }
 
 geom::Vec3 thinnestAxis(const geom::MeshFile& region) {
-  const Box b = boxOf(region);
+  const PointBox b = boxOf(region);
   const Vec3 size = b.hi - b.lo;
   if (size.x <= size.y && size.x <= size.z) return {1, 0, 0};
   if (size.y <= size.z) return {0, 1, 0};
@@ -198,6 +197,23 @@ std::vector<geom::Vec3> placeCentres(const geom::MeshFile& region, const CentreM
     if (whole || inside(c)) out.push_back(c);
   }
   return out;
+}
+
+std::optional<Impact> impactFromText(const std::string& text) {
+  std::string s = text;
+  for (char& c : s) c = c == ',' ? ' ' : c;
+  std::istringstream in(s);
+  std::vector<double> v;
+  double x = 0;
+  while (in >> x) v.push_back(x);
+  if (!in.eof() || (v.size() != 3 && v.size() != 4)) return std::nullopt;
+  for (double d : v) {
+    if (!std::isfinite(d)) return std::nullopt;
+  }
+  if (v.size() == 4 && !(v[3] > 0)) return std::nullopt;
+  Impact i{{v[0], v[1], v[2]}, std::nullopt};
+  if (v.size() == 4) i.radius = v[3];
+  return i;
 }
 
 }  // namespace cli

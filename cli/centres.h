@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "geom/mesh_files.h"
@@ -63,6 +64,19 @@ double impactRadius(const Impact& impact, const geom::MeshFile& region);
 // it). An axis must not be zero (throws).
 std::vector<geom::Vec3> placeCentres(const geom::MeshFile& region, const CentreModes& modes,
                                      std::uint64_t seed, Placing placing);
+
+// The box of a mesh file's points. Requires at least one point.
+struct PointBox {
+  geom::Vec3 lo, hi;
+};
+PointBox boxOf(const geom::MeshFile& mesh);
+
+// splitmix64's finaliser: turns a seed combined with an index into an unrelated seed, so that
+// nearby seeds and indices give unrelated random streams.
+std::uint64_t mixSeed(std::uint64_t z);
+
+// "X,Y,Z" or "X,Y,Z,R" (finite, R above 0) as an impact; nothing when text is not one.
+std::optional<Impact> impactFromText(const std::string& text);
 
 // The unit vector of the region box's thinnest axis.
 geom::Vec3 thinnestAxis(const geom::MeshFile& region);

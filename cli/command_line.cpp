@@ -157,6 +157,26 @@ CLI::Option* addTriple(CLI::App& verb, const std::string& name, std::array<doubl
   return once(opt);
 }
 
+CLI::Option* addImpacts(CLI::App& verb, std::vector<Impact>& impacts, const std::string& help) {
+  return verb
+      .add_option_function<std::vector<std::string>>(
+          "--impact",
+          [&impacts](const std::vector<std::string>& all) {
+            impacts.clear();
+            for (const auto& t : all) {
+              const auto i = impactFromText(t);
+              if (!i) {
+                throw CLI::ValidationError(
+                    "--impact", t + " is not X,Y,Z or X,Y,Z,R (finite numbers, R above 0)");
+              }
+              impacts.push_back(*i);
+            }
+          },
+          help)
+      ->type_name("X,Y,Z[,R]")
+      ->allow_extra_args(false);
+}
+
 CLI::Option* numberOnce(CLI::Option* opt, const std::string& typeName,
                         const CLI::Validator& range) {
   return once(opt->type_name(typeName)->check(finiteNumber())->check(range));

@@ -6,6 +6,9 @@
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "cli/centres.h"
 
 namespace cli {
 
@@ -44,6 +47,10 @@ CLI::Option* once(CLI::Option* opt);
 // given once.
 CLI::Option* addTriple(CLI::App& verb, const std::string& name, std::array<double, 3>& value,
                        const std::string& help);
+
+// A repeatable option "--impact X,Y,Z[,R]" that fills impacts (a usage error names a value that
+// is not one). Returns the option.
+CLI::Option* addImpacts(CLI::App& verb, std::vector<Impact>& impacts, const std::string& help);
 
 // Makes opt a number option given once, shown as typeName, that takes only finite numbers
 // that pass range (a CLI11 check). Returns opt.

@@ -79,10 +79,7 @@ class NearestCentre {
 };
 
 std::uint64_t pieceSeed(std::uint64_t seed, std::size_t piece) {
-  std::uint64_t z = seed ^ (0x9E3779B97F4A7C15ull * (piece + 1));
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
+  return mixSeed(seed ^ (0x9E3779B97F4A7C15ull * (piece + 1)));
 }
 
 // One evaluation of the node on arrays and centres.
@@ -176,9 +173,10 @@ std::vector<Contact> contactsBetween(const std::vector<FracturePiece>& pieces,
 
 // The gap the node leaves between neighbours is the thickness times the distance of their
 // centres, which the box diagonal of the centres' container bounds.
-double maxGapFor(const FractureOptions& o, const MassProperties& whole) {
+double maxGapFor(const FractureOptions& o, const geom::MeshFile& whole) {
   const double t = o.thickness ? *o.thickness : kNodeThickness;
-  return t * 1.25 * geom::length(whole.hi - whole.lo);
+  const PointBox box = boxOf(whole);
+  return t * 1.25 * geom::length(box.hi - box.lo);
 }
 
 }  // namespace
@@ -265,18 +263,9 @@ Fracture fracture(host::Host& h, NodeSession& session, const geom::MeshFile& fil
     if (fr.pieces[i].fate == FracturePiece::Fate::Leaf) fr.leaves.push_back(static_cast<int>(i));
   }
   fr.counts.made = fr.leaves.size();
-  const MassProperties whole = [&] {
-    MassProperties w;
-    w.lo = w.hi = file.points.empty() ? Vec3{} : file.points[0];
-    for (const Vec3& p : file.points) {
-      w.lo = {std::min(w.lo.x, p.x), std::min(w.lo.y, p.y), std::min(w.lo.z, p.z)};
-      w.hi = {std::max(w.hi.x, p.x), std::max(w.hi.y, p.y), std::max(w.hi.z, p.z)};
-    }
-    return w;
-  }();
   std::vector<Contact> contacts;
   if (o.bonds || (o.minVolume > 0 && !o.dropSmall)) {
-    contacts = contactsBetween(fr.pieces, fr.leaves, maxGapFor(o, whole));
+    contacts = contactsBetween(fr.pieces, fr.leaves, maxGapFor(o, file));
   }
   cleanSmallPieces(fr, contacts, o);
 

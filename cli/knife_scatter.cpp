@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
-#include <sstream>
 
 #include "geom/error.h"
 
@@ -18,11 +17,7 @@ geom::Vec3 KnifePose::apply(const geom::Vec3& p) const {
 
 std::vector<KnifePose> scatterKnives(const geom::MeshFile& mesh, const KnifeScatter& sc) {
   if (mesh.points.empty()) throw geom::Error("the mesh has no points to place knives about");
-  geom::Vec3 lo = mesh.points[0], hi = lo;
-  for (const auto& p : mesh.points) {
-    lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
-    hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
-  }
+  const auto [lo, hi] = boxOf(mesh);
   std::mt19937_64 rng(sc.seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   std::normal_distribution<double> normal(0.0, 1.0);
@@ -54,23 +49,6 @@ std::vector<KnifePose> scatterKnives(const geom::MeshFile& mesh, const KnifeScat
     out.push_back(pose);
   }
   return out;
-}
-
-std::optional<Impact> impactFromText(const std::string& text) {
-  std::string s = text;
-  for (char& c : s) c = c == ',' ? ' ' : c;
-  std::istringstream in(s);
-  std::vector<double> v;
-  double x = 0;
-  while (in >> x) v.push_back(x);
-  if (!in.eof() || (v.size() != 3 && v.size() != 4)) return std::nullopt;
-  for (double d : v) {
-    if (!std::isfinite(d)) return std::nullopt;
-  }
-  if (v.size() == 4 && !(v[3] > 0)) return std::nullopt;
-  Impact i{{v[0], v[1], v[2]}, std::nullopt};
-  if (v.size() == 4) i.radius = v[3];
-  return i;
 }
 
 }  // namespace cli

@@ -4,8 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "cli/centres.h"
@@ -33,8 +31,5 @@ struct KnifeScatter {
 // number, as centres are), turns uniform over all rotations, scales uniform in [minScale,
 // maxScale]. Throws geom::Error when mesh has no points.
 std::vector<KnifePose> scatterKnives(const geom::MeshFile& mesh, const KnifeScatter& scatter);
-
-// "X,Y,Z" or "X,Y,Z,R" (finite, R above 0) as an impact; nothing when text is not one.
-std::optional<Impact> impactFromText(const std::string& text);
 
 }  // namespace cli

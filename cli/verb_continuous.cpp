@@ -109,23 +109,10 @@ Verb addContinuous(CLI::App& app) {
                        wrap("Seed of --scatter: the same seed gives the same knives. Default: 1."))
            ->type_name("S"))
       ->needs(scatter);
-  cmd->add_option_function<std::vector<std::string>>(
-         "--impact",
-         [o](const std::vector<std::string>& all) {
-           o->impacts.clear();
-           for (const auto& t : all) {
-             const auto i = impactFromText(t);
-             if (!i) {
-               throw CLI::ValidationError(
-                   "--impact", t + " is not X,Y,Z or X,Y,Z,R (finite numbers, R above 0)");
-             }
-             o->impacts.push_back(*i);
-           }
-         },
-         wrap("Cluster the --scatter knives about this point: normally distributed, about "
-              "three quarters within R (default: a tenth of the mesh's box diagonal). Repeat "
-              "for several; knife k goes to impact k modulo their number."))
-      ->type_name("X,Y,Z[,R]")
+  addImpacts(*cmd, o->impacts,
+             wrap("Cluster the --scatter knives about this point: normally distributed, about "
+                  "three quarters within R (default: a tenth of the mesh's box diagonal). "
+                  "Repeat for several; knife k goes to impact k modulo their number."))
       ->needs(scatter);
   once(cmd->add_option_function<std::string>(
               "--knife-scale",

@@ -10,7 +10,6 @@
 
 #include "cli/fracture.h"
 #include "cli/input_mesh.h"
-#include "cli/knife_scatter.h"
 #include "cli/manifest.h"
 #include "cli/node_run.h"
 #include "cli/number_rows.h"
@@ -38,12 +37,6 @@ std::vector<geom::Vec3> readCentres(const std::string& path) {
     out.push_back({row[0], row[1], row[2]});
   });
   return out;
-}
-
-Impact parseImpact(const std::string& text) {
-  if (auto i = impactFromText(text)) return *i;
-  throw CLI::ValidationError("--impact",
-                             text + " is not X,Y,Z or X,Y,Z,R (finite numbers, R above 0)");
 }
 
 struct MinVolume {
@@ -165,17 +158,10 @@ Verb addVoronoi(CLI::App& app) {
                                   "large ones within.")),
              "D", greaterThanZero())
       ->needs(count);
-  cmd->add_option_function<std::vector<std::string>>(
-         "--impact",
-         [o](const std::vector<std::string>& all) {
-           o->impacts.clear();
-           for (const auto& t : all) o->impacts.push_back(parseImpact(t));
-         },
-         wrap("Cluster centres about an impact point: density highest at the point, about "
-              "three quarters of them within R (default: a tenth of the mesh's box "
-              "diagonal). Repeat for several impacts."))
-      ->type_name("X,Y,Z[,R]")
-      ->allow_extra_args(false);
+  addImpacts(*cmd, o->impacts,
+             wrap("Cluster centres about an impact point: density highest at the point, "
+                  "about three quarters of them within R (default: a tenth of the mesh's box "
+                  "diagonal). Repeat for several impacts."));
   numberOnce(cmd->add_option("--impact-count", o->impactCount,
                              wrap("Centres per impact, 1 to 1000000. Default: 100.")),
              "N", CLI::Range(std::int64_t{1}, std::int64_t{1000000}));
