@@ -4,26 +4,50 @@
 
 namespace cli {
 
-std::vector<std::array<float, 3>> boxUv(const geom::MeshFile& file) {
-  std::vector<std::array<float, 3>> out;
-  for (const auto& poly : file.polygons) {
+namespace {
+
+// Appends the box UVs of one face (its corners' point indices) to out.
+void appendBoxUv(const std::vector<geom::Vec3>& points, std::span<const int> poly,
+                 std::vector<std::array<float, 3>>& out) {
+  {
     geom::Vec3 n;
     for (std::size_t k = 0; k < poly.size(); ++k) {
-      const geom::Vec3& a = file.points[static_cast<std::size_t>(poly[k])];
-      const geom::Vec3& b = file.points[static_cast<std::size_t>(poly[(k + 1) % poly.size()])];
+      const geom::Vec3& a = points[static_cast<std::size_t>(poly[k])];
+      const geom::Vec3& b = points[static_cast<std::size_t>(poly[(k + 1) % poly.size()])];
       n = n + geom::cross(a, b);
     }
     const double ax = std::abs(n.x), ay = std::abs(n.y), az = std::abs(n.z);
     // The dropped axis; u and v keep a right-handed order seen from outside the +axis side.
     const int drop = ax >= ay && ax >= az ? 0 : (ay >= az ? 1 : 2);
     for (int v : poly) {
-      const geom::Vec3& p = file.points[static_cast<std::size_t>(v)];
+      const geom::Vec3& p = points[static_cast<std::size_t>(v)];
       const double c[3] = {p.x, p.y, p.z};
       const double s = n[drop] < 0 ? -1.0 : 1.0;
       const double u = drop == 0 ? s * -c[2] : drop == 1 ? c[0] : s * c[0];
       const double w = drop == 0 ? c[1] : drop == 1 ? s * -c[2] : c[1];
       out.push_back({static_cast<float>(u), static_cast<float>(w), 0.0f});
     }
+  }
+}
+
+}  // namespace
+
+std::vector<std::array<float, 3>> boxUv(const geom::MeshFile& file) {
+  std::vector<std::array<float, 3>> out;
+  for (const auto& poly : file.polygons) appendBoxUv(file.points, poly, out);
+  return out;
+}
+
+std::vector<std::array<float, 3>> boxUv(const std::vector<geom::Vec3>& points,
+                                        std::span<const std::int64_t> offsets,
+                                        std::span<const std::int32_t> corners) {
+  std::vector<std::array<float, 3>> out;
+  out.reserve(corners.size());
+  for (std::size_t f = 0; f + 1 < offsets.size(); ++f) {
+    appendBoxUv(points,
+                corners.subspan(static_cast<std::size_t>(offsets[f]),
+                                static_cast<std::size_t>(offsets[f + 1] - offsets[f])),
+                out);
   }
   return out;
 }

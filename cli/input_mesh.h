@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ InputMesh readInput(const std::string& path, NameTable& names, bool projectUv);
 // Per corner, in face order: the two coordinates other than the axis nearest the face's
 // normal, w 0 (the same box projection every face, so neighbours on a flat side match).
 std::vector<std::array<float, 3>> boxUv(const geom::MeshFile& file);
+// The same for faces given by corner offsets: face f is corners[offsets[f]] up to before
+// corners[offsets[f + 1]]. Requires offsets non-decreasing within corners and indices within
+// points.
+std::vector<std::array<float, 3>> boxUv(const std::vector<geom::Vec3>& points,
+                                        std::span<const std::int64_t> offsets,
+                                        std::span<const std::int32_t> corners);
 
 // The mesh as host arrays: float points, -2 separated description, UVW per corner (may be
 // empty), identifiers per face.

@@ -70,8 +70,9 @@ int main(int argc, char** argv) {
 
   const std::string name = verbName(app);
   try {
+    cli::VerbIo files;
     for (const auto& verb : verbs) {
-      if (verb.command->parsed()) return verb.run();
+      if (verb.command->parsed()) return verb.run(files);
     }
     return cli::kExitUsage;
   } catch (const std::exception& e) {

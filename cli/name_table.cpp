@@ -25,15 +25,22 @@ std::string NameTable::nameOf(std::int32_t id) const {
 
 std::vector<std::int32_t> NameTable::faceIds(const geom::MeshFile& file,
                                              const std::string& defaultName) {
+  return faceIds(file.names, file.faceNames, file.polygons.size(), defaultName);
+}
+
+std::vector<std::int32_t> NameTable::faceIds(const std::vector<std::string>& fileNames,
+                                             const std::vector<int>& faceNames,
+                                             std::size_t faceCount,
+                                             const std::string& defaultName) {
   std::vector<std::int32_t> byName;
-  byName.reserve(file.names.size());
-  for (const std::string& name : file.names) byName.push_back(idOf(name));
+  byName.reserve(fileNames.size());
+  for (const std::string& name : fileNames) byName.push_back(idOf(name));
   std::vector<std::int32_t> out;
-  out.reserve(file.polygons.size());
+  out.reserve(faceCount);
   std::int32_t fallback = 0;
   bool fallbackSet = false;
-  for (std::size_t f = 0; f < file.polygons.size(); ++f) {
-    const int n = f < file.faceNames.size() ? file.faceNames[f] : -1;
+  for (std::size_t f = 0; f < faceCount; ++f) {
+    const int n = f < faceNames.size() ? faceNames[f] : -1;
     if (n == geom::MeshFile::kCutFace) {
       out.push_back(kCutFaceId);
       continue;

@@ -37,6 +37,11 @@ class NameTable {
   // order, used or not (so a file written by a run numbers as that run did); faces without a
   // name get defaultName's, faces the file marks as cut kCutFaceId.
   std::vector<std::int32_t> faceIds(const geom::MeshFile& file, const std::string& defaultName);
+  // The same for faceCount faces named as a MeshFile's faceNames (indices into fileNames, -1, or
+  // kCutFace; empty: none named).
+  std::vector<std::int32_t> faceIds(const std::vector<std::string>& fileNames,
+                                    const std::vector<int>& faceNames, std::size_t faceCount,
+                                    const std::string& defaultName);
 
   // Every identifier and its name, in identifier order, the inner name first.
   std::vector<std::pair<std::int32_t, std::string>> entries() const;

@@ -30,7 +30,7 @@ fs::path executableDir() {
 // way out: the host outlives both.
 class Hookup {
  public:
-  Hookup(host::Host& h, ProgressDisplay& display, const CancelOnInterrupt& interrupt,
+  Hookup(host::Host& h, ProgressDisplay& display, std::function<bool()> interrupted,
          const std::string& prefix)
       : h_(h) {
     h_.onProgress([&display, prefix](const host::ProgressReport& r) {
@@ -42,7 +42,7 @@ class Hookup {
         display.show(p);
       }
     });
-    h_.onCancelQuery([&interrupt] { return interrupt.requested(); });
+    h_.onCancelQuery(std::move(interrupted));
   }
   ~Hookup() {
     h_.onProgress({});
@@ -54,6 +54,8 @@ class Hookup {
  private:
   host::Host& h_;
 };
+
+}  // namespace
 
 int exitStatus(const RunFacts& facts) {
   if (facts.cancelled) return kExitCancelled;
@@ -69,8 +71,6 @@ int exitStatus(const RunFacts& facts) {
   return kExitNoRecord;
 }
 
-}  // namespace
-
 std::string locatePlugin(const std::string& nameOrPath) {
   if (nameOrPath.find('/') != std::string::npos || fs::path(nameOrPath).extension() == ".so") {
     if (!fs::exists(nameOrPath)) throw UsageError(nameOrPath + ": no such plug-in file");
@@ -85,16 +85,26 @@ std::string locatePlugin(const std::string& nameOrPath) {
 }
 
 struct NodeSession::Impl {
-  explicit Impl(const RunOptions& o) : display(ProgressDisplay::styleFor(o.quiet), std::cerr) {}
+  Impl(const RunOptions& o, std::function<bool()> query)
+      : display(ProgressDisplay::styleFor(o.quiet), std::cerr), cancelled(std::move(query)) {
+    if (!cancelled) interrupt.emplace();
+  }
   ProgressDisplay display;
-  CancelOnInterrupt interrupt;
+  std::optional<CancelOnInterrupt> interrupt;
+  std::function<bool()> cancelled;
+  bool asked = false;  // the query said yes once: the node stops, later polls agree
 };
 
-NodeSession::NodeSession(const RunOptions& options) : impl_(std::make_unique<Impl>(options)) {}
+NodeSession::NodeSession(const RunOptions& options)
+    : impl_(std::make_unique<Impl>(options, nullptr)) {}
+NodeSession::NodeSession(const RunOptions& options, std::function<bool()> cancelled)
+    : impl_(std::make_unique<Impl>(options, std::move(cancelled))) {}
 NodeSession::~NodeSession() = default;
 
 bool NodeSession::interrupted() const {
-  return impl_->interrupt.requested();
+  if (impl_->interrupt) return impl_->interrupt->requested();
+  if (!impl_->asked && impl_->cancelled()) impl_->asked = true;
+  return impl_->asked;
 }
 
 void NodeSession::finish() {
@@ -104,7 +114,8 @@ void NodeSession::finish() {
 Evaluation NodeSession::evaluate(host::Host& h, std::uint32_t port, const std::string& prefix) {
   Evaluation e;
   {
-    const Hookup hookup(h, impl_->display, impl_->interrupt, prefix);
+    const Hookup hookup(
+        h, impl_->display, [this] { return interrupted(); }, prefix);
     h.beginEvaluate();
     const auto start = std::chrono::steady_clock::now();
     h.evaluate(port);
@@ -127,46 +138,44 @@ Evaluation NodeSession::evaluate(host::Host& h, std::uint32_t port, const std::s
   return e;
 }
 
+std::optional<ResultMesh> publish(Evaluation& e, const NodeRun& run, const RunOptions& options,
+                                  RunOutputs& outputs, const NameTable& names, bool keep) {
+  std::optional<ResultMesh> result;
+  if (!e.hasRecord) return result;
+  if (run.adjust) run.adjust(e.mesh);
+  if (outputs.wanted() || options.json || keep) {
+    result =
+        makeResult(e.mesh, options.pieces == "islands" ? PieceMode::Islands : PieceMode::Solids);
+    if (run.pieces) run.pieces(*result);
+    outputs.write(*result, names);
+    e.facts.output = outputs.meshPath();
+    e.facts.preview = outputs.previewPath();
+  }
+  if (run.afterWrite) run.afterWrite();
+  return result;
+}
+
+nlohmann::ordered_json summaryOf(const Evaluation& e, const NodeRun& run,
+                                 const std::optional<ResultMesh>& result, const NameTable& names) {
+  nlohmann::ordered_json extra = run.extra;
+  extra["pieces"] = result ? result->pieces.count : 0;
+  extra["identifiers"] = names.toJson();
+  return summarize(e.facts, e.mesh, e.log, extra);
+}
+
 int report(Evaluation& e, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
            const NameTable& names) {
   for (const auto& line : e.log) {
     std::cerr << '[' << severityName(line.severity) << "] " << line.text << '\n';
   }
   for (const auto& x : e.escaped) std::cerr << "[host] exception escaped: " << x << '\n';
-
-  std::size_t pieces = 0;
-  if (e.hasRecord) {
-    if (run.adjust) run.adjust(e.mesh);
-    if (outputs.wanted() || options.json) {
-      ResultMesh result =
-          makeResult(e.mesh, options.pieces == "islands" ? PieceMode::Islands : PieceMode::Solids);
-      if (run.pieces) run.pieces(result);
-      pieces = result.pieces.count;
-      outputs.write(result, names);
-      e.facts.output = outputs.meshPath();
-      e.facts.preview = outputs.previewPath();
-    }
-    if (run.afterWrite) run.afterWrite();
-  }
+  const std::optional<ResultMesh> result = publish(e, run, options, outputs, names, false);
   if (options.json) {
-    nlohmann::ordered_json extra = run.extra;
-    extra["pieces"] = pieces;
-    extra["identifiers"] = names.toJson();
-    std::cout << summarize(e.facts, e.mesh, e.log, extra)
+    std::cout << summaryOf(e, run, result, names)
                      .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
               << '\n';
   }
   return exitStatus(e.facts);
-}
-
-int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
-            const NameTable& names) {
-  Evaluation e;
-  {
-    NodeSession session(options);
-    e = session.evaluate(h, run.port);
-  }
-  return report(e, run, options, outputs, names);
 }
 
 }  // namespace cli

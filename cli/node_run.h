@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct Evaluation {
 class NodeSession {
  public:
   explicit NodeSession(const RunOptions& options);
+  // The same display, with cancelled polled for the node's cancel requests instead of Ctrl-C
+  // (no signal handler is installed: a Python interpreter keeps its own).
+  NodeSession(const RunOptions& options, std::function<bool()> cancelled);
   ~NodeSession();
   NodeSession(const NodeSession&) = delete;
   NodeSession& operator=(const NodeSession&) = delete;
@@ -65,9 +69,25 @@ struct NodeRun {
   std::function<void(ResultMesh&)> pieces;
   // Called once the files are written, when there is a record (the fracture's manifest).
   std::function<void()> afterWrite;
+  // The fracture's manifest, when one was asked for (made on demand: bonds cost time).
+  std::function<nlohmann::ordered_json()> manifest;
   // The verb's own summary fields.
   nlohmann::ordered_json extra = nlohmann::ordered_json::object();
 };
+
+// What report does besides printing: run.adjust applied to e.mesh; when there is a record and
+// outputs want it, keep is set or the summary will be printed (summarized), the result made
+// (pieces by options.pieces, then run.pieces), written to outputs (e.facts get the paths); then
+// run.afterWrite. Returns the result when one was made. Throws WriteError.
+std::optional<ResultMesh> publish(Evaluation& e, const NodeRun& run, const RunOptions& options,
+                                  RunOutputs& outputs, const NameTable& names, bool keep);
+
+// The summary the command prints with --json for e, after publish gave result.
+nlohmann::ordered_json summaryOf(const Evaluation& e, const NodeRun& run,
+                                 const std::optional<ResultMesh>& result, const NameTable& names);
+
+// The exit status for an evaluation's facts (exit_status.h).
+int exitStatus(const RunFacts& facts);
 
 // The log as "[severity] text" lines on standard error, the result and its picture written to
 // outputs when there is a record (identifiers named by names), the summary on standard output
@@ -75,9 +95,5 @@ struct NodeRun {
 // written.
 int report(Evaluation& e, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
            const NameTable& names);
-
-// One evaluation of run.port and its report.
-int runNode(host::Host& h, const NodeRun& run, const RunOptions& options, RunOutputs& outputs,
-            const NameTable& names);
 
 }  // namespace cli

@@ -1,6 +1,5 @@
 #include "cli/number_rows.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "geom/error.h"
@@ -8,10 +7,8 @@
 namespace cli {
 
 template <class T>
-void forEachNumberRow(const std::string& path, const std::string& expected,
+void forEachNumberRow(std::istream& in, const std::string& path, const std::string& expected,
                       const std::function<void(int line, std::vector<T>& numbers)>& take) {
-  std::ifstream in(path);
-  if (!in) throw geom::Error(path + ": cannot open the file");
   std::string line;
   for (int n = 1; std::getline(in, line); ++n) {
     const auto hash = line.find('#');
@@ -25,9 +22,9 @@ void forEachNumberRow(const std::string& path, const std::string& expected,
   }
 }
 
-template void forEachNumberRow<float>(const std::string&, const std::string&,
+template void forEachNumberRow<float>(std::istream&, const std::string&, const std::string&,
                                       const std::function<void(int, std::vector<float>&)>&);
-template void forEachNumberRow<double>(const std::string&, const std::string&,
+template void forEachNumberRow<double>(std::istream&, const std::string&, const std::string&,
                                        const std::function<void(int, std::vector<double>&)>&);
 
 std::string atLine(const std::string& path, int line) {

@@ -3,18 +3,19 @@
 #pragma once
 
 #include <functional>
+#include <istream>
 #include <string>
 #include <vector>
 
 namespace cli {
 
-// Calls take(line, numbers) for every line of the file at path that holds numbers, in order;
+// Calls take(line, numbers) for every line of in (the file at path) that holds numbers, in order;
 // line counts from 1 over all lines, blank ones too. take throws for a row it refuses, so the
 // first bad line is the one reported. Numbers are read as T (float or double): a value T cannot
-// hold makes its line bad. Throws geom::Error "PATH: cannot open the file", or
-// "PATH: line N is not " + expected for a line that holds anything but numbers.
+// hold makes its line bad. Throws geom::Error "PATH: line N is not " + expected for a line that
+// holds anything but numbers.
 template <class T>
-void forEachNumberRow(const std::string& path, const std::string& expected,
+void forEachNumberRow(std::istream& in, const std::string& path, const std::string& expected,
                       const std::function<void(int line, std::vector<T>& numbers)>& take);
 
 // "PATH: line N", the start of the message about a row of the file at path.

@@ -70,18 +70,22 @@ Verb addBoolean(CLI::App& app) {
       "S", greaterThanZero());
   addRunOptions(*cmd, o->run);
 
-  return {cmd, [o] {
+  return {cmd, [o](VerbIo& io) {
             RunOutputs outputs(o->run);
             NameTable names(o->run.innerName);
             const bool uv = o->run.missingUv == "box";
-            const HostArrays a = toHostArrays(readInput(o->a, names, uv));
-            InputMesh bIn = readInput(o->b, names, uv);
-            if (!o->placeB.isIdentity()) {
+            const HostArrays a = io.hostMesh(o->a, names, uv);
+            HostArrays b;
+            if (o->placeB.isIdentity()) {
+              b = io.hostMesh(o->b, names, uv);
+            } else {
+              // Placed in double before the one rounding to float, as read.
+              InputMesh bIn = io.mesh(o->b, names, uv);
               for (auto& p : bIn.file.points) p = o->placeB.apply(p);
+              b = toHostArrays(bIn);
             }
-            const HostArrays b = toHostArrays(bIn);
 
-            host::Host h(locatePlugin("TSL_ICE_Boolean"));
+            host::Host h(io.plugin("TSL_ICE_Boolean"));
             namespace port = tsl::boolean::port;
             connectMesh(h, a, port::kAPoints, port::kADescription, port::kAUvw, port::kAFaceId);
             connectMesh(h, b, port::kBPoints, port::kBDescription, port::kBUvw, port::kBFaceId);
@@ -90,7 +94,7 @@ Verb addBoolean(CLI::App& app) {
             h.connectBool(port::kTriangulate, o->triangulate);
             h.connectBool(port::kCanonicalize, o->canonicalize);
             h.init();
-            const int status = runNode(h, NodeRun(port::kOutput), o->run, outputs, names);
+            const int status = runNode(io, h, NodeRun(port::kOutput), o->run, outputs, names);
             h.term();
             return status;
           }};

@@ -49,17 +49,16 @@ Verb addCombine(CLI::App& app) {
                             "every face."))
            ->type_name("N|NAME"));
   addRunOptions(*cmd, o->run);
-  return {cmd, [o] {
+  return {cmd, [o](VerbIo& io) {
             RunOutputs outputs(o->run);
             NameTable names(o->run.innerName);
-            const HostArrays mesh =
-                toHostArrays(readInput(o->mesh, names, o->run.missingUv == "box"));
-            host::Host h(locatePlugin("TSL_Combiner"));
+            const HostArrays mesh = io.hostMesh(o->mesh, names, o->run.missingUv == "box");
+            host::Host h(io.plugin("TSL_Combiner"));
             namespace port = tsl::combiner::port;
             connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
             if (!o->filter.empty()) h.connectLong(port::kFilter, filterId(o->filter, names));
             h.init();
-            return runNode(h, NodeRun(port::kOutput), o->run, outputs, names);
+            return runNode(io, h, NodeRun(port::kOutput), o->run, outputs, names);
           }};
 }
 

@@ -19,9 +19,10 @@
 namespace cli {
 namespace {
 
-std::vector<std::vector<double>> readNumberLines(const std::string& path, bool allowSeven) {
+std::vector<std::vector<double>> readNumberLines(VerbIo& io, const std::string& path,
+                                                 bool allowSeven) {
   std::vector<std::vector<double>> rows;
-  forEachNumberRow<double>(path, "numbers", [&](int n, std::vector<double>& row) {
+  forEachNumberRow<double>(*io.text(path), path, "numbers", [&](int n, std::vector<double>& row) {
     if (row.size() != 3 && !(allowSeven && row.size() == 7)) {
       throw geom::Error(atLine(path, n) +
                         (allowSeven ? " needs 3 numbers (x y z) or 7 (x y z rx ry rz scale)"
@@ -138,16 +139,16 @@ Verb addContinuous(CLI::App& app) {
   points->excludes(scatter);
   addRunOptions(*cmd, o->run);
 
-  return {cmd, [o] {
+  return {cmd, [o](VerbIo& io) {
             if (int(!o->instances.empty()) + int(!o->knifePoints.empty()) + int(bool(o->scatter)) !=
                 1) {
               throw UsageError("give one of --instances FILE, --knife-points FILE and --scatter N");
             }
             RunOutputs outputs(o->run);
             NameTable names(o->run.innerName);
-            const InputMesh input = readInput(o->mesh, names, o->run.missingUv == "box");
+            const InputMesh input = io.mesh(o->mesh, names, o->run.missingUv == "box");
             const HostArrays mesh = toHostArrays(input);
-            const Knife knife = prepareKnife(geom::readMeshFile(o->knife), o->knife);
+            const Knife knife = prepareKnife(io.meshFile(o->knife), o->knife);
 
             std::vector<host::Vec3f> knifePoints;
             if (o->scatter) {
@@ -161,12 +162,12 @@ Verb addContinuous(CLI::App& app) {
                 for (const auto& p : knife.points) knifePoints.push_back(toFloat(pose.apply(p)));
               }
             } else if (!o->instances.empty()) {
-              for (const auto& row : readNumberLines(o->instances, true)) {
+              for (const auto& row : readNumberLines(io, o->instances, true)) {
                 const Placement place = placementOf(row);
                 for (const auto& p : knife.points) knifePoints.push_back(toFloat(place.apply(p)));
               }
             } else {
-              for (const auto& r : readNumberLines(o->knifePoints, false)) {
+              for (const auto& r : readNumberLines(io, o->knifePoints, false)) {
                 knifePoints.push_back(
                     {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])});
               }
@@ -177,7 +178,7 @@ Verb addContinuous(CLI::App& app) {
               }
             }
 
-            host::Host h(locatePlugin("TSL_Continuous"));
+            host::Host h(io.plugin("TSL_Continuous"));
             namespace port = tsl::continuous::port;
             connectMesh(h, mesh, port::kPoints, port::kDescription, port::kUvw, port::kFaceId);
             h.connectVector3Array(port::kKnifePoints, knifePoints);
@@ -185,7 +186,7 @@ Verb addContinuous(CLI::App& app) {
             h.connectVector3Array(port::kKnifeUvw, knife.uvw);
             NodeRun run(port::kOutput);
             run.extra["knives"] = knifePoints.size() / knife.points.size();
-            return runNode(h, run, o->run, outputs, names);
+            return runNode(io, h, run, o->run, outputs, names);
           }};
 }
 

@@ -185,8 +185,8 @@ Verb addInfo(CLI::App& app) {
   CLI::App* cmd = app.add_subcommand("info", "Print the node definition a plug-in registers.");
   cmd->add_option("PLUGIN", o->plugin, kPluginHelp)->required();
   cmd->add_flag("--json", o->json, "Print the definition as JSON.");
-  return {cmd, [o] {
-            host::Host h(locatePlugin(o->plugin));
+  return {cmd, [o](VerbIo& io) {
+            host::Host h(io.plugin(o->plugin));
             if (o->json) {
               printJson(h);
             } else {
@@ -200,8 +200,8 @@ Verb addAbout(CLI::App& app) {
   auto plugin = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("about", "Print the text of a node's About port.");
   cmd->add_option("PLUGIN", *plugin, kPluginHelp)->required();
-  return {cmd, [plugin] {
-            host::Host h(locatePlugin(*plugin));
+  return {cmd, [plugin](VerbIo& io) {
+            host::Host h(io.plugin(*plugin));
             const auto* about = h.node().findOutput(202);
             if (about == nullptr || about->dataType != XSI::siICENodeDataString) {
               throw UsageError(*plugin + ": the node has no About port");

@@ -21,18 +21,18 @@
 namespace cli {
 namespace {
 
-std::vector<geom::Vec3> readCentres(const std::string& path) {
+std::vector<geom::Vec3> readCentres(VerbIo& io, const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   std::vector<geom::Vec3> out;
   if (ext == ".obj" || ext == ".off" || ext == ".ply" || ext == ".stl") {
     // As the node takes them: in float.
-    for (const auto& p : geom::readMeshFile(path).points) {
+    for (const auto& p : io.meshFile(path).points) {
       out.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
     }
     return out;
   }
-  forEachNumberRow<float>(path, "'x y z'", [&](int n, std::vector<float>& row) {
+  forEachNumberRow<float>(*io.text(path), path, "'x y z'", [&](int n, std::vector<float>& row) {
     if (row.size() != 3) throw geom::Error(atLine(path, n) + " is not 'x y z'");
     out.push_back({row[0], row[1], row[2]});
   });
@@ -254,7 +254,7 @@ Verb addVoronoi(CLI::App& app) {
       "F", CLI::NonNegativeNumber);
   addRunOptions(*cmd, o->run);
 
-  return {cmd, [o, radial] {
+  return {cmd, [o, radial](VerbIo& io) {
             if (o->centres.empty() && !o->count && o->impacts.empty() && radial->count() == 0) {
               throw UsageError(
                   "give at least one of --centers FILE, --count N, --impact X,Y,Z[,R] and "
@@ -263,7 +263,7 @@ Verb addVoronoi(CLI::App& app) {
             RunOutputs outputs(o->run);
             OutputFile manifestFile(o->manifest, {".json"});
             NameTable names(o->run.innerName);
-            const InputMesh input = readInput(o->mesh, names, o->run.missingUv == "box");
+            const InputMesh input = io.mesh(o->mesh, names, o->run.missingUv == "box");
             const HostArrays mesh = toHostArrays(input);
 
             FractureOptions f;
@@ -281,7 +281,7 @@ Verb addVoronoi(CLI::App& app) {
               r.jitter = o->radialJitter;
               f.centres.radial = r;
             }
-            if (!o->centres.empty()) f.centres.fixed = readCentres(o->centres);
+            if (!o->centres.empty()) f.centres.fixed = readCentres(io, o->centres);
             f.levelCount = static_cast<std::size_t>(o->levelCount ? *o->levelCount : 8);
             f.seed = o->seed;
             f.thickness = o->thickness;
@@ -293,13 +293,13 @@ Verb addVoronoi(CLI::App& app) {
               f.minVolume = m.percent ? m.value / 100 * std::fabs(meshVolume(input.file)) : m.value;
             }
             f.dropSmall = o->dropSmall;
-            f.bonds = manifestFile.wanted();
+            f.bonds = manifestFile.wanted() || io.keepsManifest();
 
-            host::Host h(locatePlugin("TSL_Voronoi"));
+            host::Host h(io.plugin("TSL_Voronoi"));
             Fracture fr;
             {
-              NodeSession session(o->run);
-              fr = fracture(h, session, input.file, mesh, f);
+              const std::unique_ptr<NodeSession> session = io.session(o->run);
+              fr = fracture(h, *session, input.file, mesh, f);
             }
             NodeRun run(tsl::voronoi::port::kOutput);
             const std::size_t leaves = fr.leaves.size();
@@ -321,11 +321,16 @@ Verb addVoronoi(CLI::App& app) {
               };
             }
             const double thickness = o->thickness ? *o->thickness : 0.001;
+            if (f.bonds) {
+              run.manifest = [&] {
+                return manifestJson(fr, o->mesh, o->seed, thickness, f.levels);
+              };
+            }
             if (manifestFile.wanted()) {
               run.afterWrite = [&] {
                 manifestFile.commit([&](std::ostream& out) {
-                  out << manifestJson(fr, o->mesh, o->seed, thickness, f.levels)
-                             .dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  out << run.manifest().dump(1, ' ', false,
+                                             nlohmann::ordered_json::error_handler_t::replace)
                       << '\n';
                 });
               };
@@ -338,7 +343,7 @@ Verb addVoronoi(CLI::App& app) {
             run.extra["manifest"] = manifestFile.wanted() && fr.result.hasRecord
                                         ? nlohmann::ordered_json(o->manifest)
                                         : nullptr;
-            return report(fr.result, run, o->run, outputs, names);
+            return io.report(fr.result, run, o->run, outputs, names);
           }};
 }
 

@@ -1,17 +1,20 @@
 // The verbs of the tessellon command. Each adds its subcommand, with every option and its
 // help, to the command line and returns what runs it once the line is parsed. A run returns
 // the exit status; it throws UsageError for a usage problem found after parsing, geom::Error
-// for an input file, OutputError or WriteError for the output file.
+// for an input file, OutputError or WriteError for the output file. It takes its inputs from
+// and reports through io (files and standard output for the command).
 #pragma once
 
 #include <CLI/CLI.hpp>
 #include <functional>
 
+#include "cli/verb_io.h"
+
 namespace cli {
 
 struct Verb {
   CLI::App* command = nullptr;
-  std::function<int()> run;
+  std::function<int(VerbIo& io)> run;
 };
 
 Verb addInfo(CLI::App& app);
