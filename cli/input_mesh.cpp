@@ -9,24 +9,24 @@ namespace {
 // Appends the box UVs of one face (its corners' point indices) to out.
 void appendBoxUv(const std::vector<geom::Vec3>& points, std::span<const int> poly,
                  std::vector<std::array<float, 3>>& out) {
-  {
-    geom::Vec3 n;
-    for (std::size_t k = 0; k < poly.size(); ++k) {
-      const geom::Vec3& a = points[static_cast<std::size_t>(poly[k])];
-      const geom::Vec3& b = points[static_cast<std::size_t>(poly[(k + 1) % poly.size()])];
-      n = n + geom::cross(a, b);
-    }
-    const double ax = std::abs(n.x), ay = std::abs(n.y), az = std::abs(n.z);
-    // The dropped axis; u and v keep a right-handed order seen from outside the +axis side.
-    const int drop = ax >= ay && ax >= az ? 0 : (ay >= az ? 1 : 2);
-    for (int v : poly) {
-      const geom::Vec3& p = points[static_cast<std::size_t>(v)];
-      const double c[3] = {p.x, p.y, p.z};
-      const double s = n[drop] < 0 ? -1.0 : 1.0;
-      const double u = drop == 0 ? s * -c[2] : drop == 1 ? c[0] : s * c[0];
-      const double w = drop == 0 ? c[1] : drop == 1 ? s * -c[2] : c[1];
-      out.push_back({static_cast<float>(u), static_cast<float>(w), 0.0f});
-    }
+  if (poly.empty()) return;
+  // Newell's normal: the sum of the edges' cross products, walked from the last corner.
+  geom::Vec3 n;
+  const geom::Vec3* prev = &points[static_cast<std::size_t>(poly.back())];
+  for (int v : poly) {
+    const geom::Vec3* cur = &points[static_cast<std::size_t>(v)];
+    n = n + geom::cross(*prev, *cur);
+    prev = cur;
+  }
+  const double ax = std::abs(n.x), ay = std::abs(n.y), az = std::abs(n.z);
+  // The dropped axis; u and v keep a right-handed order seen from outside the +axis side.
+  const int drop = ax >= ay && ax >= az ? 0 : (ay >= az ? 1 : 2);
+  const double s = n[drop] < 0 ? -1.0 : 1.0;
+  for (int v : poly) {
+    const geom::Vec3& p = points[static_cast<std::size_t>(v)];
+    const double u = drop == 0 ? s * -p.z : drop == 1 ? p.x : s * p.x;
+    const double w = drop == 0 ? p.y : drop == 1 ? s * -p.z : p.y;
+    out.push_back({static_cast<float>(u), static_cast<float>(w), 0.0f});
   }
 }
 

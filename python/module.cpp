@@ -140,7 +140,8 @@ using Capture = tslpy::Capture;
 
 // "centers" for the key "<centers>" the line names an array by.
 std::string argumentName(const std::string& key) {
-  if (key.size() > 2 && key.front() == '<' && key.back() == '>') return key.substr(1, key.size() - 2);
+  if (key.size() > 2 && key.front() == '<' && key.back() == '>')
+    return key.substr(1, key.size() - 2);
   return key;
 }
 
@@ -158,8 +159,8 @@ std::shared_ptr<Capture> runVerb(const std::string& verb, const std::vector<std:
   try {
     for (const auto& [key, mesh] : meshes) io->addMesh(key, *mesh);
     for (const auto& [key, array] : rows)
-      io->addText(key, tslpy::rowsText(tslpy::readRows(viewOf(argumentName(key), array),
-                                                       rowWidths.at(key))));
+      io->addText(key, tslpy::rowsText(
+                           tslpy::readRows(viewOf(argumentName(key), array), rowWidths.at(key))));
     if (verb == "combine")
       verbs.push_back(cli::addCombine(app));
     else if (verb == "boolean")

@@ -50,20 +50,27 @@ std::string messageOf(const std::function<void()>& f) {
 
 TEST(PythonArrays, ShapesKindsAndValuesAreCheckedWithTheArgumentsName) {
   const std::vector<double> six{0, 1, 2, 3, 4, 5};
-  EXPECT_EQ(messageOf([&] { tslpy::readRows3(viewOf("points", six, {3, 2}, 'f')); }),
+  EXPECT_EQ(messageOf([&] {
+              tslpy::readRows3(viewOf("points", six, {3, 2}, 'f'));
+            }),
             "points: expected an array of shape (N, 3), got shape (3, 2)");
   EXPECT_EQ(messageOf([&] { tslpy::readRows3(viewOf("points", six, {6}, 'f')); }),
             "points: expected an array of shape (N, 3), got shape (6,)");
   const std::vector<std::int32_t> ints{0, 1, 2};
-  EXPECT_NE(messageOf([&] { tslpy::readRows3(viewOf("points", ints, {1, 3}, 'i')); })
-                .find("points: expected an array of floating-point numbers"),
+  EXPECT_NE(messageOf([&] {
+              tslpy::readRows3(viewOf("points", ints, {1, 3}, 'i'));
+            }).find("points: expected an array of floating-point numbers"),
             std::string::npos);
   std::vector<double> nan = six;
   nan[4] = std::nan("");
-  EXPECT_EQ(messageOf([&] { tslpy::readRows3(viewOf("points", nan, {2, 3}, 'f')); }),
+  EXPECT_EQ(messageOf([&] {
+              tslpy::readRows3(viewOf("points", nan, {2, 3}, 'f'));
+            }),
             "points: row 1 is not finite");
   const std::vector<double> huge{1e300, 0, 0};
-  EXPECT_EQ(messageOf([&] { tslpy::readFloatRows3(viewOf("uvw", huge, {1, 3}, 'f')); }),
+  EXPECT_EQ(messageOf([&] {
+              tslpy::readFloatRows3(viewOf("uvw", huge, {1, 3}, 'f'));
+            }),
             "uvw: row 0 does not fit in float");
   const std::vector<std::int64_t> idx{0, 5, -1};
   EXPECT_EQ(messageOf([&] { tslpy::readIntegers(viewOf("indices", idx, {3}, 'i'), 0, 9); }),
@@ -75,7 +82,9 @@ TEST(PythonArrays, ShapesKindsAndValuesAreCheckedWithTheArgumentsName) {
   EXPECT_EQ(messageOf([&] { tslpy::readIntegers(viewOf("ids", big, {1}, 'u'), 0, 9); }),
             "ids: element 0 is not an integer");
   const std::vector<double> five{1, 2, 3, 4, 5};
-  EXPECT_EQ(messageOf([&] { tslpy::readRows(viewOf("instances", five, {1, 5}, 'f'), {3, 7}); }),
+  EXPECT_EQ(messageOf([&] {
+              tslpy::readRows(viewOf("instances", five, {1, 5}, 'f'), {3, 7});
+            }),
             "instances: expected an array of shape (N, 3) or (N, 7), got shape (1, 5)");
 }
 
@@ -120,8 +129,7 @@ TEST(PythonMesh, FacesAndOffsetsAreChecked) {
   tslpy::MeshViews v;
   v.points = viewOf("points", pts, {3, 3}, 'f');
   v.faces = {{0, 1, 3}};
-  EXPECT_EQ(messageOf([&] { tslpy::makeMesh(v); }),
-            "faces: face 0 has index 3, outside 0 to 2");
+  EXPECT_EQ(messageOf([&] { tslpy::makeMesh(v); }), "faces: face 0 has index 3, outside 0 to 2");
   v.faces = {{0, 1, 2}, {0, 1}};
   EXPECT_EQ(messageOf([&] { tslpy::makeMesh(v); }),
             "face 1 has 2 corners; a face needs at least 3");
@@ -224,8 +232,8 @@ TEST(PythonRun, AVerbOverMemoryGivesTheCommandsResultAndRowsReadBackExactly) {
   const std::string cube = std::string(TSL_EXAMPLES) + "/two_boxes.obj";
   const std::string plugins = TSL_PLUGIN_DIR;
   const tslpy::Mesh m = tslpy::fromMeshFile(geom::readMeshFile(cube), "two_boxes", "inside");
-  const std::vector<std::vector<double>> centres{{0.1, 0.2, 0.3}, {0.7, 0.3, 0.5},
-                                                 {1.0 / 3.0, 0.9, 0.1 + 0.2}};
+  const std::vector<std::vector<double>> centres{
+      {0.1, 0.2, 0.3}, {0.7, 0.3, 0.5}, {1.0 / 3.0, 0.9, 0.1 + 0.2}};
 
   auto runWith = [&](cli::VerbIo& io, const std::string& mesh, const std::string& rows) {
     CLI::App app;
@@ -242,7 +250,8 @@ TEST(PythonRun, AVerbOverMemoryGivesTheCommandsResultAndRowsReadBackExactly) {
                                 [&](int, std::vector<double>& row) { readBack.push_back(row); });
   EXPECT_EQ(readBack, centres);
 
-  tslpy::MemoryIo memory(plugins, [] { return false; }, true);
+  tslpy::MemoryIo memory(
+      plugins, [] { return false; }, true);
   memory.addMesh("<mesh>", m);
   memory.addText("<centres>", tslpy::rowsText(centres));
   EXPECT_EQ(runWith(memory, "<mesh>", "<centres>"), 0);
@@ -256,7 +265,8 @@ TEST(PythonRun, AVerbOverMemoryGivesTheCommandsResultAndRowsReadBackExactly) {
   std::filesystem::create_directories(dir);
   const std::string rows = (dir / "c.txt").string();
   std::ofstream(rows) << tslpy::rowsText(centres);
-  tslpy::MemoryIo files(plugins, [] { return false; }, false);
+  tslpy::MemoryIo files(
+      plugins, [] { return false; }, false);
   EXPECT_EQ(runWith(files, cube, rows), 0);
   const cli::TopoMesh& a = c.evaluation.mesh;
   const cli::TopoMesh& b = files.capture().evaluation.mesh;

@@ -253,3 +253,29 @@ def test_threads_are_serialised_and_release_the_gil(meshes):
     assert all(a[1] <= b[0] + 1e-3 for a, b in zip(spans, spans[1:])), spans
     # The interpreter ran on while the nodes did.
     assert ticks[0] > 10
+
+
+def test_ctrl_c_stops_the_node_and_the_next_run_works(meshes, tmp_path):
+    script = tmp_path / "long.py"
+    script.write_text(f"""
+import sys, time
+sys.path.insert(0, {os.path.dirname(tessellon.__path__[0])!r})
+import tessellon
+bunny = tessellon.read({os.path.join(meshes, "bunny00.off")!r})
+print("ready", flush=True)
+try:
+    tessellon.voronoi(bunny, count=20000, levels=3, quiet=True)
+    print("finished")
+except KeyboardInterrupt:
+    print("interrupted")
+print(tessellon.voronoi(bunny, count=5, quiet=True).outcome)
+""")
+    import signal
+    import sys
+    p = subprocess.Popen([sys.executable, str(script)], stdout=subprocess.PIPE, text=True)
+    assert p.stdout.readline().strip() == "ready"
+    time.sleep(1.0)
+    p.send_signal(signal.SIGINT)
+    # Uninterrupted, the run takes minutes.
+    out, _ = p.communicate(timeout=60)
+    assert out.split() == ["interrupted", "result"]
